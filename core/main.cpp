@@ -1,0 +1,2 @@
+// TEMPORARY: the spine is being written.
+int main() { return 0; }

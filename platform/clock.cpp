@@ -1,0 +1,28 @@
+#include "platform/clock.h"
+
+#include <time.h>
+
+namespace platform {
+
+namespace {
+ClockSource installedSource = nullptr;
+
+uint32_t realMilliseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    uint64_t ms = uint64_t(now.tv_sec) * 1000u + uint64_t(now.tv_nsec) / 1000000u;
+    return uint32_t(ms);
+}
+} // namespace
+
+uint32_t milliseconds() { return installedSource ? installedSource() : realMilliseconds(); }
+
+void setClockSource(ClockSource source) { installedSource = source; }
+
+void sleepMilliseconds(uint32_t ms) {
+    timespec wait{time_t(ms / 1000), long(ms % 1000) * 1000000L};
+    while (nanosleep(&wait, &wait) != 0) {
+    }
+}
+
+} // namespace platform

@@ -1,0 +1,16 @@
+// The millisecond clock and sleep. The show reads the real monotonic clock; the capture tool and
+// tests install a virtual clock so the same frame code runs frame-exact.
+#pragma once
+#include <cstdint>
+
+namespace platform {
+
+using ClockSource = uint32_t (*)();
+
+// Milliseconds since an arbitrary start, wrapping at 2^32 (the installed source, or the real clock).
+uint32_t milliseconds();
+// nullptr restores the real clock.
+void setClockSource(ClockSource source);
+void sleepMilliseconds(uint32_t ms);
+
+} // namespace platform

@@ -1,0 +1,2 @@
+// Capture tool. TEMPORARY: does nothing until it is written.
+int main() { return 0; }
