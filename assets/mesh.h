@@ -1,8 +1,20 @@
 // In-memory form of a .p3d mesh: materials, cameras with Bezier paths, textured triangle objects.
-// Loaded once at start-up and never freed; a MeshObject may be copied whole into another mesh,
-// and the copy then shares the source's arrays (the arrays are plain pointers for that reason).
+// Loaded once at start-up (assets/mesh_file.h) and drawn by assets/mesh_renderer.h.
+//
+// Ownership: every array of a loaded mesh lives in the mesh's `storage` block and stays valid as
+// long as some Mesh record holds that block (the show's meshes are globals, so: until exit). A
+// MeshObject may be copied whole into another mesh; the copy then shares the source's arrays (plain
+// pointers for that reason), so the source mesh must outlive the copy.
+//
+// What a consumer may rely on for a mesh returned by loadMesh: every count is >= 0 and every array
+// holds exactly its count of elements (pathPointCount points for each camera path); every triangle
+// index lies in 0..vertexCount-1 of its object; every material index lies in 0..materialCount-1.
+// A file that breaks any of this loads as the empty mesh (all counts 0). Records changed or copied
+// by hand after loading carry no such promise: the renderer checks material and vertex indices and
+// path lengths itself, and code that indexes objects[i] must check objectCount first.
 #pragma once
 #include <cstdint>
+#include <memory>
 
 namespace assets {
 
@@ -13,7 +25,7 @@ struct Triangle { int32_t a, b, c; };
 #pragma pack(push, 1)
 // Exactly the 26-byte record of the file.
 struct MeshMaterial {
-    uint8_t nameLength;   // 0..9
+    uint8_t nameLength;   // 0..9 in a good file; users take at most 9 characters
     char name[9];         // texture base name; the file is name + ".raw"
     float skip;           // non-zero: objects with this material are never drawn
     uint32_t texture;     // GL texture name, filled by loadMeshTextures
@@ -36,6 +48,10 @@ struct MeshObject {
     TexCoord* texCoords = nullptr;
     int32_t triangleCount = 0;
     Triangle* triangles = nullptr;
+    // Points in `path` and entries in the two key tracks. The loader sets it to the mesh's path
+    // point count; it travels with the record, so an object copied into a mesh with a different
+    // path length is still evaluated within its own arrays.
+    int32_t pathPointCount = 0;
     bool hasPath = false;
     Point3* path = nullptr;            // pathPointCount points when hasPath
     bool hasSecondTrack = false;
@@ -48,6 +64,8 @@ struct MeshObject {
     bool visible = true;
 };
 
+struct MeshStorage;  // the arrays of one loaded mesh (defined in mesh_file.cpp)
+
 struct Mesh {
     int32_t pathPointCount = 0;
     int32_t materialCount = 0;
@@ -57,6 +75,7 @@ struct Mesh {
     int32_t objectCount = 0;
     MeshObject* objects = nullptr;
     int32_t trailer = 0;
+    std::shared_ptr<MeshStorage> storage;
 };
 
 } // namespace assets

@@ -1,0 +1,47 @@
+// The mesh renderer: draws a .p3d mesh as its first camera sees it at a path time, with objects
+// moved along their own paths and every vertex coloured by a CPU point light. The settings below
+// are read by every draw call; the scene routines set them directly or through assets/gl_state.h.
+//
+// Safe with any mesh: a mesh without a camera, or whose camera path holds no complete Bezier
+// segment (fewer than 4 points), draws nothing after the optional clear and leaves cameraEye and
+// cameraTarget unchanged. A path time below 0 (or NaN) uses the start of the first segment, one
+// beyond the path the end of the last complete segment. Objects whose material index is outside
+// the mesh's materials, and triangles with a vertex index outside their object, are not drawn.
+#pragma once
+#include <cstdint>
+
+#include "assets/mesh.h"
+
+namespace assets {
+
+struct Colour { float r, g, b; };
+
+// Settings (process lifetime).
+extern bool clearBeforeDraw;      // clear colour and depth at the start of every draw call; true
+extern bool lightingEnabled;      // false: every light factor is 1; false at start
+extern Colour ambientColour;      // added to every lit vertex
+extern Colour lightColour;        // scaled by the light factor
+extern Point3 lightPosition;      // object-space units
+extern float lightRange;          // distance at which the light factor reaches 0
+extern Point3 meshScale;          // model scale of every object; (1, 1, 1) at start
+
+// Outputs of the last draw call.
+extern Point3 cameraEye;
+extern Point3 cameraTarget;
+
+// Clears (if clearBeforeDraw), loads the camera's projection and draws every object that is visible
+// and whose material's skip value is exactly 0. Leaves the projection (perspective x 0.05 scale x
+// look-at) loaded; the matrix mode is GL_MODELVIEW after the last object, GL_PROJECTION if none.
+void drawMesh(const Mesh& mesh, float t);
+
+// The same for object `index` alone (visible flag ignored, skip value honoured), every colour sent
+// with this alpha. Blending is left as the caller set it. An index out of range draws no object.
+void drawMeshObject(const Mesh& mesh, float t, int32_t index, float alpha);
+
+// One coordinate of the cubic Bezier segment P0..P3 at f in [0, 1], from P0, P1 - P0, P3 - P2, P3.
+double bezierPoint(double f, double p0, double p1MinusP0, double p3MinusP2, double p3);
+
+// 1 - distance to lightPosition / lightRange, clamped to [0, 1]; 1 when lighting is off.
+float lightFactor(float x, float y, float z);
+
+} // namespace assets
