@@ -32,3 +32,11 @@ void fadeOutMusic() {}
 void stopMusic() { playing = false; }
 
 } // namespace core
+
+namespace core {
+bool loadMusicOffline(const char*, uint32_t) { return true; }
+size_t renderMusic(int16_t* out, size_t frames) {
+    for (size_t i = 0; i < frames * 2; ++i) out[i] = 0;
+    return frames;
+}
+} // namespace core

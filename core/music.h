@@ -1,6 +1,7 @@
 // The music player: plays the show's tracker module and reports its playback position, the master
 // clock of the timeline. Position word: order in the low 16 bits, row in the high 16 bits.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 namespace core {
@@ -14,4 +15,11 @@ uint32_t getMusicPosition();
 void stopMusic();
 void fadeOutMusic();
 
+} // namespace core
+
+namespace core {
+// Offline mode (capture tool, tests): no device. The caller renders the music chunk by chunk and
+// the reported position follows what was rendered.
+bool loadMusicOffline(const char* name, uint32_t frequency);
+size_t renderMusic(int16_t* interleavedStereo, size_t frames);
 } // namespace core
