@@ -1,2 +1,34 @@
-// TEMPORARY: the spine is being written.
-int main() { return 0; }
+// tavremon: the setup dialog, the show window, the loading, then one loop that draws whatever
+// scene owns the current music position until the song ends, Esc is pressed or the window closes.
+#include "core/music.h"
+#include "core/setup_dialog.h"
+#include "core/show_state.h"
+#include "core/startup.h"
+#include "core/timeline.h"
+#include "core/window.h"
+#include "platform/program_folder.h"
+
+int main() {
+    platform::changeToProgramFolder();
+
+    if (!core::runSetupDialog()) return 0;
+    void* window = core::createGLWindow(core::display.width, core::display.height, core::display.depth,
+                                        core::display.fullscreen);
+    core::loadShow(window, core::MusicMode::Device);
+    core::startShow();
+
+    while (!core::quitRequested) {
+        if (core::pumpMessages()) break;
+        core::FramePlan frame = core::runFrame();
+        if (frame.ended) {
+            // Both buffers are black already; the exit handler tears the window down.
+            core::stopMusic();
+            return 0;
+        }
+        core::swapFrame();
+    }
+    // Esc, the close box, a termination signal or an engine error at start-up.
+    core::stopMusic();
+    core::killGLWindow();
+    return 0;
+}

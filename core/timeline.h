@@ -1,0 +1,35 @@
+// The show's spine per frame: the frame timer shared by every scene, and one turn of the main loop
+// (music position -> order and row -> scene routine, overlay and flash). No window and no clock of
+// its own: the window loop, the capture tool and the tests all run the same code.
+#pragma once
+#include <cstdint>
+
+namespace core {
+
+// Frame timer. All callers share one accumulator of show milliseconds.
+uint32_t timerDelta();                  // ms since the previous call (32-bit wrap-around)
+uint32_t timerTicks(uint32_t rate);     // accumulated ms div (1000 div rate); rate 1..1000
+void timerRestart();                    // starts the show clock: drops the time since the last call
+void resetTimer();                      // back to the initial state (no accumulated time)
+
+// What one frame draws, named after the routines (nullptr where nothing is called).
+struct FramePlan {
+    const char* scene = nullptr;
+    const char* overlay = nullptr;
+    const char* flash = nullptr;
+    bool clearOnly = false;   // orders above 27: only a cleared screen
+    bool ended = false;       // the song is over: order > 27 and row > 16
+};
+
+FramePlan planFrame(int32_t order, int32_t row);
+
+// The flare's half-width for orders 4-6 from the scene clock the previous frame left.
+float flareSizeFor(float s);
+
+// One turn of the main loop after the message pump: reads the music position twice (row first),
+// sets the overlay clock, and either ends (both buffers cleared and presented; the caller stops
+// the music and exits) or calls the scene routine, its overlay and its flash. Does not present a
+// normal frame: the caller swaps (or reads the pixels back).
+FramePlan runFrame();
+
+} // namespace core

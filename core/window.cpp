@@ -1,0 +1,99 @@
+#include "core/window.h"
+
+#include <GL/gl.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/show_state.h"
+#include "platform/window.h"
+
+namespace core {
+
+namespace {
+void (*swapHook)() = nullptr;
+volatile std::sig_atomic_t quitPosted = 0;
+bool exitHandlerInstalled = false;
+
+void exitCleanup() { killGLWindow(); }
+
+// Ctrl-C or a termination request ends the show the way the close box does: through the quit
+// message, so the music fades and the display mode comes back.
+void onTerminationSignal(int) {
+    quitRequested = true;
+    quitPosted = 1;
+}
+} // namespace
+
+void* createGLWindow(int width, int height, int depth, bool fullscreen) {
+    if (!exitHandlerInstalled) {
+        std::atexit(exitCleanup);
+        std::signal(SIGINT, onTerminationSignal);
+        std::signal(SIGTERM, onTerminationSignal);
+        exitHandlerInstalled = true;
+    }
+    platform::WindowRequest request;
+    request.width = width;
+    request.height = height;
+    request.depth = depth;
+    request.fullscreen = fullscreen;
+    request.title = "zelta!morbakunz";
+    switch (platform::openWindow(request)) {
+    case platform::WindowFailure::None: break;
+    case platform::WindowFailure::VideoInit: fatalError("Fail: RegisterClass().");
+    case platform::WindowFailure::CreateWindow: fatalError("Fail: CreateWindowEx().");
+    case platform::WindowFailure::ChooseFormat: fatalError("Fail: ChoosePixelFormat.");
+    case platform::WindowFailure::CreateContext: fatalError("Fail: wglCreateContext.");
+    case platform::WindowFailure::MakeCurrent: fatalError("Fail: wglMakeCurrent.");
+    }
+    glViewport(0, 0, width, height);
+    return platform::windowHandle();
+}
+
+void killGLWindow() {
+    platform::closeWindow();
+    postQuitMessage();
+}
+
+void swapFrame() {
+    if (swapHook) swapHook();
+    else platform::swapWindow();
+}
+
+void setSwapHook(void (*hook)()) { swapHook = hook; }
+
+void fatalError(const char* text) {
+    killGLWindow();
+    platform::showMessageBox(text, "Error ...");
+    std::exit(1);
+}
+
+void postQuitMessage() { quitPosted = 1; }
+
+bool pumpMessages() {
+    platform::WindowEvents events = platform::pumpWindowEvents();
+    for (int i = 0; i < events.spacePresses; ++i) writeDebugDump();
+    if (events.closeRequested || events.escapePresses > 0) {
+        quitRequested = true;
+        postQuitMessage();
+    }
+    return quitPosted != 0;
+}
+
+std::string debugDumpText(float overlayClock, float sceneClock) {
+    char text[160];
+    std::snprintf(text, sizeof text, " ---- \r\n : %6.6f\r\n : %6.6f\r\n", double(overlayClock), double(sceneClock));
+    return text;
+}
+
+void writeDebugDump() {
+    // "r+" opens only an existing file; a missing or read-only dump file is skipped silently.
+    std::FILE* file = std::fopen("ize.dbg", "r+b");
+    if (!file) return;
+    std::string text = debugDumpText(overlayTime, sceneTime);
+    if (std::fseek(file, 0, SEEK_END) == 0) std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
+}
+
+} // namespace core
