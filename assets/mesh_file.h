@@ -15,7 +15,9 @@
 namespace assets {
 
 // Reads the named file through the archive file interface (a loose file wins over an archive
-// member) into `mesh`, replacing whatever it held. Reports nothing; see above for bad files.
+// member) into `mesh`, replacing whatever it held (its old arrays go once no Mesh record holds them,
+// so a mesh whose objects were copied elsewhere must not be reloaded). Reports nothing; a bad file
+// gives the empty mesh.
 void loadMesh(Mesh& mesh, const char* name);
 
 // The same from bytes in memory. Returns false (and leaves `mesh` empty) for a rejected file.

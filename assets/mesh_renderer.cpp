@@ -1,0 +1,192 @@
+#include "assets/mesh_renderer.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace assets {
+
+bool clearBeforeDraw = true;
+bool lightingEnabled = false;
+Colour ambientColour = {0, 0, 0};
+Colour lightColour = {0, 0, 0};
+Point3 lightPosition = {0, 0, 0};
+float lightRange = 0;
+Point3 meshScale = {1, 1, 1};
+Point3 cameraEye = {0, 0, 0};
+Point3 cameraTarget = {0, 0, 0};
+
+namespace {
+
+constexpr double aspect = 4.0 / 3.0;  // fixed: the picture is framed for 4:3 whatever the window
+constexpr double nearPlane = 0.1;
+constexpr double farPlane = 1000.0;
+constexpr float projectionScale = 0.05f;
+
+// Where on a path of `points` Bezier control points the time t falls: segment and fraction.
+// Returns false when the path holds no complete segment. Times outside the path are held at its
+// ends so that no point beyond the array is ever read.
+struct PathPlace {
+    int32_t segment;
+    float f;
+};
+
+bool placeOnPath(float t, int32_t points, PathPlace& place) {
+    if (points < 4) return false;
+    const int32_t lastSegment = (points - 1) / 3 - 1;
+    if (!(t > 0)) {  // negative or NaN
+        place = {0, 0};
+        return true;
+    }
+    const float whole = std::trunc(t);
+    if (whole > float(lastSegment)) {
+        place = {lastSegment, 1};
+        return true;
+    }
+    place = {int32_t(whole), t - whole};
+    return true;
+}
+
+float bezierCoordinate(float f, float p0, float p1, float p2, float p3) {
+    return float(bezierPoint(f, p0, double(p1) - p0, double(p3) - p2, p3));
+}
+
+Point3 pathPoint(const Point3* points, PathPlace place) {
+    const Point3* p = points + 3 * place.segment;
+    return {bezierCoordinate(place.f, p[0].x, p[1].x, p[2].x, p[3].x),
+            bezierCoordinate(place.f, p[0].y, p[1].y, p[2].y, p[3].y),
+            bezierCoordinate(place.f, p[0].z, p[1].z, p[2].z, p[3].z)};
+}
+
+// Multiplies the frame's camera onto the current (projection) matrix. The 0.05 scale between
+// perspective and look-at puts the near plane 2 and the far plane 20000 mesh units from the eye.
+void applyCamera(float fieldOfView) {
+    gluPerspective(fieldOfView, aspect, nearPlane, farPlane);
+    glScalef(projectionScale, projectionScale, projectionScale);
+    gluLookAt(cameraEye.x, cameraEye.y, cameraEye.z, cameraTarget.x, cameraTarget.y,
+              cameraTarget.z, 0, 0, 1);
+}
+
+void sendColour(const MeshObject& object, float factor, bool withAlpha, float alpha) {
+    float r = 1, g = 1, b = 1;
+    if (object.lit) {
+        r = ambientColour.r + factor * lightColour.r;
+        g = ambientColour.g + factor * lightColour.g;
+        b = ambientColour.b + factor * lightColour.b;
+    }
+    if (withAlpha)
+        glColor4f(r, g, b, alpha);
+    else
+        glColor3f(r, g, b);
+}
+
+void drawObject(const Mesh& mesh, const MeshObject& object, float t, float fieldOfView,
+                bool withAlpha, float alpha) {
+    const MeshMaterial& material = mesh.materials[object.materialIndex];
+
+    glMatrixMode(GL_TEXTURE);
+    glLoadIdentity();
+    glBindTexture(GL_TEXTURE_2D, material.texture);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+
+    // The object's path is placed by its own length: a record copied in from another mesh may
+    // have a shorter path than this mesh's camera.
+    Point3 offset = {0, 0, 0};
+    PathPlace place;
+    if (object.hasPath && object.path && placeOnPath(t, object.pathPointCount, place))
+        offset = pathPoint(object.path, place);
+    glMatrixMode(GL_MODELVIEW);
+    glTranslatef(offset.x, offset.y, offset.z);
+    glMatrixMode(GL_PROJECTION);
+    applyCamera(fieldOfView);
+    glMatrixMode(GL_MODELVIEW);
+    glScalef(meshScale.x, meshScale.y, meshScale.z);
+
+    if (object.triangleCount <= 0 || !object.triangles || !object.vertices || !object.texCoords)
+        return;
+    const uint32_t vertexCount = uint32_t(std::max(object.vertexCount, 0));
+    for (int32_t i = 0; i < object.triangleCount; ++i) {
+        const Triangle& triangle = object.triangles[i];
+        const int32_t corners[3] = {triangle.a, triangle.b, triangle.c};
+        if (uint32_t(corners[0]) >= vertexCount || uint32_t(corners[1]) >= vertexCount ||
+            uint32_t(corners[2]) >= vertexCount)
+            continue;
+        glBegin(GL_POLYGON);
+        float factors[3];
+        for (int k = 0; k < 3; ++k) {
+            const Point3& v = object.vertices[corners[k]];
+            factors[k] = lightFactor(v.x, v.y, v.z);
+        }
+        for (int k = 0; k < 3; ++k) {
+            const Point3& v = object.vertices[corners[k]];
+            const TexCoord& uv = object.texCoords[corners[k]];
+            sendColour(object, factors[k], withAlpha, alpha);
+            glTexCoord2f(1 - uv.u * material.uScale, 1 - uv.v * material.vScale);
+            glVertex3f(v.x, v.y, v.z);
+        }
+        glEnd();
+    }
+}
+
+// The shared body of drawMesh (only < 0: every visible object) and drawMeshObject.
+void drawObjects(const Mesh& mesh, float t, int32_t only, bool withAlpha, float alpha) {
+    if (clearBeforeDraw) glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (mesh.cameraCount < 1 || !mesh.cameras) return;
+    const MeshCamera& camera = mesh.cameras[0];
+    PathPlace place;
+    if (!camera.eye || !camera.target || !placeOnPath(t, mesh.pathPointCount, place)) return;
+
+    cameraEye = pathPoint(camera.eye, place);
+    cameraTarget = pathPoint(camera.target, place);
+    glEnable(GL_TEXTURE_2D);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    applyCamera(camera.fieldOfView);
+
+    if (mesh.objectCount < 1 || !mesh.objects || !mesh.materials) return;
+    for (int32_t i = 0; i < mesh.objectCount; ++i) {
+        if (only >= 0 && i != only) continue;
+        const MeshObject& object = mesh.objects[i];
+        if (object.materialIndex < 0 || object.materialIndex >= mesh.materialCount) continue;
+        if (mesh.materials[object.materialIndex].skip != 0.0f) continue;
+        if (only < 0 && !object.visible) continue;
+        drawObject(mesh, object, t, camera.fieldOfView, withAlpha, alpha);
+    }
+}
+
+} // namespace
+
+double bezierPoint(double f, double p0, double p1MinusP0, double p3MinusP2, double p3) {
+    const long double s = f, a = p0, b = p1MinusP0, c = p3MinusP2, d = p3;
+    const long double r = 1 - s;
+    return double(r * r * (r * a + 3 * s * (a + b)) + s * s * (s * d + 3 * r * (d - c)));
+}
+
+float lightFactor(float x, float y, float z) {
+    if (!lightingEnabled) return 1.0f;
+    const long double dx = x - (long double)lightPosition.x;
+    const long double dy = y - (long double)lightPosition.y;
+    const long double dz = z - (long double)lightPosition.z;
+    const long double distance = std::sqrt(dx * dx + dy * dy + dz * dz);
+    const float v = float(1 - distance / lightRange);
+    if (v > 1) return 1.0f;
+    if (!(v >= 0)) return 0.0f;  // also a vertex on the light with range 0 (0 / 0)
+    return v;
+}
+
+void drawMesh(const Mesh& mesh, float t) { drawObjects(mesh, t, -1, false, 1.0f); }
+
+void drawMeshObject(const Mesh& mesh, float t, int32_t index, float alpha) {
+    // A negative index would mean "all" to the shared body; it names no object here.
+    if (index < 0) index = INT32_MAX;
+    drawObjects(mesh, t, index, true, alpha);
+}
+
+} // namespace assets
