@@ -29,13 +29,6 @@
 namespace core {
 
 namespace {
-// The whole object record is copied; the copy shares the source's arrays. A mesh with too few
-// objects (a damaged or replaced data file) keeps what it has.
-void spliceObject(assets::Mesh& into, int intoIndex, const assets::Mesh& from) {
-    if (intoIndex < 0 || intoIndex >= into.objectCount || from.objectCount < 1) return;
-    into.objects[intoIndex] = from.objects[0];
-}
-
 void makeNoiseTextures() {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -88,13 +81,14 @@ bool loadShow(void* window, MusicMode mode, const char* archiveName) {
         assets::loadMeshTextures(*mesh);
     assets::loadMesh(tknotMeshA, "tknot.p3D");
     assets::loadMesh(tknotMeshB, "tknot.p3D");
-    spliceObject(scene2Mesh, 12, tknotMeshB);
+    // Object splices share the source arrays; a mesh with too few objects keeps what it has.
+    assets::copyMeshObject(scene2Mesh, 12, tknotMeshB, 0);
     space82Texture = assets::loadRawTexture("space82.raw");
     nappalTexture = assets::loadRawTexture("nappal.raw");
     tex32Texture = assets::loadRawTexture("tex32_02.raw");
     sphere38Texture = assets::loadRawTexture("sphere38.raw");
     greetsTexture = assets::loadRawTexture("greets.raw");
-    spliceObject(scene3Mesh, 12, sphereMeshB);
+    assets::copyMeshObject(scene3Mesh, 12, sphereMeshB, 0);
 #endif
     setupKeyframedScene();
     effects::prepareEffects();

@@ -1,14 +1,20 @@
-// Temporary stand-in: clears the frame to a colour of its own until the scene is written.
-#include "effects/effects.h"
-
+// Order 7: the flare scene goes on (the flare now simply 4 x the clock) and brightens to white over
+// its last rows, ten frames to full white, ahead of the flash of the next scene.
 #include <GL/gl.h>
+
+#include "core/show_state.h"
+#include "effects/effects.h"
+#include "effects/flare_scene.h"
+#include "effects/flash_transitions.h"
 
 namespace effects {
 
 void drawFlareSceneEnding() {
-    glClearColor(0.6f, 0.5f, 0.2f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    drawFlareFrame(true);
+    if (core::musicRow > 56) {
+        core::flashLevel = buildUpStep(core::flashLevel);
+        addFullScreenGrey(core::flashLevel);
+    }
 }
 
 } // namespace effects

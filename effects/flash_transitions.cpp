@@ -1,9 +1,51 @@
-// Temporary stand-in: a plain additive-looking white-out until the flash routines are written.
-#include "effects/effects.h"
+#include "effects/flash_transitions.h"
 
 #include <GL/gl.h>
 
+#include "core/show_state.h"
+#include "effects/effects.h"
+
 namespace effects {
-void drawFlashIn() {}
-void drawFlashOut() {}
+
+namespace {
+void drawFlash(float level) {
+    core::flashLevel = level;
+    addFullScreenGrey(level);
+}
+} // namespace
+
+float flashInLevel(int row) {
+    float level = float(1.0 - row / 10.0);
+    return level < 0.0f ? 0.0f : level;
+}
+
+float flashOutLevel(int row) {
+    float level = float((row - 53) / 10.0);
+    return level < 0.0f ? 0.0f : level;
+}
+
+void addFullScreenGrey(float level) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
+    glDisable(GL_DEPTH_TEST);
+    glColor3f(level, level, level);
+    glDisable(GL_TEXTURE_2D);
+    glBegin(GL_QUADS);
+    glVertex3f(-1.0f, -1.0f, 0.0f);
+    glVertex3f(-1.0f, 1.0f, 0.0f);
+    glVertex3f(1.0f, 1.0f, 0.0f);
+    glVertex3f(1.0f, -1.0f, 0.0f);
+    glEnd();
+    glEnable(GL_TEXTURE_2D);
+    glDisable(GL_BLEND);
+    glEnable(GL_DEPTH_TEST);
+}
+
+void drawFlashIn() { drawFlash(flashInLevel(core::musicRow)); }
+void drawFlashOut() { drawFlash(flashOutLevel(core::musicRow)); }
+
 } // namespace effects
