@@ -2,9 +2,10 @@
 
 #include <algorithm>
 
-#if __has_include("archive/archive.h")
+// Until the archive layer's implementation is in the tree, loose disk files are read directly.
+#define TAV_ASSETS_HAVE_ARCHIVE 0
+#if TAV_ASSETS_HAVE_ARCHIVE
 #include "archive/archive.h"
-#define TAV_ASSETS_HAVE_ARCHIVE 1
 #else
 #include <cstdio>
 #endif
