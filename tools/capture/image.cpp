@@ -1,0 +1,190 @@
+#include "tools/capture/image.h"
+
+#include <png.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <memory>
+
+namespace capture {
+
+namespace {
+
+// Frames are written by the thousand: the fastest zlib level keeps PNG writing well below the
+// render time, and the files are still a fraction of the raw size.
+constexpr int pngCompressionLevel = 1;
+
+struct FileCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<FILE, FileCloser>;
+
+void pngError(png_structp png, png_const_charp message) {
+    auto* error = static_cast<std::string*>(png_get_error_ptr(png));
+    if (error) *error = message;
+    png_longjmp(png, 1);
+}
+
+void pngWarning(png_structp, png_const_charp) {}
+
+} // namespace
+
+Image makeImage(int width, int height, uint8_t r, uint8_t g, uint8_t b) {
+    Image image;
+    image.width = width;
+    image.height = height;
+    image.rgb.resize(size_t(width) * size_t(height) * 3);
+    for (size_t i = 0; i < image.rgb.size(); i += 3) {
+        image.rgb[i] = r;
+        image.rgb[i + 1] = g;
+        image.rgb[i + 2] = b;
+    }
+    return image;
+}
+
+bool writePng(const std::string& path, const Image& image, std::string* error) {
+    File file(std::fopen(path.c_str(), "wb"));
+    if (!file) {
+        *error = "cannot create " + path;
+        return false;
+    }
+    std::string pngMessage;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &pngMessage, pngError, pngWarning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info) {
+        png_destroy_write_struct(&png, nullptr);
+        *error = "out of memory writing " + path;
+        return false;
+    }
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        *error = "cannot write " + path + ": " + pngMessage;
+        return false;
+    }
+    png_init_io(png, file.get());
+    png_set_compression_level(png, pngCompressionLevel);
+    png_set_IHDR(png, info, png_uint_32(image.width), png_uint_32(image.height), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    const size_t stride = size_t(image.width) * 3;
+    for (int y = 0; y < image.height; ++y)
+        png_write_row(png, image.rgb.data() + size_t(y) * stride);
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    // A full disk shows up only when the buffered bytes are flushed.
+    FILE* raw = file.release();
+    if (std::ferror(raw) | std::fclose(raw)) {
+        *error = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
+
+bool readPng(const std::string& path, Image* image, std::string* error) {
+    File file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        *error = "cannot open " + path;
+        return false;
+    }
+    std::string pngMessage;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &pngMessage, pngError, pngWarning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info) {
+        png_destroy_read_struct(&png, nullptr, nullptr);
+        *error = "out of memory reading " + path;
+        return false;
+    }
+    // Everything the error path must free exists before the jump point.
+    Image result;
+    std::vector<png_bytep> rows;
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        *error = path + " is not a readable PNG: " + pngMessage;
+        return false;
+    }
+    png_init_io(png, file.get());
+    png_read_info(png, info);
+    // Whatever the file holds, hand back 8-bit RGB.
+    png_set_expand(png);
+    png_set_strip_16(png);
+    png_set_strip_alpha(png);
+    png_set_gray_to_rgb(png);
+    png_read_update_info(png, info);
+    result.width = int(png_get_image_width(png, info));
+    result.height = int(png_get_image_height(png, info));
+    if (png_get_rowbytes(png, info) != size_t(result.width) * 3) png_error(png, "unexpected row layout");
+    result.rgb.resize(size_t(result.width) * size_t(result.height) * 3);
+    rows.resize(size_t(result.height));
+    for (int y = 0; y < result.height; ++y) rows[size_t(y)] = result.rgb.data() + size_t(y) * size_t(result.width) * 3;
+    png_read_image(png, rows.data());
+    png_read_end(png, nullptr);
+    png_destroy_read_struct(&png, &info, nullptr);
+    *image = std::move(result);
+    return true;
+}
+
+Box pictureBox(int width, int height) {
+    Box box;
+    if (int64_t(width) * 3 > int64_t(height) * 4) {
+        // Wider than 4:3: full height, bars left and right.
+        box.height = height;
+        box.width = int((int64_t(height) * 4 + 1) / 3);
+    } else {
+        // Taller than (or exactly) 4:3: full width, bars above and below.
+        box.width = width;
+        box.height = int((int64_t(width) * 3 + 2) / 4);
+    }
+    if (box.width > width) box.width = width;
+    if (box.height > height) box.height = height;
+    if (box.width < 1) box.width = 1;
+    if (box.height < 1) box.height = 1;
+    box.x = (width - box.width) / 2;
+    box.y = (height - box.height) / 2;
+    return box;
+}
+
+Image scaleImage(const Image& source, int width, int height) {
+    Image result = makeImage(width, height);
+    if (source.width <= 0 || source.height <= 0) return result;
+    for (int dy = 0; dy < height; ++dy) {
+        int y0 = int(int64_t(dy) * source.height / height);
+        int y1 = int(int64_t(dy + 1) * source.height / height);
+        if (y1 <= y0) y1 = y0 + 1;
+        for (int dx = 0; dx < width; ++dx) {
+            int x0 = int(int64_t(dx) * source.width / width);
+            int x1 = int(int64_t(dx + 1) * source.width / width);
+            if (x1 <= x0) x1 = x0 + 1;
+            uint32_t sum[3] = {0, 0, 0};
+            for (int y = y0; y < y1; ++y) {
+                const uint8_t* p = source.rgb.data() + (size_t(y) * size_t(source.width) + size_t(x0)) * 3;
+                for (int x = x0; x < x1; ++x, p += 3) {
+                    sum[0] += p[0];
+                    sum[1] += p[1];
+                    sum[2] += p[2];
+                }
+            }
+            uint32_t count = uint32_t((y1 - y0) * (x1 - x0));
+            uint8_t* out = result.rgb.data() + (size_t(dy) * size_t(width) + size_t(dx)) * 3;
+            for (int c = 0; c < 3; ++c) out[c] = uint8_t((sum[c] + count / 2) / count);
+        }
+    }
+    return result;
+}
+
+void pasteImage(Image* target, const Image& source, int x, int y) {
+    for (int sy = 0; sy < source.height; ++sy) {
+        int ty = y + sy;
+        if (ty < 0 || ty >= target->height) continue;
+        for (int sx = 0; sx < source.width; ++sx) {
+            int tx = x + sx;
+            if (tx < 0 || tx >= target->width) continue;
+            const uint8_t* s = source.rgb.data() + (size_t(sy) * size_t(source.width) + size_t(sx)) * 3;
+            uint8_t* t = target->rgb.data() + (size_t(ty) * size_t(target->width) + size_t(tx)) * 3;
+            t[0] = s[0];
+            t[1] = s[1];
+            t[2] = s[2];
+        }
+    }
+}
+
+} // namespace capture

@@ -1,0 +1,41 @@
+// Pictures of the capture tool: 8-bit RGB images in memory (rows top to bottom), their PNG files,
+// the centred 4:3 box the show draws into, and the scaling used for contact-sheet thumbnails.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace capture {
+
+struct Image {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgb;  // width × height × 3 bytes, first row at the top
+};
+
+Image makeImage(int width, int height, uint8_t r = 0, uint8_t g = 0, uint8_t b = 0);
+
+// Writes an 8-bit RGB PNG with no time stamp or other varying chunk, so equal images give equal
+// files. Returns false and fills *error when the file cannot be written.
+bool writePng(const std::string& path, const Image& image, std::string* error);
+// Reads any 8-bit or 16-bit PNG (grey, palette, RGB, with or without alpha) as RGB.
+bool readPng(const std::string& path, Image* image, std::string* error);
+
+// A rectangle in OpenGL window coordinates (origin at the bottom left).
+struct Box {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// The largest 4:3 box centred in a width × height picture (the whole picture when it is 4:3).
+Box pictureBox(int width, int height);
+
+// Area-average resize (nearest pixel when enlarging).
+Image scaleImage(const Image& source, int width, int height);
+
+// Copies source into target with its top-left corner at (x, y), clipped to the target.
+void pasteImage(Image* target, const Image& source, int x, int y);
+
+} // namespace capture
