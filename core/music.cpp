@@ -1,42 +1,161 @@
-// TEMPORARY stand-in for the music player: no sound; the position advances at 145 BPM, speed 6
-// (one 64-row pattern every 6.621 s) from the moment playMusic is called. Replaced by the real
-// player on libopenmpt and SDL audio.
 #include "core/music.h"
 
+#include <cstdlib>
+#include <string>
+
+#include "platform/audio.h"
 #include "platform/clock.h"
+#include "platform/window.h"
+
+// TEMPORARY: until the archive layer's implementation is in the tree, a stand-in with the same
+// calls reads loose disk files only.
+#define TAV_MUSIC_HAVE_ARCHIVE 0
+#if TAV_MUSIC_HAVE_ARCHIVE
+#include "archive/archive.h"
+#else
+#include <cstdio>
+#include <utility>
+namespace archive {
+namespace {
+struct ArchiveFile {
+    std::string name;
+    std::FILE* file = nullptr;
+};
+int32_t pendingError = 0;
+void assignFile(ArchiveFile& f, const char* name) { f = ArchiveFile{std::string(name).substr(0, 255)}; }
+void openFile(ArchiveFile& f, uint32_t) {
+    f.file = std::fopen(f.name.c_str(), "rb");
+    pendingError = f.file ? 0 : 2;
+}
+int32_t takeFileError() { return std::exchange(pendingError, 0); }
+uint32_t fileSize(ArchiveFile& f) {
+    long at = std::ftell(f.file);
+    std::fseek(f.file, 0, SEEK_END);
+    long size = std::ftell(f.file);
+    std::fseek(f.file, at, SEEK_SET);
+    return uint32_t(size);
+}
+void readBlock(ArchiveFile& f, void* dest, uint32_t count, uint32_t* read) {
+    *read = uint32_t(std::fread(dest, 1, count, f.file));
+}
+void closeFile(ArchiveFile& f) {
+    if (f.file) std::fclose(f.file);
+    f.file = nullptr;
+}
+} // namespace
+} // namespace archive
+#endif
 
 namespace core {
 
 namespace {
-bool playing = false;
-uint32_t startMs = 0;
-} // namespace
+uint32_t musicHandle = 0;  // 0 until a module is loaded
+MusicSleep fadeSleep = nullptr;
 
-void loadMusic(int32_t, uint32_t, const char*, void*) {}
+// Opens the name for reading in bytes. A pending error means the handle is not open and must not
+// be touched again.
+bool openMember(archive::ArchiveFile& file, const char* name) {
+    archive::assignFile(file, name);
+    archive::openFile(file, 1);
+    return archive::takeFileError() == 0;
+}
 
-bool playMusic() {
-    playing = true;
-    startMs = platform::milliseconds();
+// The module member, read whole, handed to the audio layer, which keeps its own copy; the block
+// dies here.
+bool loadModule(const char* name) {
+    std::string shortName = std::string(name ? name : "").substr(0, 255);
+    std::vector<uint8_t> block;
+    if (!readWholeMember(shortName.c_str(), block)) return false;
+    musicHandle = platform::audioLoadModule(block.data(), block.size());
+    if (musicHandle == 0) return false;
+    platform::audioSetAmplification(musicHandle, 50);
+    platform::audioSetMusicVolume(100);
     return true;
 }
 
-uint32_t getMusicPosition() {
-    if (!playing) return 0;
-    uint64_t rows = uint64_t(platform::milliseconds() - startMs) * 1000 / 103448;  // 103.448 ms per row
-    uint32_t order = uint32_t(rows / 64), row = uint32_t(rows % 64);
-    if (order > 28) order = 28, row = 63;
-    return (row << 16) | order;
+void pause(uint32_t milliseconds) {
+    if (fadeSleep) fadeSleep(milliseconds);
+    else platform::sleepMilliseconds(milliseconds);
+}
+} // namespace
+
+bool readWholeMember(const char* name, std::vector<uint8_t>& block) {
+    block.clear();
+    archive::ArchiveFile file;
+    if (!openMember(file, name)) return false;
+    uint32_t size = archive::fileSize(file);
+    block.resize(size);
+    uint32_t read = 0;
+    if (size > 0) archive::readBlock(file, block.data(), size, &read);
+    bool failed = archive::takeFileError() != 0;
+    archive::closeFile(file);
+    archive::takeFileError();
+    block.resize(read);
+    return !failed;
 }
 
-void fadeOutMusic() {}
-void stopMusic() { playing = false; }
-
-} // namespace core
-
-namespace core {
-bool loadMusicOffline(const char*, uint32_t) { return true; }
-size_t renderMusic(int16_t* out, size_t frames) {
-    for (size_t i = 0; i < frames * 2; ++i) out[i] = 0;
-    return frames;
+uint32_t memberSize(const char* name) {
+    archive::ArchiveFile file;
+    if (!openMember(file, name)) return 0;
+    uint32_t size = archive::fileSize(file);
+    archive::closeFile(file);
+    archive::takeFileError();
+    return size;
 }
+
+MusicOpenResult openMusic(int32_t device, uint32_t frequency, const char* name, void* window) {
+    if (!platform::audioInit(device, frequency, window)) return {audioInitFailedText, 1};
+    platform::audioStart();
+    if (!loadModule(name)) {
+        platform::audioFree();
+        return {moduleLoadFailedText, 1};
+    }
+    return {nullptr, 0};
+}
+
+void loadMusic(int32_t device, uint32_t frequency, const char* name, void* window) {
+    MusicOpenResult result = openMusic(device, frequency, name, window);
+    if (result.message == nullptr) return;
+    platform::showMessageBox(result.message, "");
+    std::exit(result.exitCode);  // the window teardown runs from its exit handler
+}
+
+bool loadMusicOffline(const char* name, uint32_t frequency) {
+    if (!platform::audioInitOffline(frequency)) return false;
+    if (!loadModule(name)) {
+        platform::audioFree();
+        return false;
+    }
+    return true;
+}
+
+bool playMusic() { return platform::audioPlay(musicHandle); }
+
+uint32_t getMusicPosition() { return platform::audioPosition(musicHandle); }
+
+size_t renderMusic(int16_t* interleavedStereo, size_t frames) {
+    return platform::audioRender(musicHandle, interleavedStereo, frames);
+}
+
+void setMusicSleep(MusicSleep sleep) { fadeSleep = sleep; }
+
+// From 100 the volumes set are 100, 96, ..., 4: 25 steps of 50 ms. Volume 0 itself is never set;
+// the module is freed right after.
+void fadeOutMusic() {
+    int32_t volume = platform::audioGetMusicVolume();
+    while (volume > 0) {
+        platform::audioSetMusicVolume(volume);
+        volume -= 4;
+        pause(50);
+    }
+}
+
+void stopMusic() {
+    fadeOutMusic();
+    platform::audioFreeModule(musicHandle);
+    musicHandle = 0;
+    platform::audioStop();
+    platform::audioFree();
+}
+
 } // namespace core
