@@ -1,14 +1,82 @@
-// Data builder: writes the show's default data archive (tavremon.yip) into the folder given.
-// TEMPORARY: writes an empty archive until the builder is written.
+// Data builder: makes the show's data archive tavremon.yip (meshes, textures, the keyframed scene
+// and the music module) and a loose copy of the module, tavremon.xm, in the folder given.
+// Everything is made from code with fixed seeds and time stamps, so every build writes the same
+// bytes.
+//
+// Usage: tavremon-build OUTDIR
 #include <cstdio>
 #include <string>
+#include <vector>
+
+#include "tools/builder/member.h"
+#include "tools/builder/scene_3ds.h"
+#include "tools/builder/textures.h"
+#include "tools/builder/zip_writer.h"
+
+// The meshes and the music are made by their own builders; until they exist the archive goes
+// without those members.
+#if __has_include("tools/builder/meshes.h")
+#include "tools/builder/meshes.h"
+#define TAV_HAVE_MESHES 1
+#endif
+#if __has_include("tools/builder/music.h")
+#include "tools/builder/music.h"
+#define TAV_HAVE_MUSIC 1
+#endif
+
+namespace {
+
+constexpr const char* MODULE_NAME = "zlt!qmv.mo3";
+
+// Writes through a temporary name and renames it into place, so an interrupted build never
+// leaves a cut-off archive behind that looks finished.
+bool writeFile(const std::string& path, const std::vector<uint8_t>& data) {
+    std::string temporary = path + ".part";
+    FILE* f = std::fopen(temporary.c_str(), "wb");
+    if (!f) return false;
+    bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
+    ok = (std::fclose(f) == 0) && ok;
+    if (ok) ok = std::rename(temporary.c_str(), path.c_str()) == 0;
+    if (!ok) std::remove(temporary.c_str());
+    return ok;
+}
+
+int fail(const char* what) {
+    std::fprintf(stderr, "tavremon-build: %s\n", what);
+    return 1;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    std::string dir = argc > 1 ? argv[1] : ".";
-    for (const char* name : {"/tavremon.yip", "/tavremon.xm"}) {
-        FILE* f = std::fopen((dir + name).c_str(), "wb");
-        if (!f) return 1;
-        std::fclose(f);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: tavremon-build OUTDIR\n");
+        return 2;
     }
+    const std::string dir = argv[1];
+    std::vector<builder::Member> members;
+
+    // The module first: the show reads it right after the loading picture.
+    std::vector<uint8_t> module;
+#ifdef TAV_HAVE_MUSIC
+    module = builder::buildModule();
+    if (module.empty()) return fail("the music module could not be made");
+    members.push_back({MODULE_NAME, module, true});
+#else
+    (void)MODULE_NAME;
+#endif
+#ifdef TAV_HAVE_MESHES
+    for (builder::Member& m : builder::buildMeshMembers()) members.push_back(std::move(m));
+#endif
+    if (!builder::buildTextureMembers(members))
+        return fail("the textures could not be made (are the DejaVu fonts installed?)");
+    if (!builder::buildSceneMember(members)) return fail("Gomb.3DS could not be written");
+
+    std::vector<uint8_t> archive;
+    builder::ZipStatus status = builder::writeZip(members, archive);
+    if (status != builder::ZIP_OK) return fail(builder::zipStatusText(status));
+    if (!writeFile(dir + "/tavremon.yip", archive)) return fail("cannot write tavremon.yip");
+    // Without a module yet the loose copy is empty; the build still names it as an output.
+    if (!writeFile(dir + "/tavremon.xm", module)) return fail("cannot write tavremon.xm");
     return 0;
 }
