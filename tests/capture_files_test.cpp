@@ -1,0 +1,162 @@
+// The files the capture tool writes on its own: PNG pictures, the WAV header and samples, and the
+// placement of the 4:3 picture inside other shapes.
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "tools/capture/image.h"
+#include "tools/capture/wav_file.h"
+
+using capture::Box;
+using capture::Image;
+
+namespace {
+
+std::string tempPath(const std::string& name) {
+    return std::string(TAV_BUILD_DIR) + "/capture_files_test_" + name;
+}
+
+std::vector<uint8_t> fileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
+    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+}
+
+uint32_t be32(const std::vector<uint8_t>& b, size_t at) {
+    return uint32_t(b[at]) << 24 | uint32_t(b[at + 1]) << 16 | uint32_t(b[at + 2]) << 8 | uint32_t(b[at + 3]);
+}
+
+// Decoded with libpng's simplified reader, independent of the tool's own reader.
+std::vector<uint8_t> decodeRgb(const std::string& path, int* width, int* height) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return {};
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) return {};
+    *width = int(image.width);
+    *height = int(image.height);
+    return pixels;
+}
+
+Image sampleImage() {
+    Image image = capture::makeImage(3, 2);
+    image.rgb = {255, 0, 0, 0, 255, 0, 0, 0, 255,  // top row: red, green, blue
+                 1, 2, 3, 128, 128, 128, 255, 255, 255};
+    return image;
+}
+
+} // namespace
+
+TEST(CapturePng, WritesEightBitRgbWithTheSamePixelsTopRowFirst) {
+    const std::string path = tempPath("sample.png");
+    std::string error;
+    ASSERT_TRUE(capture::writePng(path, sampleImage(), &error)) << error;
+    std::vector<uint8_t> bytes = fileBytes(path);
+    ASSERT_GT(bytes.size(), 33u);
+    EXPECT_EQ(std::string(bytes.begin() + 1, bytes.begin() + 4), "PNG");
+    EXPECT_EQ(std::string(bytes.begin() + 12, bytes.begin() + 16), "IHDR");
+    EXPECT_EQ(be32(bytes, 16), 3u);
+    EXPECT_EQ(be32(bytes, 20), 2u);
+    EXPECT_EQ(bytes[24], 8);  // bit depth
+    EXPECT_EQ(bytes[25], 2);  // colour type RGB
+    int w = 0, h = 0;
+    EXPECT_EQ(decodeRgb(path, &w, &h), sampleImage().rgb);
+    EXPECT_EQ(w, 3);
+    EXPECT_EQ(h, 2);
+    Image back;
+    ASSERT_TRUE(capture::readPng(path, &back, &error)) << error;
+    EXPECT_EQ(back.rgb, sampleImage().rgb);
+}
+
+TEST(CapturePng, EqualPicturesGiveEqualFiles) {
+    std::string error;
+    ASSERT_TRUE(capture::writePng(tempPath("a.png"), sampleImage(), &error));
+    ASSERT_TRUE(capture::writePng(tempPath("b.png"), sampleImage(), &error));
+    EXPECT_EQ(fileBytes(tempPath("a.png")), fileBytes(tempPath("b.png")));
+}
+
+TEST(CapturePng, FailuresAreReportedNotCrashed) {
+    std::string error;
+    EXPECT_FALSE(capture::writePng(tempPath("no/such/folder/x.png"), sampleImage(), &error));
+    EXPECT_FALSE(error.empty());
+    // A PNG cut short after its header, and a file that is no PNG at all.
+    std::vector<uint8_t> whole = fileBytes(tempPath("a.png"));
+    for (size_t keep : {size_t(40), size_t(5)}) {
+        std::ofstream(tempPath("cut.png"), std::ios::binary).write(reinterpret_cast<const char*>(whole.data()), long(keep));
+        Image image;
+        error.clear();
+        EXPECT_FALSE(capture::readPng(tempPath("cut.png"), &image, &error)) << keep;
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+TEST(CaptureWav, HeaderDescribesSixteenBitStereoAt44100WithTheFinalLength) {
+    const std::string path = tempPath("sound.wav");
+    capture::WavFile wav;
+    std::string error;
+    ASSERT_TRUE(capture::openWav(&wav, path, &error));
+    const int16_t samples[] = {1, -1, 0x1234, -32768, 32767, 0};
+    capture::appendWav(&wav, samples, 3);
+    capture::appendSilence(&wav, 2);
+    ASSERT_TRUE(capture::closeWav(&wav, &error)) << error;
+
+    std::vector<uint8_t> b = fileBytes(path);
+    ASSERT_EQ(b.size(), 44u + 5 * 4);
+    EXPECT_EQ(std::string(b.begin(), b.begin() + 4), "RIFF");
+    EXPECT_EQ(le32(b, 4), 36u + 20);
+    EXPECT_EQ(std::string(b.begin() + 8, b.begin() + 16), "WAVEfmt ");
+    EXPECT_EQ(le32(b, 16), 16u);
+    EXPECT_EQ(le32(b, 20), 1u | 2u << 16);       // PCM, two channels
+    EXPECT_EQ(le32(b, 24), 44100u);
+    EXPECT_EQ(le32(b, 28), 44100u * 4);
+    EXPECT_EQ(le32(b, 32), 4u | 16u << 16);      // block align 4, 16 bits
+    EXPECT_EQ(std::string(b.begin() + 36, b.begin() + 40), "data");
+    EXPECT_EQ(le32(b, 40), 20u);
+    const std::vector<uint8_t> data(b.begin() + 44, b.end());
+    EXPECT_EQ(data, (std::vector<uint8_t>{1, 0, 0xFF, 0xFF, 0x34, 0x12, 0x00, 0x80, 0xFF, 0x7F, 0, 0,
+                                          0, 0, 0, 0, 0, 0, 0, 0}));
+}
+
+TEST(CapturePictureBox, FourThreePictureIsCentredNeverStretched) {
+    struct Case {
+        int width, height;
+        Box box;
+    };
+    const Case cases[] = {
+        {640, 480, {0, 0, 640, 480}},      {160, 120, {0, 0, 160, 120}},
+        {1920, 1080, {240, 0, 1440, 1080}}, {3840, 2160, {480, 0, 2880, 2160}},
+        {200, 100, {33, 0, 133, 100}},      {480, 640, {0, 140, 480, 360}},
+        {101, 200, {0, 62, 101, 76}},       {1, 1, {0, 0, 1, 1}},
+    };
+    for (const Case& c : cases) {
+        Box box = capture::pictureBox(c.width, c.height);
+        EXPECT_EQ(box.x, c.box.x) << c.width << "x" << c.height;
+        EXPECT_EQ(box.y, c.box.y) << c.width << "x" << c.height;
+        EXPECT_EQ(box.width, c.box.width) << c.width << "x" << c.height;
+        EXPECT_EQ(box.height, c.box.height) << c.width << "x" << c.height;
+    }
+}
+
+TEST(CaptureImage, ScalingAveragesAreasAndPastingClips) {
+    Image source = capture::makeImage(4, 2);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 2; x < 4; ++x) source.rgb[size_t(y * 4 + x) * 3] = 255;  // right half red
+    source.rgb[1] = 100;                                                       // one green texel
+    Image half = capture::scaleImage(source, 2, 1);
+    EXPECT_EQ(half.rgb, (std::vector<uint8_t>{0, 25, 0, 255, 0, 0}));
+
+    Image target = capture::makeImage(3, 3, 9, 9, 9);
+    capture::pasteImage(&target, capture::makeImage(2, 2, 7, 7, 7), 2, -1);
+    EXPECT_EQ(target.rgb[(0 * 3 + 2) * 3], 7);  // top right corner covered
+    EXPECT_EQ(target.rgb[(1 * 3 + 2) * 3], 9);  // below it untouched
+    EXPECT_EQ(target.rgb[(0 * 3 + 1) * 3], 9);
+}

@@ -1,0 +1,107 @@
+// The capture tool's command line: accepted values, the exact frame span of --from/--to, and the
+// usage errors that must stop it before any work starts.
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "tools/capture/options.h"
+
+using capture::CaptureOptions;
+
+namespace {
+
+bool parse(std::initializer_list<const char*> args, CaptureOptions* options, std::string* error = nullptr) {
+    std::vector<const char*> argv(args);
+    std::string ignored;
+    return capture::parseCaptureOptions(int(argv.size()), argv.data(), options, error ? error : &ignored);
+}
+
+} // namespace
+
+TEST(CaptureOptions, DefaultsCaptureTheWholeShowAt640x480And60Fps) {
+    CaptureOptions o;
+    ASSERT_TRUE(parse({"--out", "shots"}, &o));
+    EXPECT_EQ(o.outDir, "shots");
+    EXPECT_EQ(o.width, 640);
+    EXPECT_EQ(o.height, 480);
+    EXPECT_EQ(o.fps, 60u);
+    EXPECT_EQ(o.every, 1u);
+    EXPECT_EQ(capture::firstCapturedFrame(o), 0u);
+    EXPECT_EQ(capture::endCapturedFrame(o), 0xFFFFFFFFu);
+    EXPECT_TRUE(o.videoFile.empty() && o.contactSheet.empty() && o.archive.empty());
+}
+
+TEST(CaptureOptions, EveryOptionIsReadWithASpaceOrAnEqualsSign) {
+    CaptureOptions o;
+    ASSERT_TRUE(parse({"--out=d", "--size", "3840x2160", "--fps=25", "--from", "1.5", "--to=3", "--every", "4",
+                       "--video", "v.mp4", "--contact-sheet=s.png", "--data", "other.yip"},
+                      &o));
+    EXPECT_EQ(o.width, 3840);
+    EXPECT_EQ(o.height, 2160);
+    EXPECT_EQ(o.fps, 25u);
+    EXPECT_EQ(o.fromMicroseconds, 1500000);
+    EXPECT_EQ(o.toMicroseconds, 3000000);
+    EXPECT_EQ(o.every, 4u);
+    EXPECT_EQ(o.videoFile, "v.mp4");
+    EXPECT_EQ(o.contactSheet, "s.png");
+    EXPECT_EQ(o.archive, "other.yip");
+}
+
+TEST(CaptureOptions, FrameSpanIncludesFromAndExcludesTo) {
+    CaptureOptions o;
+    ASSERT_TRUE(parse({"--out", "d", "--fps", "10", "--to", "2"}, &o));
+    EXPECT_EQ(capture::firstCapturedFrame(o), 0u);
+    EXPECT_EQ(capture::endCapturedFrame(o), 20u);
+    // 2.000001 s lies just after frame 20's moment, so frame 20 is captured; 1.05 s rounds up.
+    ASSERT_TRUE(parse({"--out", "d", "--fps", "10", "--from", "1.05", "--to", "2.000001"}, &o));
+    EXPECT_EQ(capture::firstCapturedFrame(o), 11u);
+    EXPECT_EQ(capture::endCapturedFrame(o), 21u);
+    // Thirds of a second at 30 fps stay exact: 0.1 s × 30 = frame 3 exactly.
+    ASSERT_TRUE(parse({"--out", "d", "--fps", "30", "--from", ".1", "--to", "0.2"}, &o));
+    EXPECT_EQ(capture::firstCapturedFrame(o), 3u);
+    EXPECT_EQ(capture::endCapturedFrame(o), 6u);
+}
+
+TEST(CaptureOptions, MalformedCommandLinesAreRejectedWithAReason) {
+    const std::vector<std::vector<const char*>> bad = {
+        {},
+        {"--size", "640x480"},
+        {"--out"},
+        {"--out", ""},
+        {"--out", "d", "--frobnicate"},
+        {"--out", "d", "--size", "640"},
+        {"--out", "d", "--size", "0x480"},
+        {"--out", "d", "--size", "640x"},
+        {"--out", "d", "--size", "20000x100"},
+        {"--out", "d", "--size", "-640x480"},
+        {"--out", "d", "--fps", "0"},
+        {"--out", "d", "--fps", "1001"},
+        {"--out", "d", "--fps", "6O"},
+        {"--out", "d", "--every", "0"},
+        {"--out", "d", "--from", "-1"},
+        {"--out", "d", "--from", "1e3"},
+        {"--out", "d", "--from", "."},
+        {"--out", "d", "--from", "0.1234567"},
+        {"--out", "d", "--to", "86401"},
+        {"--out", "d", "--from", "3", "--to", "2"},
+        {"--out", "d", "--from", "2", "--to", "2"},
+        {"--out", "d", "--fps", "1", "--from", "0.2", "--to", "0.5"},  // no frame moment in between
+        {"--out", "d", "--video", ""},
+    };
+    for (const auto& args : bad) {
+        CaptureOptions o;
+        std::string error;
+        std::string line;
+        for (const char* a : args) line += std::string(a) + " ";
+        EXPECT_FALSE(capture::parseCaptureOptions(int(args.size()), args.data(), &o, &error)) << line;
+        EXPECT_FALSE(error.empty()) << line;
+    }
+}
+
+TEST(CaptureOptions, HelpNeedsNoOutputFolder) {
+    CaptureOptions o;
+    ASSERT_TRUE(parse({"--help"}, &o));
+    EXPECT_TRUE(o.help);
+}
