@@ -121,9 +121,9 @@ void writeInstrument(std::vector<uint8_t>& out, const XmInstrument& ins) {
     put8(out, envelopeType(vol));
     put8(out, 0);  // panning envelope type
     put8(out, 0);  // vibrato type
-    put8(out, 0);  // vibrato sweep
-    put8(out, 0);  // vibrato depth
-    put8(out, 0);  // vibrato rate
+    put8(out, ins.vibratoSweep);
+    put8(out, ins.vibratoDepth);
+    put8(out, ins.vibratoRate);
     put16(out, ins.fadeout);
     putZeros(out, start + INSTRUMENT_HEADER_SIZE - out.size());
 

@@ -54,6 +54,9 @@ struct XmInstrument {
     XmSample sample;  // every instrument here plays one sample over the whole keyboard
     XmEnvelope volumeEnvelope;
     uint16_t fadeout = 0;  // volume fade speed after key off
+    uint8_t vibratoSweep = 0;  // automatic vibrato: ticks to reach full depth,
+    uint8_t vibratoDepth = 0;  // depth 0..15,
+    uint8_t vibratoRate = 0;   // and speed 0..63 (sine wave)
 };
 
 struct XmModule {

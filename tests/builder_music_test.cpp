@@ -1,0 +1,234 @@
+// The show's module, rendered with libopenmpt without a sound device: the order grid that drives
+// the scenes, the end point, the levels, determinism; and the writer and instruments underneath.
+#include <gtest/gtest.h>
+
+#include <libopenmpt/libopenmpt.hpp>
+
+#include <cmath>
+#include <map>
+
+#include "tools/builder/music.h"
+#include "tools/builder/xm_instruments.h"
+#include "tools/builder/xm_writer.h"
+
+namespace {
+
+using builder::XmCell;
+using builder::XmInstrument;
+using builder::XmModule;
+
+constexpr double ORDER_SECONDS = 6.621;
+constexpr int CHUNK = 32;  // frames per read: the position is sampled every 0.7 ms
+
+struct Render {
+    std::map<int, double> orderStart;  // seconds at which each order was first reported
+    double endPoint = -1.0;            // first time at order 28, row 17
+    double seconds = 0.0;
+    double peak = 0.0;
+    std::map<int, double> orderRmsDb;
+};
+
+Render render(const std::vector<uint8_t>& bytes, int32_t rate) {
+    openmpt::module m(bytes);
+    Render r;
+    std::map<int, double> sumSquares;
+    std::map<int, long> count;
+    std::vector<float> left(CHUNK), right(CHUNK);
+    long frames = 0;
+    while (size_t got = m.read(rate, CHUNK, left.data(), right.data())) {
+        frames += static_cast<long>(got);
+        double now = static_cast<double>(frames) / rate;
+        int order = m.get_current_order();
+        if (!r.orderStart.count(order)) r.orderStart[order] = now;
+        if (order == 28 && m.get_current_row() >= 17 && r.endPoint < 0) r.endPoint = now;
+        for (size_t i = 0; i < got; ++i) {
+            for (float v : {left[i], right[i]}) {
+                r.peak = std::max(r.peak, std::fabs(static_cast<double>(v)));
+                sumSquares[order] += static_cast<double>(v) * v;
+                ++count[order];
+            }
+        }
+    }
+    r.seconds = static_cast<double>(frames) / rate;
+    for (auto& [order, sum] : sumSquares) r.orderRmsDb[order] = 10.0 * std::log10(sum / count[order] + 1e-30);
+    return r;
+}
+
+const std::vector<uint8_t>& showModule() {
+    static const std::vector<uint8_t> bytes = builder::buildModule();
+    return bytes;
+}
+
+// The rate the show plays at.
+const Render& showRender() {
+    static const Render r = render(showModule(), 44100);
+    return r;
+}
+
+TEST(ShowModule, HasTwentyNineOrdersOfSixtyFourRowsAtSpeedSixAnd145Bpm) {
+    openmpt::module m(showModule());
+    ASSERT_EQ(m.get_num_orders(), 29);
+    for (int order = 0; order < 29; ++order)
+        EXPECT_EQ(m.get_pattern_num_rows(m.get_order_pattern(order)), 64) << "order " << order;
+    EXPECT_EQ(m.get_current_speed(), 6);
+    EXPECT_EQ(m.get_current_tempo(), 145);
+}
+
+TEST(ShowModule, EveryOrderStartsOnTheShowsGrid) {
+    // libopenmpt rounds each tick down to whole output frames, which at 44.1 kHz makes the whole
+    // song 0.05% fast. A tick at 145 BPM is exactly 1/58 s, so at 58 x 760 Hz the render carries
+    // no rounding and shows the module's own timing.
+    Render r = render(showModule(), 58 * 760);
+    for (int order = 0; order < 29; ++order) {
+        ASSERT_TRUE(r.orderStart.count(order)) << "order " << order << " never played";
+        EXPECT_NEAR(r.orderStart[order], order * ORDER_SECONDS, 0.020) << "order " << order;
+    }
+}
+
+TEST(ShowModule, ReachesTheShowsEndPointAndStopsThere) {
+    const Render& r = showRender();
+    EXPECT_NEAR(r.endPoint, 187.1, 0.2);
+    // The song plays order 28 out and stops; it does not start over.
+    EXPECT_LT(r.seconds, 29 * ORDER_SECONDS + 0.5);
+    EXPECT_GT(r.seconds, 28 * ORDER_SECONDS + 2.0);
+}
+
+TEST(ShowModule, StaysBelowFullScaleAndIsAudibleInEveryScene) {
+    const Render& r = showRender();
+    EXPECT_LT(20.0 * std::log10(r.peak), -0.5);
+    for (int order = 1; order <= 27; ++order) {
+        ASSERT_TRUE(r.orderRmsDb.count(order));
+        EXPECT_GT(r.orderRmsDb.at(order), -30.0) << "order " << order;
+    }
+}
+
+TEST(ShowModule, IsTheSameBytesOnEveryBuildAndStaysSmall) {
+    std::vector<uint8_t> again = builder::buildModule();
+    EXPECT_TRUE(again == showModule());
+    EXPECT_LT(showModule().size(), 400u * 1024u);
+}
+
+// ---- Writer and instruments ----------------------------------------------------------------------
+
+XmModule oneInstrumentSong(const XmInstrument& instrument, uint8_t note) {
+    XmModule m;
+    m.name = "probe";
+    m.channels = 2;
+    m.bpm = 125;
+    m.instruments = {instrument};
+    builder::XmPattern p;
+    p.rows = 64;
+    p.cells.resize(64 * 2);
+    p.cells[0] = XmCell{note, 1, 0x50, 0, 0};
+    m.patterns = {p};
+    m.orders = {0};
+    return m;
+}
+
+std::vector<float> renderMono(const XmModule& song, int32_t rate, double seconds) {
+    openmpt::module m(builder::writeXm(song));
+    std::vector<float> left(static_cast<size_t>(seconds * rate)), right(left.size());
+    left.resize(m.read(rate, left.size(), left.data(), right.data()));
+    return left;
+}
+
+// Fundamental by autocorrelation over [from, to), refined between lags by a parabola.
+double pitchOf(const std::vector<float>& x, int32_t rate, size_t from, size_t to, double lowHz, double highHz) {
+    int minLag = static_cast<int>(rate / highHz), maxLag = static_cast<int>(rate / lowHz);
+    std::vector<double> corr(maxLag + 2, 0.0);
+    for (int lag = minLag - 1; lag <= maxLag + 1; ++lag) {
+        double s = 0.0, e1 = 0.0, e2 = 0.0;
+        for (size_t i = from; i < to; ++i) {
+            s += x[i] * x[i + lag];
+            e1 += x[i] * x[i];
+            e2 += x[i + lag] * x[i + lag];
+        }
+        corr[lag] = s / std::sqrt(e1 * e2 + 1e-30);
+    }
+    int best = minLag;
+    for (int lag = minLag; lag <= maxLag; ++lag)
+        if (corr[lag] > corr[best]) best = lag;
+    double a = corr[best - 1], b = corr[best], c = corr[best + 1];
+    double shift = 0.5 * (a - c) / (a - 2 * b + c);
+    return rate / (best + shift);
+}
+
+TEST(Instruments, PitchedInstrumentsSoundTheNotesTheyArePlayedOn) {
+    struct Case { const char* name; XmInstrument instrument; uint8_t note; double hz; };
+    const Case cases[] = {
+        {"bass", builder::makeBass(), 34, 110.0},
+        {"pad", builder::makePad(), 58, 440.0},
+        {"lead", builder::makeLead(), 61, 523.25},  // C-5
+        {"pluck", builder::makePluck(), 65, 659.26},  // E-5
+    };
+    const int32_t rate = 48000;
+    for (const Case& c : cases) {
+        std::vector<float> x = renderMono(oneInstrumentSong(c.instrument, c.note), rate, 0.8);
+        ASSERT_GT(x.size(), 30000u);
+        double hz = pitchOf(x, rate, 4800, 14400, c.hz / 1.5, c.hz * 1.5);
+        EXPECT_NEAR(hz / c.hz, 1.0, 0.005) << c.name << " sounds at " << hz << " Hz";
+    }
+}
+
+TEST(Instruments, SustainedSoundsKeepPlayingAndDrumsDieAway) {
+    const int32_t rate = 48000;
+    auto levelAt = [&](const XmInstrument& ins, double from, double to) {
+        std::vector<float> x = renderMono(oneInstrumentSong(ins, 49), rate, to);
+        double sum = 0.0;
+        size_t start = static_cast<size_t>(from * rate);
+        for (size_t i = start; i < x.size(); ++i) sum += x[i] * x[i];
+        return std::sqrt(sum / std::max<size_t>(1, x.size() - start));
+    };
+    for (XmInstrument held : {builder::makePad(), builder::makeLead(), builder::makeBass()})
+        EXPECT_GT(levelAt(held, 2.5, 3.0), 0.3 * levelAt(held, 0.5, 1.0)) << held.name;
+    for (XmInstrument hit : {builder::makeKick(), builder::makeSnare(), builder::makeClosedHat()})
+        EXPECT_LT(levelAt(hit, 1.0, 1.5), 1e-4) << hit.name;
+}
+
+TEST(XmWriter, LoopPointsAreStoredInTheUnitsTrackersRead) {
+    // Silence, then ten sine cycles that loop. A loop placed by frames where bytes are meant
+    // (or the reverse) would take in some of the silence and drop the level. At C-4 the sample
+    // plays 8363 frames a second: the sine's first pass lies between 0.12 s and 0.24 s.
+    XmInstrument ins;
+    ins.sample.data.assign(1000, 0);
+    for (int i = 0; i < 1000; ++i)
+        ins.sample.data.push_back(static_cast<int16_t>(std::lround(16000.0 * std::sin(i * 2 * M_PI * 10 / 1000))));
+    ins.sample.loop = builder::XM_LOOP_FORWARD;
+    ins.sample.loopStart = 1000;
+    ins.sample.loopLength = 1000;
+    std::vector<float> x = renderMono(oneInstrumentSong(ins, 49), 48000, 1.0);
+    double early = 0.0, late = 0.0;
+    for (size_t i = 0; i < 4800; ++i) late += x[x.size() - 1 - i] * x[x.size() - 1 - i];
+    for (size_t i = 6000; i < 10800; ++i) early += x[i] * x[i];
+    EXPECT_GT(late, 0.9 * early);
+    EXPECT_LT(late, 1.1 * early);
+}
+
+TEST(XmWriter, PatternCellsReadBackWhereTheyWereWritten) {
+    XmModule m = oneInstrumentSong(builder::makeKick(), 49);
+    m.channels = 4;
+    builder::XmPattern& p = m.patterns[0];
+    p.rows = 32;
+    p.cells.assign(32 * 4, XmCell{});
+    p.cells[0 * 4 + 0] = XmCell{49, 1, 0x30, 0x1, 0x02};  // every field: stored unpacked
+    p.cells[5 * 4 + 3] = XmCell{58, 1, 0, 0, 0};          // note and instrument only
+    p.cells[31 * 4 + 2] = XmCell{builder::XM_KEY_OFF, 0, 0, 0, 0};
+    p.cells[7 * 4 + 1] = XmCell{0, 0, 0x40, 0, 0};        // volume only
+    openmpt::module mod(builder::writeXm(m));
+    using M = openmpt::module;
+    ASSERT_EQ(mod.get_num_channels(), 4);
+    ASSERT_EQ(mod.get_pattern_num_rows(0), 32);
+    // libopenmpt names notes one octave above FastTracker 2 (its C-5 is the file's C-4).
+    EXPECT_EQ(mod.format_pattern_row_channel_command(0, 0, 0, M::command_note), "C-5");
+    EXPECT_EQ(mod.get_pattern_row_channel_command(0, 0, 0, M::command_volume), 0x20);
+    EXPECT_EQ(mod.format_pattern_row_channel_command(0, 0, 0, M::command_effect), "1");
+    EXPECT_EQ(mod.get_pattern_row_channel_command(0, 0, 0, M::command_parameter), 0x02);
+    EXPECT_EQ(mod.format_pattern_row_channel_command(0, 5, 3, M::command_note), "A-5");
+    EXPECT_EQ(mod.get_pattern_row_channel_command(0, 5, 3, M::command_instrument), 1);
+    EXPECT_EQ(mod.format_pattern_row_channel_command(0, 31, 2, M::command_note), "===");
+    EXPECT_EQ(mod.get_pattern_row_channel_command(0, 7, 1, M::command_volume), 0x30);
+    EXPECT_EQ(mod.get_pattern_row_channel_command(0, 7, 1, M::command_note), 0);
+    EXPECT_EQ(mod.get_pattern_row_channel_command(0, 6, 3, M::command_note), 0);
+}
+
+}  // namespace
