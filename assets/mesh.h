@@ -75,7 +75,7 @@ struct Mesh {
     int32_t objectCount = 0;
     MeshObject* objects = nullptr;
     int32_t trailer = 0;
-    std::shared_ptr<MeshStorage> storage;
+    std::shared_ptr<MeshStorage> storage{};
 };
 
 } // namespace assets

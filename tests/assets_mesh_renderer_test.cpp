@@ -14,43 +14,26 @@ using namespace assets;
 
 namespace {
 
-constexpr int width = 64, height = 48;
-
-// A mesh built in the test: the camera looks along +y from (0, -50, 0) at a 200 x 200 quad in the
-// y = quadY plane that fills the view. The arrays live in the vectors.
+// The camera looks along +y from (0, -50, 0) at an unlit 200 x 200 quad in the plane y = quadY,
+// which fills the view.
 struct SceneMesh {
     std::vector<Point3> eye, target;
-    std::vector<MeshMaterial> materials;
-    std::vector<Point3> vertices;
-    std::vector<TexCoord> uvs;
-    std::vector<Triangle> triangles = {{0, 1, 2}, {0, 2, 3}};
+    MeshMaterial material;
+    Point3 vertices[4];
+    std::vector<TexCoord> uvs = std::vector<TexCoord>(4, TexCoord{0.5f, 0.5f});
+    Triangle triangles[2] = {{0, 1, 2}, {0, 2, 3}};
     MeshCamera camera;
-    std::vector<MeshObject> objects;
+    MeshObject quad;
     Mesh mesh;
 
     explicit SceneMesh(uint32_t texture, float quadY = 0, int points = 4)
-        : eye(points, Point3{0, -50, 0}), target(points, Point3{0, 0, 0}) {
-        materials.push_back({0, {}, 0.0f, texture, 1.0f, 1.0f});
-        vertices = {{-100, quadY, -100}, {100, quadY, -100}, {100, quadY, 100}, {-100, quadY, 100}};
-        uvs.assign(4, TexCoord{0.5f, 0.5f});
-        camera = {60.0f, eye.data(), target.data(), nullptr};
-        MeshObject quad;
-        quad.vertexCount = 4;
-        quad.vertices = vertices.data();
-        quad.texCoords = uvs.data();
-        quad.triangleCount = 2;
-        quad.triangles = triangles.data();
-        objects.push_back(quad);
-        relink();
-        mesh.pathPointCount = points;
-    }
-    void relink() {
-        mesh.materialCount = int32_t(materials.size());
-        mesh.materials = materials.data();
-        mesh.cameraCount = 1;
-        mesh.cameras = &camera;
-        mesh.objectCount = int32_t(objects.size());
-        mesh.objects = objects.data();
+        : eye(points, Point3{0, -50, 0}), target(points, Point3{0, 0, 0}),
+          material{0, {}, 0.0f, texture, 1.0f, 1.0f},
+          vertices{{-100, quadY, -100}, {100, quadY, -100}, {100, quadY, 100}, {-100, quadY, 100}},
+          camera{60.0f, eye.data(), target.data(), nullptr},
+          quad{4, vertices, uvs.data(), 2, triangles},
+          mesh{points, 1, &material, 1, &camera, 1, &quad, 0} {
+        quad.lit = false;
     }
 };
 
@@ -65,38 +48,31 @@ uint32_t makeTexture(int size, const std::vector<uint8_t>& rgb) {
     return texture;
 }
 
-std::array<int, 3> centrePixel() {
+void expectCentre(std::array<int, 3> expected, const char* what) {
     uint8_t p[4];
-    glReadPixels(width / 2, height / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
-    return {p[0], p[1], p[2]};
+    glReadPixels(32, 24, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(p[i], expected[i], 2) << what << " channel " << i;
 }
 
-void expectCentre(std::array<int, 3> expected, const char* what) {
-    std::array<int, 3> got = centrePixel();
-    for (int i = 0; i < 3; ++i) EXPECT_NEAR(got[i], expected[i], 2) << what << " channel " << i;
-}
+const std::array<int, 3> black = {0, 0, 0}, white = {255, 255, 255};
 
 class MeshRenderer : public testing::Test {
 protected:
     void SetUp() override {
         std::string error;
-        ASSERT_TRUE(platform::createHeadlessGL(width, height, &error)) << error;
-        white = makeTexture(1, {255, 255, 255});
+        ASSERT_TRUE(platform::createHeadlessGL(64, 48, &error)) << error;
+        whiteTexture = makeTexture(1, {255, 255, 255});
         clearBeforeDraw = true;
         lightingEnabled = false;
-        setAmbientColour(0, 0, 0);
-        setLightColour(1, 1, 1, 100);
-        setLightPosition(0, 0, 0);
-        meshScale = {1, 1, 1};
     }
     void TearDown() override { platform::destroyHeadlessGL(); }
-    uint32_t white = 0;
+    uint32_t whiteTexture = 0;
 };
 
 } // namespace
 
 TEST_F(MeshRenderer, CameraFollowsTheBezierPathAndHoldsAtItsEnds) {
-    SceneMesh scene(white, 0, 11);  // 3 complete segments; point 10 is a stray
+    SceneMesh scene(whiteTexture, 0, 11);  // 3 complete segments; point 10 is a stray
     for (int i = 0; i < 11; ++i) {
         scene.eye[i] = {float(i), float(10 * i), float(i * i)};
         scene.target[i] = {float(-i), 0, 0};
@@ -104,177 +80,94 @@ TEST_F(MeshRenderer, CameraFollowsTheBezierPathAndHoldsAtItsEnds) {
     drawMesh(scene.mesh, 2.0f);
     EXPECT_EQ(cameraEye.y, 60.0f);
     EXPECT_EQ(cameraTarget.x, -6.0f);
-
     drawMesh(scene.mesh, 1.5f);
     EXPECT_FLOAT_EQ(cameraEye.z, (9 + 3 * 16 + 3 * 25 + 36) / 8.0f);
-
     for (float early : {-3.0f, NAN}) {
         drawMesh(scene.mesh, early);
         EXPECT_EQ(cameraEye.y, 0.0f);
     }
-    for (float late : {3.0f, 100.0f, 1e30f}) {
+    for (float late : {3.0f, 1e30f}) {
         drawMesh(scene.mesh, late);
         EXPECT_EQ(cameraEye.y, 90.0f) << late;
     }
 }
 
-TEST_F(MeshRenderer, BezierAndLightFactorMaths) {
-    EXPECT_DOUBLE_EQ(bezierPoint(0.5, 0, 1, 1, 2), 1.0);  // points 0, 1, 1, 2
-    EXPECT_DOUBLE_EQ(bezierPoint(1.0, 7, 1, 1, -3), -3.0);
-    lightingEnabled = true;
-    setLightColour(1, 1, 1, 100);
+TEST_F(MeshRenderer, LitVertexIsAmbientPlusLightScaledByTheDistanceFactor) {
     setLightPosition(10, 0, 0);
+    setLightColour(1, 1, 1, 100);
+    lightingEnabled = true;
     EXPECT_FLOAT_EQ(lightFactor(10, 30, 40), 0.5f);
     EXPECT_EQ(lightFactor(10, 150, 0), 0.0f);
-    EXPECT_EQ(lightFactor(10, 0, 0), 1.0f);
-    setLightColour(1, 1, 1, 0);
-    EXPECT_EQ(lightFactor(10, 0, 0), 0.0f) << "a zero range on the light itself";
-    lightingEnabled = false;
-    EXPECT_EQ(lightFactor(1e6f, 0, 0), 1.0f);
-}
 
-TEST_F(MeshRenderer, VertexColourIsAmbientPlusLightScaledByTheFactor) {
-    SceneMesh scene(white);
+    SceneMesh scene(whiteTexture);
+    scene.quad.lit = true;
     setAmbientColour(0.1f, 0.2f, 0.3f);
-    setLightColour(0.5f, 0.25f, 0.125f, 100);
+    setLightColour(0.5f, 0.25f, 0.125f, 200);
+    lightingEnabled = false;
     drawMesh(scene.mesh, 0);
     expectCentre({153, 115, 108}, "lighting off: factor 1");
-
     lightingEnabled = true;
     setLightPosition(0, 0, 1000);
     drawMesh(scene.mesh, 0);
     expectCentre({26, 51, 77}, "light out of range: ambient only");
-
-    scene.objects[0].lit = false;
-    drawMesh(scene.mesh, 0);
-    expectCentre({255, 255, 255}, "unlit object");
 }
 
 TEST_F(MeshRenderer, SkipValueHidesFromBothEntryPointsAndVisibleFlagOnlyFromDrawMesh) {
-    SceneMesh scene(white);
-    scene.objects[0].lit = false;
-    scene.materials[0].skip = 0.5f;
+    SceneMesh scene(whiteTexture);
+    scene.material.skip = 0.5f;
     drawMesh(scene.mesh, 0);
-    expectCentre({0, 0, 0}, "skipped, drawMesh");
+    expectCentre(black, "skipped, drawMesh");
     drawMeshObject(scene.mesh, 0, 0, 1);
-    expectCentre({0, 0, 0}, "skipped, drawMeshObject");
-    GLint mode;
-    glGetIntegerv(GL_MATRIX_MODE, &mode);
-    EXPECT_EQ(mode, GL_PROJECTION) << "no object drawn";
-
-    scene.materials[0].skip = 0;
-    scene.objects[0].visible = false;
+    expectCentre(black, "skipped, drawMeshObject");
+    scene.material.skip = 0;
+    scene.quad.visible = false;
     drawMesh(scene.mesh, 0);
-    expectCentre({0, 0, 0}, "invisible, drawMesh");
+    expectCentre(black, "invisible, drawMesh");
     drawMeshObject(scene.mesh, 0, 0, 1);
-    expectCentre({255, 255, 255}, "invisible, drawMeshObject");
-    glGetIntegerv(GL_MATRIX_MODE, &mode);
-    EXPECT_EQ(mode, GL_MODELVIEW);
-}
-
-TEST_F(MeshRenderer, ObjectAlphaMattersOnlyWhenTheCallerBlends) {
-    SceneMesh scene(white);
-    scene.objects[0].lit = false;
-    drawMeshObject(scene.mesh, 0, 0, 0.25f);
-    expectCentre({255, 255, 255}, "blending off");
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    drawMeshObject(scene.mesh, 0, 0, 0.25f);
-    glDisable(GL_BLEND);
-    expectCentre({64, 64, 64}, "blending on");
-}
-
-TEST_F(MeshRenderer, KeepsThePictureWhenClearingIsOff) {
-    SceneMesh scene(white);
-    scene.materials[0].skip = 1;
-    glClearColor(1, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glClearColor(0, 0, 0, 0);
-    clearBeforeDraw = false;
-    drawMesh(scene.mesh, 0);
-    expectCentre({255, 0, 0}, "clearing off");
-    clearBeforeDraw = true;
-    drawMesh(scene.mesh, 0);
-    expectCentre({0, 0, 0}, "clearing on");
+    expectCentre(white, "invisible, drawMeshObject");
 }
 
 TEST_F(MeshRenderer, NearPlaneLiesTwoMeshUnitsInFrontOfTheEye) {
-    for (float distance : {1.5f, 3.0f}) {
-        SceneMesh scene(white, -50 + distance);
-        scene.objects[0].lit = false;
-        drawMesh(scene.mesh, 0);
-        int expected = distance > 2 ? 255 : 0;
-        expectCentre({expected, expected, expected}, distance > 2 ? "3 units" : "1.5 units");
-    }
+    SceneMesh tooNear(whiteTexture, -48.5f), farEnough(whiteTexture, -47.0f);
+    drawMesh(tooNear.mesh, 0);
+    expectCentre(black, "1.5 units");
+    drawMesh(farEnough.mesh, 0);
+    expectCentre(white, "3 units");
 }
 
-TEST_F(MeshRenderer, TextureCoordinatesAreMirroredAndScaled) {
-    // Texel (0, 0) red, the other three blue.
-    uint32_t texture = makeTexture(2, {255, 0, 0, 0, 0, 255, 0, 0, 255, 0, 0, 255});
-    SceneMesh scene(texture);
-    scene.objects[0].lit = false;
-    scene.uvs.assign(4, TexCoord{0.75f, 0.75f});
-    drawMesh(scene.mesh, 0);
-    expectCentre({255, 0, 0}, "uv 0.75 -> 0.25");
+TEST_F(MeshRenderer, TextureCoordinateIsOneMinusScaledUv) {
+    // Texel (0, 0) red, the other three blue; 1 - 0.25 x 3 = 0.25 lands on the red one.
+    SceneMesh scene(makeTexture(2, {255, 0, 0, 0, 0, 255, 0, 0, 255, 0, 0, 255}));
     scene.uvs.assign(4, TexCoord{0.25f, 0.25f});
+    scene.material.uScale = scene.material.vScale = 3.0f;
     drawMesh(scene.mesh, 0);
-    expectCentre({0, 0, 255}, "uv 0.25 -> 0.75");
-    scene.materials[0].uScale = scene.materials[0].vScale = 3.0f;
-    drawMesh(scene.mesh, 0);
-    expectCentre({255, 0, 0}, "uv 0.25 x 3 -> 0.25");
+    expectCentre({255, 0, 0}, "");
 }
 
-TEST_F(MeshRenderer, RecordsThatBreakTheLoaderRulesDrawNothingOfTheBrokenPart) {
-    SceneMesh scene(white);
-    scene.objects[0].lit = false;
+TEST_F(MeshRenderer, BrokenRecordsDrawNothingOfTheBrokenPart) {
+    SceneMesh scene(whiteTexture);
     Mesh noCamera = scene.mesh;
     noCamera.cameraCount = 0;
     cameraEye = {7, 7, 7};
     drawMesh(noCamera, 0);
-    expectCentre({0, 0, 0}, "no camera");
+    expectCentre(black, "no camera");
     EXPECT_EQ(cameraEye.x, 7.0f);
-    Mesh shortPath = scene.mesh;
-    shortPath.pathPointCount = 3;
-    drawMesh(shortPath, 0);
-    expectCentre({0, 0, 0}, "no complete segment");
 
-    scene.objects[0].materialIndex = 5;  // as after a copy from a mesh with more materials
+    scene.quad.materialIndex = 5;  // as after a copy from a mesh with more materials
     drawMesh(scene.mesh, 0);
     drawMeshObject(scene.mesh, 0, 0, 1);
-    expectCentre({0, 0, 0}, "material index out of range");
-    scene.objects[0].materialIndex = 0;
-    scene.triangles = {{0, 1, 7}, {0, 2, -3}};
-    scene.objects[0].triangles = scene.triangles.data();
+    expectCentre(black, "material index out of range");
+    scene.quad.materialIndex = 0;
+    scene.triangles[0].c = 7;
+    scene.triangles[1].b = -3;
     drawMesh(scene.mesh, 0);
-    expectCentre({0, 0, 0}, "vertex index out of range");
+    expectCentre(black, "vertex index out of range");
 
-    // An object whose own path is shorter than the camera's: held at its own last point.
-    SceneMesh longer(white, 0, 10);
-    longer.objects[0].lit = false;
-    std::vector<Point3> path = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {1000, 0, 0}};
-    longer.objects[0].hasPath = true;
-    longer.objects[0].path = path.data();
-    longer.objects[0].pathPointCount = 4;
-    drawMesh(longer.mesh, 0);
-    expectCentre({255, 255, 255}, "object path start");
+    // A copied-in object with a shorter path than the camera's is held at its own last point.
+    SceneMesh longer(whiteTexture, 0, 10);
+    Point3 path[4] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {1000, 0, 0}};
+    longer.quad = {4, longer.vertices, longer.uvs.data(), 2, longer.triangles, 4, true, path};
+    longer.quad.lit = false;
     drawMesh(longer.mesh, 2.5f);
-    expectCentre({0, 0, 0}, "object path end");
-}
-
-TEST(GLState, PresetClearsAndTurnsOnLessOrEqualDepthTesting) {
-    ASSERT_TRUE(platform::createHeadlessGL(8, 8));
-    glClearColor(0, 0, 0, 0);
-    glClearDepth(0.25);
-    glDepthFunc(GL_ALWAYS);
-    initGLState();
-    GLfloat depth = 0, clearDepth = 0;
-    glReadPixels(4, 4, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
-    glGetFloatv(GL_DEPTH_CLEAR_VALUE, &clearDepth);
-    GLint func = 0;
-    glGetIntegerv(GL_DEPTH_FUNC, &func);
-    EXPECT_FLOAT_EQ(depth, 0.25f) << "cleared before the clear value is set";
-    EXPECT_EQ(clearDepth, 1.0f);
-    EXPECT_EQ(func, GL_LEQUAL);
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-    platform::destroyHeadlessGL();
+    expectCentre(black, "object moved off screen to its path's end");
 }
