@@ -31,6 +31,10 @@ struct ResumePoint {
     std::vector<uint8_t> windowData;
 };
 
+// True when a resume point describes a state the decoder can start from: a bit count of at most 16,
+// a window position inside the window, and window records that all fit the window.
+bool resumePointIsSound(const ResumePoint& point);
+
 // The output sink: which uncompressed bytes the caller wants and where they go.
 struct OutputRequest {
     uint32_t start = 0;

@@ -1,0 +1,628 @@
+// Archive directory and file interface: mounting ZIP archives by their local headers, name lookup,
+// and the file-style operations over loose disk files and archive members.
+#include "archive/archive.h"
+
+#include <cstring>
+#include <new>
+
+namespace archive {
+
+namespace {
+
+int lastArchiveError = 0;
+MountedArchive* mountList = nullptr; // in mount order; lookups walk it front to back
+uint32_t nextSerial = 1;
+
+constexpr uint32_t LOCAL_HEADER_SIGNATURE = 0x04034B50;
+constexpr uint32_t CENTRAL_HEADER_SIGNATURE = 0x02014B50;
+constexpr uint32_t LOCAL_HEADER_REST = 26; // local header bytes after the signature
+constexpr uint32_t MAX_NAME = 255;
+
+uint16_t read16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+uint32_t read32(const uint8_t* p) { return p[0] | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+
+// Copies at most 255 bytes of text into a 256-byte name buffer.
+void copyName(char* dest, const char* text, size_t length) {
+    if (length > MAX_NAME) length = MAX_NAME;
+    std::memcpy(dest, text, length);
+    dest[length] = '\0';
+}
+
+// Member names match after "/" becomes "\" and ASCII letters become capitals; nothing else.
+char normalizeMemberChar(char c) {
+    if (c == '/') return '\\';
+    if (c >= 'a' && c <= 'z') return char(c - 'a' + 'A');
+    return c;
+}
+
+bool memberNamesMatch(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        if (normalizeMemberChar(*a) != normalizeMemberChar(*b)) return false;
+        if (*a == '\0') return true;
+    }
+}
+
+ArchiveEntry* findEntry(MountedArchive& archive, const char* name) {
+    for (ArchiveEntry& entry : archive.entries)
+        if (memberNamesMatch(entry.name, name)) return &entry;
+    return nullptr;
+}
+
+ArchiveEntry* findMember(const char* name, MountedArchive** owner) {
+    for (MountedArchive* archive = mountList; archive; archive = archive->next) {
+        if (ArchiveEntry* entry = findEntry(*archive, name)) {
+            if (owner) *owner = archive;
+            return entry;
+        }
+    }
+    return nullptr;
+}
+
+bool isMounted(const MountedArchive* archive) {
+    for (MountedArchive* a = mountList; a; a = a->next)
+        if (a == archive) return true;
+    return false;
+}
+
+// The archive a member cursor reads from, or null once that archive has been unmounted.
+MountedArchive* cursorArchive(const MemberCursor& cursor) {
+    for (MountedArchive* a = mountList; a; a = a->next)
+        if (a == cursor.archive && a->serial == cursor.archiveSerial) return a;
+    return nullptr;
+}
+
+// Reads exactly n bytes at offset; false when the file ends first or cannot be read.
+bool readExactly(platform::DiskFile file, uint64_t offset, void* dest, uint32_t n) {
+    file.position = offset;
+    uint64_t got = 0;
+    return platform::readDiskFile(file, dest, n, &got) == 0 && got == n;
+}
+
+// Walks the local headers from the start of the file and fills the member directory. Ends at the
+// first central-directory header, or with 259/260 at a record that is not a sound local header.
+int walkLocalHeaders(MountedArchive& archive) {
+    uint64_t offset = 0;
+    for (;;) {
+        uint8_t header[4 + LOCAL_HEADER_REST];
+        if (offset > UINT32_MAX || !readExactly(archive.file, offset, header, 4)) return ZFS_BAD_LOCAL_HEADER;
+        uint32_t signature = read32(header);
+        if (signature == CENTRAL_HEADER_SIGNATURE) return ZFS_OK;
+        if (signature != LOCAL_HEADER_SIGNATURE) return ZFS_BAD_LOCAL_HEADER;
+        if (!readExactly(archive.file, offset + 4, header + 4, LOCAL_HEADER_REST)) return ZFS_BAD_LOCAL_HEADER;
+        uint16_t method = read16(header + 8);
+        uint32_t timeStamp = uint32_t(read16(header + 12)) << 16 | read16(header + 10);
+        uint32_t compressedSize = read32(header + 18);
+        uint32_t uncompressedSize = read32(header + 22);
+        uint32_t nameLength = read16(header + 26);
+        uint32_t extraLength = read16(header + 28);
+        if (nameLength > MAX_NAME) return ZFS_NAME_TOO_LONG;
+        char storedName[MAX_NAME + 1];
+        if (!readExactly(archive.file, offset + 30, storedName, nameLength)) return ZFS_BAD_LOCAL_HEADER;
+        storedName[nameLength] = '\0';
+        if (extraLength > MAX_NAME) return ZFS_NAME_TOO_LONG;
+        uint8_t extra[MAX_NAME];
+        if (!readExactly(archive.file, offset + 30 + nameLength, extra, extraLength)) return ZFS_BAD_LOCAL_HEADER;
+        uint64_t dataOffset = offset + 30 + nameLength + extraLength;
+        if (dataOffset > UINT32_MAX) return ZFS_BAD_LOCAL_HEADER;
+
+        ++archive.memberCount;
+        try {
+            ArchiveEntry& entry = archive.entries.emplace_back();
+            if (archive.prefix) {
+                char prefixed[2 * (MAX_NAME + 1)];
+                size_t prefixLength = std::strlen(archive.prefixName);
+                std::memcpy(prefixed, archive.prefixName, prefixLength);
+                prefixed[prefixLength] = '\\';
+                std::memcpy(prefixed + prefixLength + 1, storedName, nameLength);
+                copyName(entry.name, prefixed, prefixLength + 1 + nameLength);
+            } else {
+                copyName(entry.name, storedName, nameLength);
+            }
+            entry.method = method;
+            entry.dataOffset = uint32_t(dataOffset);
+            entry.compressedSize = compressedSize;
+            entry.uncompressedSize = uncompressedSize;
+            entry.timeStamp = timeStamp;
+        } catch (const std::bad_alloc&) {
+            // No room for the entry: the member is skipped and the walk goes on.
+        }
+        offset = dataOffset + compressedSize;
+    }
+}
+
+void unlinkArchive(MountedArchive* archive) {
+    for (MountedArchive** link = &mountList; *link; link = &(*link)->next) {
+        if (*link == archive) {
+            *link = archive->next;
+            return;
+        }
+    }
+}
+
+void releaseArchive(MountedArchive* archive) {
+    unlinkArchive(archive);
+    platform::closeDiskFile(archive->file);
+    platform::takeDiskError(); // a failed close of a read-only archive loses nothing
+    delete archive;
+}
+
+int inflateStatusCode(int status) {
+    switch (status) {
+    case INFLATE_BAD_METHOD: return ZFS_BAD_METHOD;
+    case INFLATE_BAD_DATA: return ZFS_BAD_DATA;
+    case INFLATE_NO_INPUT: return ZFS_READ_ERROR;
+    case INFLATE_WRITE_ERROR: return ZFS_WRITE_ERROR;
+    default: return status;
+    }
+}
+
+// The resume point to decode from for a read at position: the one with the largest output offset
+// below it (the first of equals), or none.
+const ResumePoint* pickResumePoint(const MemberCursor& cursor, uint32_t position) {
+    const ResumePoint* best = nullptr;
+    if (!cursor.resumePoints) return nullptr;
+    for (const ResumePoint& point : *cursor.resumePoints)
+        if (point.uncompressedOffset < position && (!best || point.uncompressedOffset > best->uncompressedOffset))
+            best = &point;
+    return best;
+}
+
+// Reads up to n bytes of a member at its cursor position into dest. Returns the bytes delivered;
+// failures go to lastArchiveError and leave the position where it was.
+uint32_t readMember(MemberCursor& cursor, MountedArchive& archive, uint8_t* dest, uint64_t n) {
+    uint32_t position = cursor.position;
+    if (position >= cursor.uncompressedSize) return 0;
+    if (n > cursor.uncompressedSize - position) n = cursor.uncompressedSize - position;
+    uint32_t wanted = uint32_t(n);
+
+    if (cursor.method == 0) {
+        // Straight from the archive file. The member's data must all be there: an archive cut
+        // short inside a member is a failed read, not a short one.
+        platform::DiskFile file = archive.file;
+        file.position = uint64_t(cursor.dataOffset) + position;
+        uint64_t got = 0;
+        int code = platform::readDiskFile(file, dest, wanted, &got);
+        if (code == 0 && got < wanted) code = platform::DISK_READ_ERROR;
+        if (code != 0) {
+            lastArchiveError = code;
+            return 0;
+        }
+        cursor.position = position + wanted;
+        return wanted;
+    }
+    if (cursor.method != 8) {
+        lastArchiveError = ZFS_BAD_METHOD;
+        return 0;
+    }
+
+    OutputRequest request;
+    request.start = position;
+    request.length = wanted;
+    request.destination = dest;
+    int status = inflateMember(archive.file, cursor.dataOffset, cursor.compressedSize, cursor.method,
+                               pickResumePoint(cursor, position), request);
+    // A stream that ends before the size its header gives is as broken as a corrupt one.
+    if (status == INFLATE_OK && request.delivered < wanted) status = INFLATE_BAD_DATA;
+    if (status != INFLATE_OK) {
+        lastArchiveError = inflateStatusCode(status);
+        return 0;
+    }
+    cursor.position = position + wanted;
+    return wanted;
+}
+
+// Parses the resume points of one index record into points; returns false at a cut-off record.
+bool parseResumePoints(const uint8_t* data, size_t size, size_t& at, std::vector<ResumePoint>& points) {
+    for (;;) {
+        if (at >= size) return true;
+        if (data[at] == 255) {
+            ++at;
+            return true;
+        }
+        if (size - at < 16) return false;
+        ResumePoint point;
+        point.compressedOffset = read32(data + at);
+        point.uncompressedOffset = read32(data + at + 4);
+        point.bitState = read32(data + at + 8);
+        point.windowPosition = read16(data + at + 12);
+        uint32_t windowLength = read16(data + at + 14);
+        at += 16;
+        if (size - at < windowLength) return false;
+        point.windowData.assign(data + at, data + at + windowLength);
+        at += windowLength;
+        if (resumePointIsSound(point)) points.push_back(std::move(point));
+    }
+}
+
+void attachResumePoints(MountedArchive& archive, const uint8_t* data, size_t size) {
+    size_t at = 3;
+    while (at < size) {
+        uint32_t nameLength = data[at++];
+        if (size - at < nameLength) return;
+        char name[MAX_NAME + 1];
+        copyName(name, reinterpret_cast<const char*>(data + at), nameLength);
+        at += nameLength;
+        std::vector<ResumePoint> points;
+        bool whole = parseResumePoints(data, size, at, points);
+        if (ArchiveEntry* entry = findEntry(archive, name)) {
+            for (ResumePoint& point : points) {
+                bool known = false;
+                for (const ResumePoint& attached : entry->resumePoints)
+                    known = known || attached.compressedOffset == point.compressedOffset;
+                if (!known) entry->resumePoints.push_back(std::move(point));
+            }
+        }
+        if (!whole) return;
+    }
+}
+
+struct ErrorText {
+    int code;
+    const char* text;
+};
+
+constexpr ErrorText ERROR_TEXTS[] = {
+    {0, "O.K."},
+    {1, "Invalid function number"},
+    {2, "File not found"},
+    {3, "Path not found"},
+    {4, "Too many open files (no handles left)"},
+    {5, "Access denied (file was opened Read Only)"},
+    {6, "Invalid handle"},
+    {7, "Memory control blocks destroyed"},
+    {8, "Insufficient memory"},
+    {9, "Invalid memory block address"},
+    {10, "Invalid environment"},
+    {11, "Invalid format"},
+    {12, "Invalid access code"},
+    {13, "Invalid data"},
+    {15, "Invalid drive was specified"},
+    {16, "Attempt to remove current directory"},
+    {17, "Not same device"},
+    {18, "No more files"},
+    {19, "Attempt to write on write-protected diskette"},
+    {20, "Unknown unit"},
+    {21, "Drive not ready"},
+    {22, "Unknown command"},
+    {23, "Data error (CRC)"},
+    {24, "Bad request structure length"},
+    {25, "Seek error"},
+    {26, "Unknown media type"},
+    {27, "Sector not found"},
+    {28, "Printer out of paper"},
+    {29, "Write fault"},
+    {30, "Read fault"},
+    {31, "General failure"},
+    {32, "Sharing violation"},
+    {33, "Lock violation"},
+    {34, "Invalid disk change"},
+    {35, "FCB unavailable"},
+    {36, "Sharing buffer overflow"},
+    {50, "Network request not supported"},
+    {51, "Remote computer not listening"},
+    {52, "Duplicate name on network"},
+    {53, "Network name not found"},
+    {54, "Network busy"},
+    {55, "Network device no longer exists"},
+    {56, "Net BIOS command limit exceeded"},
+    {57, "Network adapter hardware error"},
+    {58, "Incorrect response from network"},
+    {59, "Unexpected network error"},
+    {60, "Incompatible remote adapter"},
+    {61, "Print queue full"},
+    {62, "Not enough space for print file"},
+    {63, "Print file was deleted"},
+    {65, "Access denied"},
+    {66, "Network device type incorrect"},
+    {67, "Network name not found"},
+    {68, "Network name limit exceeded"},
+    {69, "Net BIOS session limit exceeded"},
+    {70, "Temporarily paused"},
+    {71, "Network request not accepted"},
+    {72, "Print or disk redirection is paused"},
+    {80, "File exists"},
+    {82, "Cannot make directory entry"},
+    {83, "Fail on INT 24"},
+    {84, "Too many redirections"},
+    {85, "Duplicate redirection"},
+    {86, "Invalid password"},
+    {87, "Invalid parameter"},
+    {88, "Network device fault"},
+    {100, "Disk read error"},
+    {101, "Disk write error"},
+    {102, "File not assigned"},
+    {103, "File not open"},
+    {104, "File not open for input"},
+    {105, "File not open for output"},
+    {106, "Invalid numeric format"},
+    {150, "Disk is write-protected"},
+    {151, "Bad drive request struct length"},
+    {152, "Drive not ready"},
+    {154, "CRC error in data"},
+    {156, "Disk seek error"},
+    {157, "Unknown media type"},
+    {158, "Sector Not Found"},
+    {159, "Printer out of paper"},
+    {160, "Device write fault"},
+    {161, "Device read fault"},
+    {162, "Hardware failure"},
+    {200, "Division by zero"},
+    {201, "Range check error"},
+    {202, "Stack overflow error"},
+    {203, "Heap overflow error"},
+    {204, "Invalid pointer operation"},
+    {205, "Floating point overflow"},
+    {206, "Floating point underflow"},
+    {207, "Invalid floating point operation"},
+    {208, "Overlay manager not installed"},
+    {209, "Overlay file read error"},
+    {210, "Object not initialized"},
+    {211, "Call to abstract method"},
+    {212, "Stream registration error"},
+    {213, "Collection index out of range"},
+    {214, "Collection overflow error"},
+    {215, "Arithmetic overflow error"},
+    {216, "General Protection fault"},
+    {ZFS_NIL_POINTER, "Unable to dipose pointer (it's NIL)"},
+    {ZFS_NO_MEMORY, "Error allocating a new pointer (Not enough mem?)"},
+    {ZFS_SEEK_OUT_OF_BOUNDS, "Error seeking a packed file : Out of boundaries"},
+    {ZFS_BAD_LOCAL_HEADER, "Missing or invalid local file header in ZIP file"},
+    {ZFS_NAME_TOO_LONG, "Error reading zip local file header (too long file name)"},
+    {ZFS_WRITE_ERROR, "Write error while uncompressing"},
+    {ZFS_READ_ERROR, "Read error while uncompressing"},
+    {ZFS_BAD_DATA, "Error in ZIP file"},
+    {ZFS_BAD_METHOD, "Compression method not supported"},
+    {ZFS_BAD_INDEX_SIGNATURE, "Wrong seeking optimization file signature (OMZ)"},
+    {ZFS_TYPED_FILES, "The ZFS reset function for typed files have a bug (see docs)"},
+};
+
+} // namespace
+
+MountedArchive* mountArchive(const char* name, bool prefix) {
+    lastArchiveError = ZFS_OK;
+    MountedArchive* archive = new (std::nothrow) MountedArchive;
+    if (!archive) {
+        lastArchiveError = ZFS_NO_MEMORY;
+        return nullptr;
+    }
+    int code = platform::openDiskFile(archive->file, name, 1, platform::DiskAccess::ReadOnly);
+    if (code != 0) {
+        lastArchiveError = code;
+        delete archive;
+        return nullptr;
+    }
+    size_t nameLength = std::strlen(name);
+    copyName(archive->fileName, name, nameLength);
+    const char* slash = std::strrchr(name, '/');
+    const char* baseName = slash ? slash + 1 : name;
+    copyName(archive->prefixName, baseName, std::strlen(baseName));
+    archive->prefix = prefix;
+    archive->memberCount = 0;
+    archive->serial = nextSerial++;
+
+    MountedArchive** link = &mountList;
+    while (*link) link = &(*link)->next;
+    *link = archive;
+
+    lastArchiveError = walkLocalHeaders(*archive);
+    return archive;
+}
+
+void unmountArchive(MountedArchive* archive) {
+    lastArchiveError = ZFS_OK;
+    // Only archives on the mount list are released: anything else is nothing we could free.
+    if (!archive || !isMounted(archive)) {
+        lastArchiveError = ZFS_NIL_POINTER;
+        return;
+    }
+    releaseArchive(archive);
+}
+
+void unmountAllArchives() {
+    lastArchiveError = ZFS_OK;
+    while (mountList) releaseArchive(mountList);
+}
+
+void assignFile(ArchiveFile& file, const char* name) {
+    file = ArchiveFile{};
+    file.mode = FileMode::Closed;
+    copyName(file.name, name, std::strlen(name));
+}
+
+void openFile(ArchiveFile& file, uint32_t recordSize) {
+    lastArchiveError = ZFS_OK;
+    if (recordSize == 0) recordSize = 1; // no record size could divide by zero later
+    if (file.mode == FileMode::Member) {
+        delete file.member;
+        file.member = nullptr;
+    } else if (file.mode == FileMode::Disk) {
+        platform::closeDiskFile(file.disk);
+    }
+    file.mode = FileMode::Closed;
+
+    // A loose file of the same name wins over an archive member. The system never writes through
+    // this interface, so it is opened read-only.
+    if (platform::isRegularDiskFile(file.name)) {
+        int code = platform::openDiskFile(file.disk, file.name, recordSize, platform::DiskAccess::ReadOnly);
+        if (code != 0) {
+            lastArchiveError = code;
+            return;
+        }
+        file.mode = FileMode::Disk;
+        file.recordSize = recordSize;
+        file.isMember = false;
+        file.member = nullptr;
+        return;
+    }
+
+    MountedArchive* archive = nullptr;
+    ArchiveEntry* entry = findMember(file.name, &archive);
+    if (!entry) {
+        lastArchiveError = ZFS_FILE_NOT_FOUND;
+        return;
+    }
+    MemberCursor* cursor = new (std::nothrow) MemberCursor;
+    if (!cursor) {
+        lastArchiveError = ZFS_NO_MEMORY;
+        return;
+    }
+    cursor->archive = archive;
+    cursor->archiveSerial = archive->serial;
+    cursor->method = entry->method;
+    cursor->dataOffset = entry->dataOffset;
+    cursor->compressedSize = entry->compressedSize;
+    cursor->uncompressedSize = entry->uncompressedSize;
+    cursor->timeStamp = entry->timeStamp;
+    cursor->position = 0;
+    cursor->resumePoints = &entry->resumePoints;
+
+    char name[MAX_NAME + 1];
+    std::memcpy(name, file.name, sizeof name);
+    file = ArchiveFile{};
+    std::memcpy(file.name, name, sizeof name);
+    file.mode = FileMode::Member;
+    file.recordSize = recordSize;
+    file.member = cursor;
+    file.isMember = true;
+}
+
+void readBlock(ArchiveFile& file, void* dest, uint32_t count, uint32_t* read) {
+    lastArchiveError = ZFS_OK;
+    if (read) *read = 0;
+    if (count == 0) return;
+    if (file.mode == FileMode::Disk) {
+        uint64_t records = 0;
+        int code = platform::readDiskFile(file.disk, dest, count, &records);
+        if (code != 0) lastArchiveError = code;
+        if (read) *read = uint32_t(records);
+        return;
+    }
+    MountedArchive* archive = file.mode == FileMode::Member ? cursorArchive(*file.member) : nullptr;
+    if (!archive) {
+        lastArchiveError = ZFS_FILE_NOT_OPEN;
+        return;
+    }
+    uint32_t recordSize = file.recordSize == 0 ? 1 : file.recordSize;
+    uint32_t bytes = readMember(*file.member, *archive, static_cast<uint8_t*>(dest), uint64_t(count) * recordSize);
+    if (read) *read = bytes / recordSize;
+}
+
+void seekFile(ArchiveFile& file, uint32_t position) {
+    lastArchiveError = ZFS_OK;
+    if (file.mode == FileMode::Disk) {
+        int code = platform::seekDiskFile(file.disk, position);
+        if (code != 0) lastArchiveError = code;
+        return;
+    }
+    if (file.mode != FileMode::Member || !cursorArchive(*file.member)) {
+        lastArchiveError = ZFS_FILE_NOT_OPEN;
+        return;
+    }
+    if (position > file.member->uncompressedSize) {
+        lastArchiveError = ZFS_SEEK_OUT_OF_BOUNDS;
+        return;
+    }
+    file.member->position = position;
+}
+
+uint32_t filePosition(const ArchiveFile& file) {
+    if (file.mode == FileMode::Member) return file.member->position;
+    if (file.mode == FileMode::Disk) return uint32_t(platform::diskFilePosition(file.disk));
+    return 0;
+}
+
+uint32_t fileSize(const ArchiveFile& file) {
+    if (file.mode == FileMode::Member)
+        return file.member->uncompressedSize / (file.recordSize == 0 ? 1 : file.recordSize);
+    if (file.mode == FileMode::Disk) {
+        uint64_t records = 0;
+        platform::diskFileSize(file.disk, &records);
+        return records > UINT32_MAX ? UINT32_MAX : uint32_t(records);
+    }
+    return 0;
+}
+
+bool atEndOfFile(ArchiveFile& file) {
+    if (file.mode == FileMode::Member) return file.member->position >= file.member->uncompressedSize;
+    lastArchiveError = ZFS_OK;
+    if (file.mode != FileMode::Disk) {
+        lastArchiveError = ZFS_FILE_NOT_OPEN;
+        return true;
+    }
+    bool atEnd = true;
+    int code = platform::diskEndOfFile(file.disk, &atEnd);
+    if (code != 0) lastArchiveError = code;
+    return atEnd;
+}
+
+void closeFile(ArchiveFile& file) {
+    lastArchiveError = ZFS_OK;
+    if (file.mode == FileMode::Member) {
+        delete file.member;
+        file.member = nullptr;
+        file.isMember = false;
+        file.mode = FileMode::Closed;
+        return;
+    }
+    if (file.mode != FileMode::Disk) {
+        lastArchiveError = ZFS_FILE_NOT_OPEN;
+        return;
+    }
+    int code = platform::closeDiskFile(file.disk);
+    if (code != 0) lastArchiveError = code;
+    file.mode = FileMode::Closed;
+}
+
+int takeFileError() {
+    int diskCode = platform::takeDiskError();
+    int code = diskCode != 0 ? diskCode : lastArchiveError;
+    lastArchiveError = ZFS_OK;
+    return code;
+}
+
+bool fileExists(const char* name) {
+    return platform::diskNameExists(name) || findMember(name, nullptr) != nullptr;
+}
+
+const char* fileErrorText(int code) {
+    for (const ErrorText& entry : ERROR_TEXTS)
+        if (entry.code == code) return entry.text;
+    return "UNDEFINED ERROR";
+}
+
+void loadResumeIndex(MountedArchive* archive, const char* indexName) {
+    lastArchiveError = ZFS_OK;
+    if (!archive || !isMounted(archive)) return;
+    ArchiveFile index;
+    assignFile(index, indexName);
+    openFile(index, 1);
+    if (lastArchiveError != ZFS_OK) return;
+    std::vector<uint8_t> data;
+    try {
+        data.resize(fileSize(index));
+    } catch (const std::bad_alloc&) {
+        closeFile(index);
+        lastArchiveError = ZFS_NO_MEMORY;
+        return;
+    }
+    uint32_t got = 0;
+    readBlock(index, data.data(), uint32_t(data.size()), &got);
+    int readCode = lastArchiveError;
+    closeFile(index);
+    if (readCode != ZFS_OK) {
+        lastArchiveError = readCode;
+        return;
+    }
+    data.resize(got);
+    if (data.size() < 3 || std::memcmp(data.data(), "OMZ", 3) != 0) {
+        lastArchiveError = ZFS_BAD_INDEX_SIGNATURE;
+        return;
+    }
+    try {
+        attachResumePoints(*archive, data.data(), data.size());
+    } catch (const std::bad_alloc&) {
+        lastArchiveError = ZFS_NO_MEMORY;
+    }
+}
+
+} // namespace archive

@@ -1,0 +1,715 @@
+// DEFLATE decoder (RFC 1951) for deflated archive members.
+//
+// The decoder reads the archive file itself, 4096 bytes at a time, and writes into a 32 KiB
+// circular window. Each full window goes to the output request, which throws away what lies before
+// the requested range and says stop once the range is complete. Huffman codes are decoded through
+// lookup tables: a root table indexed by the next m input bits, and sub-tables for longer codes.
+//
+// Input is hostile: member sizes, table headers and back-references all come from a file someone
+// else made. Every table index is masked to its table, every copy stays inside the window, and a
+// decode that needs bits past the end of its input fails instead of using made-up bits.
+#include "archive/inflate.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace archive {
+
+namespace {
+
+// One entry of a decoding table.
+//   op 0..13: length or distance base in value, followed by op extra bits
+//   op 15: end of block; op 16: literal (or code-length symbol) in value
+//   op 17..: link to the sub-table at index value, indexed by op - 16 further bits
+//   op 99: no symbol has this code
+struct DecodeEntry {
+    uint8_t op;
+    uint8_t bits; // bits this entry consumes
+    uint16_t value;
+};
+
+constexpr uint8_t OP_END_OF_BLOCK = 15;
+constexpr uint8_t OP_LITERAL = 16;
+constexpr uint8_t OP_INVALID = 99;
+
+// Statuses of the table builder.
+constexpr int BUILD_COMPLETE = 0;
+constexpr int BUILD_INCOMPLETE = 1;
+constexpr int BUILD_BAD_LENGTHS = 2;
+constexpr int BUILD_NO_ROOM = 3;
+
+// Root lookup widths: wide enough that most codes resolve in one lookup, small enough to build fast.
+constexpr uint32_t FIXED_LITERAL_BITS = 7;
+constexpr uint32_t FIXED_DISTANCE_BITS = 5;
+constexpr uint32_t CODE_LENGTH_BITS = 7;
+constexpr uint32_t DYNAMIC_LITERAL_BITS = 9;
+constexpr uint32_t DYNAMIC_DISTANCE_BITS = 6;
+
+// Table capacities. A code longer than the root opens at most two sub-tables (one more only when
+// the end-of-block rule cuts a table short), each of at most 2^(15 - root) entries, so:
+constexpr uint32_t LITERAL_TABLE_SIZE = (1u << 9) + 2 * 288 * (1u << 6);
+constexpr uint32_t DISTANCE_TABLE_SIZE = (1u << 6) + 2 * 32 * (1u << 6);
+constexpr uint32_t CODE_LENGTH_TABLE_SIZE = 1u << 7;
+
+// Lengths 257..285; 286 and 287 exist in the fixed code but mean nothing.
+constexpr uint16_t LENGTH_BASE[31] = {3,  4,  5,  6,  7,  8,  9,  10,  11,  13,  15,  17,  19,  23, 27, 31,
+                                      35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258, 0,  0};
+constexpr uint8_t LENGTH_EXTRA[31] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2,
+                                      3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0, 99, 99};
+// Distances 0..29; codes 30 and 31 can be given lengths in a dynamic header but mean nothing.
+constexpr uint16_t DISTANCE_BASE[32] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,  33,
+                                        49,   65,   97,   129,  193,  257,   385,   513,   769, 1025, 1537,
+                                        2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577, 0,   0};
+constexpr uint8_t DISTANCE_EXTRA[32] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  4,  4,  5,  5,  6,  6,  7,
+                                        7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13, 99, 99, 0};
+// Order of the code-length code lengths in a dynamic block header.
+constexpr uint8_t CODE_LENGTH_ORDER[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+
+// The fast loop runs while this many input bytes are buffered (one 8-byte load, plus slack) and
+// while a longest match cannot reach the window's end.
+constexpr int32_t FAST_INPUT_MARGIN = 16;
+constexpr uint32_t FAST_WINDOW_LIMIT = WINDOW_SIZE - 258;
+
+// --- Decoder state: one decode at a time, owned by inflateMember from entry to return. ---
+
+uint8_t* window = nullptr;
+uint32_t windowPosition = 0;
+OutputRequest* request = nullptr;
+
+platform::DiskFile source; // private copy of the archive file, positioned by this decoder only
+uint8_t input[INPUT_BLOCK];
+int32_t nextIn = 0;
+int32_t lastIn = -1;
+uint32_t compressedSize = 0;
+uint64_t bytesTaken = 0;
+bool endOfInput = false;
+
+uint64_t bitBuffer = 0; // unused input bits, least significant first; nothing above bitCount
+uint32_t bitCount = 0;
+// Zero bits stood in for input that was not there. Decoding is sound while all of them are still
+// in the bit buffer; once one has been consumed, the data has run out.
+uint32_t missingBits = 0;
+
+DecodeEntry literalTable[LITERAL_TABLE_SIZE];
+DecodeEntry distanceTable[DISTANCE_TABLE_SIZE];
+DecodeEntry codeLengthTable[CODE_LENGTH_TABLE_SIZE];
+DecodeEntry fixedLiteralTable[LITERAL_TABLE_SIZE];
+DecodeEntry fixedDistanceTable[DISTANCE_TABLE_SIZE];
+uint32_t fixedLiteralBits = 0;
+uint32_t fixedDistanceBits = 0;
+bool fixedTablesBuilt = false;
+
+inline uint64_t mask(uint32_t k) { return (uint64_t(1) << k) - 1; }
+
+// --- Input ---
+
+// Fetches the next 4096 bytes of the archive. Reads run on past the member into whatever follows
+// it, since the last code of a member may need a few bits of lookahead; only once more than the
+// compressed size plus two bytes have been taken is the input considered exhausted.
+void refill() {
+    nextIn = 0;
+    lastIn = -1;
+    if (endOfInput) return;
+    if (bytesTaken > uint64_t(compressedSize) + 2) {
+        endOfInput = true;
+        return;
+    }
+    uint64_t got = 0;
+    if (platform::readDiskFile(source, input, INPUT_BLOCK, &got) != 0 || got == 0) {
+        endOfInput = true;
+        bytesTaken += INPUT_BLOCK;
+        return;
+    }
+    bytesTaken += got;
+    lastIn = int32_t(got) - 1;
+}
+
+inline void need(uint32_t k) {
+    while (bitCount < k) {
+        if (nextIn > lastIn) refill();
+        uint64_t byte = 0;
+        if (nextIn <= lastIn)
+            byte = input[nextIn++];
+        else
+            missingBits += 8;
+        bitBuffer |= byte << bitCount;
+        bitCount += 8;
+    }
+}
+
+inline void drop(uint32_t k) {
+    bitBuffer >>= k;
+    bitCount -= k;
+}
+
+inline uint32_t take(uint32_t k) {
+    need(k);
+    uint32_t value = uint32_t(bitBuffer & mask(k));
+    drop(k);
+    return value;
+}
+
+inline bool inputOverrun() { return missingBits > bitCount; }
+
+// --- Output ---
+
+// Passes a full window on; false when the request is complete and decoding should stop.
+inline bool flushFullWindow() {
+    if (deliverWindow(*request, window, WINDOW_SIZE) == Delivery::Stop) return false;
+    windowPosition = 0;
+    return true;
+}
+
+// Copies n bytes from distance back in the window, in runs that stop at the window's end.
+// Returns false when a flush in between completed the request.
+bool copyMatch(uint32_t distance, uint32_t n) {
+    uint32_t from = (windowPosition - distance) & (WINDOW_SIZE - 1);
+    while (n > 0) {
+        uint32_t to = windowPosition;
+        uint32_t run = WINDOW_SIZE - (from > to ? from : to);
+        if (run > n) run = n;
+        n -= run;
+        if (from < to && to - from < run) {
+            // The source overlaps the bytes being written: byte by byte repeats the pattern.
+            for (uint32_t i = 0; i < run; ++i) window[to + i] = window[from + i];
+        } else {
+            std::memmove(window + to, window + from, run);
+        }
+        windowPosition += run;
+        from = (from + run) & (WINDOW_SIZE - 1);
+        if (windowPosition == WINDOW_SIZE && !flushFullWindow()) return false;
+    }
+    return true;
+}
+
+// --- Tables ---
+
+// Builds a decoding table for the code lengths[0..n-1] (canonical code, RFC 1951 3.2.2). Symbols
+// below simpleCount decode to themselves; the others to base/extra[symbol - simpleCount]. rootBits
+// comes in as the wanted root width and goes out as the width used. Every entry the code leaves
+// unreached is op 99, and an empty code gives a one-entry table holding just that.
+int buildDecodeTable(const uint8_t* lengths, uint32_t n, uint32_t simpleCount, const uint16_t* base,
+                     const uint8_t* extra, DecodeEntry* table, uint32_t capacity, uint32_t& rootBits) {
+    const DecodeEntry invalid = {OP_INVALID, 0, 0};
+    uint32_t count[17] = {};
+    for (uint32_t i = 0; i < n; ++i) {
+        if (lengths[i] > 16) {
+            rootBits = 0;
+            table[0] = invalid;
+            return BUILD_BAD_LENGTHS;
+        }
+        ++count[lengths[i]];
+    }
+    if (count[0] == n) {
+        rootBits = 0;
+        table[0] = invalid;
+        return BUILD_COMPLETE;
+    }
+
+    uint32_t shortest = 1;
+    while (count[shortest] == 0) ++shortest;
+    uint32_t longest = 16;
+    while (count[longest] == 0) --longest;
+    if (rootBits < shortest) rootBits = shortest;
+    if (rootBits > longest) rootBits = longest;
+    // The end-of-block code should end exactly at a table boundary, so reading it never needs
+    // more bits than it has.
+    uint32_t endOfBlockLength = n > 256 ? lengths[256] : 16;
+
+    int32_t left = 1;
+    for (uint32_t len = 1; len <= 16; ++len) {
+        left = (left << 1) - int32_t(count[len]);
+        if (left < 0) {
+            rootBits = 0;
+            table[0] = invalid;
+            return BUILD_BAD_LENGTHS;
+        }
+    }
+
+    // Symbols in canonical order: by length, then by symbol.
+    uint16_t offset[17];
+    offset[1] = 0;
+    for (uint32_t len = 1; len < 16; ++len) offset[len + 1] = uint16_t(offset[len] + count[len]);
+    uint16_t sorted[320];
+    for (uint32_t i = 0; i < n; ++i)
+        if (lengths[i] != 0) sorted[offset[lengths[i]]++] = uint16_t(i);
+
+    // Walk the codes in order with a stack of open tables. code holds the current code
+    // bit-reversed (the order input bits arrive in); w is the number of bits the enclosing
+    // tables resolve.
+    uint32_t levelBits[17], levelStart[17], levelPrefix[17];
+    int level = 0;
+    uint32_t w = 0;
+    levelBits[0] = rootBits;
+    levelStart[0] = 0;
+    levelPrefix[0] = 0;
+    uint32_t used = 1u << rootBits;
+    if (used > capacity) return BUILD_NO_ROOM;
+    for (uint32_t i = 0; i < used; ++i) table[i] = invalid;
+
+    uint32_t code = 0;
+    uint32_t symbolIndex = 0;
+    for (uint32_t len = shortest; len <= longest; ++len) {
+        for (uint32_t remaining = count[len]; remaining > 0; --remaining) {
+            // Open sub-tables until this code fits the current level.
+            while (len > w + levelBits[level]) {
+                uint32_t parentBits = levelBits[level];
+                uint32_t parentStart = levelStart[level];
+                uint32_t parentW = w;
+                w += parentBits;
+                ++level;
+                // Smallest width whose space the codes of this and the next lengths fill.
+                uint32_t limit = longest - w < rootBits ? longest - w : rootBits;
+                uint32_t j = len - w;
+                if ((1u << j) > remaining) {
+                    uint32_t space = (1u << j) - remaining;
+                    uint32_t nextLen = len;
+                    while (++j < limit) {
+                        space <<= 1;
+                        if (space <= count[++nextLen]) break;
+                        space -= count[nextLen];
+                    }
+                }
+                if (w + j > endOfBlockLength && w < endOfBlockLength) j = endOfBlockLength - w;
+                uint32_t size = 1u << j;
+                if (used + size > capacity) return BUILD_NO_ROOM;
+                levelBits[level] = j;
+                levelStart[level] = used;
+                levelPrefix[level] = code & uint32_t(mask(w));
+                for (uint32_t i = 0; i < size; ++i) table[used + i] = invalid;
+                table[parentStart + (levelPrefix[level] >> parentW)] =
+                    DecodeEntry{uint8_t(16 + j), uint8_t(parentBits), uint16_t(used)};
+                used += size;
+            }
+
+            uint32_t symbol = sorted[symbolIndex++];
+            DecodeEntry entry;
+            entry.bits = uint8_t(len - w);
+            if (symbol < simpleCount) {
+                entry.op = symbol < 256 ? OP_LITERAL : OP_END_OF_BLOCK;
+                entry.value = uint16_t(symbol);
+            } else {
+                entry.op = extra[symbol - simpleCount];
+                entry.value = base[symbol - simpleCount];
+            }
+            uint32_t stride = 1u << (len - w);
+            uint32_t size = 1u << levelBits[level];
+            for (uint32_t i = code >> w; i < size; i += stride) table[levelStart[level] + i] = entry;
+
+            // Next code of this length, counted bit-reversed.
+            uint32_t bit = 1u << (len - 1);
+            while (code & bit) {
+                code ^= bit;
+                bit >>= 1;
+            }
+            code ^= bit;
+
+            // Leave the tables this code has filled.
+            while (level > 0 && (code & mask(w)) != levelPrefix[level]) {
+                --level;
+                w -= levelBits[level];
+            }
+        }
+    }
+    return left > 0 && longest != 1 ? BUILD_INCOMPLETE : BUILD_COMPLETE;
+}
+
+// The fixed code never changes, so its tables are built once and kept.
+bool buildFixedTables() {
+    if (fixedTablesBuilt) return true;
+    uint8_t lengths[288];
+    for (uint32_t i = 0; i < 144; ++i) lengths[i] = 8;
+    for (uint32_t i = 144; i < 256; ++i) lengths[i] = 9;
+    for (uint32_t i = 256; i < 280; ++i) lengths[i] = 7;
+    for (uint32_t i = 280; i < 288; ++i) lengths[i] = 8;
+    fixedLiteralBits = FIXED_LITERAL_BITS;
+    if (buildDecodeTable(lengths, 288, 257, LENGTH_BASE, LENGTH_EXTRA, fixedLiteralTable, LITERAL_TABLE_SIZE,
+                         fixedLiteralBits) != BUILD_COMPLETE)
+        return false;
+    for (uint32_t i = 0; i < 30; ++i) lengths[i] = 5;
+    fixedDistanceBits = FIXED_DISTANCE_BITS;
+    // Incomplete: 30 of the 32 five-bit codes are used.
+    if (buildDecodeTable(lengths, 30, 0, DISTANCE_BASE, DISTANCE_EXTRA, fixedDistanceTable, DISTANCE_TABLE_SIZE,
+                         fixedDistanceBits) > BUILD_INCOMPLETE)
+        return false;
+    fixedTablesBuilt = true;
+    return true;
+}
+
+// --- Codes ---
+
+// Decodes one symbol bit by bit through the root and sub-tables.
+inline DecodeEntry decodeSymbol(const DecodeEntry* table, uint32_t rootBits) {
+    need(rootBits);
+    DecodeEntry entry = table[bitBuffer & mask(rootBits)];
+    while (entry.op > OP_LITERAL && entry.op != OP_INVALID) {
+        drop(entry.bits);
+        uint32_t k = entry.op - 16u;
+        need(k);
+        entry = table[entry.value + (bitBuffer & mask(k))];
+    }
+    if (entry.op != OP_INVALID) drop(entry.bits);
+    return entry;
+}
+
+constexpr int FAST_CONTINUE = 2; // fast loop ran out of input or window room
+
+// The hot loop: while enough input is buffered and the window has room for a longest match, codes
+// are decoded from a 64-bit bit buffer refilled eight bytes at a time, with no per-byte refill or
+// window checks. Whole bytes it has loaded but not used go back to the input buffer at the end.
+int decodeCodesFast(const DecodeEntry* lengthTable, uint32_t lengthBits, const DecodeEntry* distanceCodes,
+                    uint32_t distanceBits) {
+    const uint8_t* in = input + nextIn;
+    const uint8_t* const entryIn = in;
+    const uint8_t* const inLimit = input + lastIn + 1 - FAST_INPUT_MARGIN;
+    uint64_t hold = bitBuffer;
+    uint32_t bits = bitCount;
+    uint8_t* const win = window;
+    uint32_t w = windowPosition;
+    const uint64_t lengthMask = mask(lengthBits);
+    const uint64_t distanceMask = mask(distanceBits);
+    int status = FAST_CONTINUE;
+
+    while (in <= inLimit && w < FAST_WINDOW_LIMIT) {
+        // At least 56 bits after this: one length code with its extra bits (20) and one distance
+        // code with its extra bits (28) never need a second refill.
+        uint64_t chunk;
+        std::memcpy(&chunk, in, 8);
+        hold |= chunk << bits;
+        in += (63 - bits) >> 3;
+        bits |= 56;
+
+        DecodeEntry entry = lengthTable[hold & lengthMask];
+        while (entry.op > OP_LITERAL) {
+            if (entry.op == OP_INVALID) {
+                status = INFLATE_BAD_DATA;
+                goto done;
+            }
+            hold >>= entry.bits;
+            bits -= entry.bits;
+            entry = lengthTable[entry.value + (hold & mask(entry.op - 16u))];
+        }
+        hold >>= entry.bits;
+        bits -= entry.bits;
+        if (entry.op == OP_LITERAL) {
+            win[w++] = uint8_t(entry.value);
+            continue;
+        }
+        if (entry.op == OP_END_OF_BLOCK) {
+            status = INFLATE_OK;
+            break;
+        }
+        uint32_t length = entry.value + uint32_t(hold & mask(entry.op));
+        hold >>= entry.op;
+        bits -= entry.op;
+
+        entry = distanceCodes[hold & distanceMask];
+        while (entry.op > OP_LITERAL) {
+            if (entry.op == OP_INVALID) {
+                status = INFLATE_BAD_DATA;
+                goto done;
+            }
+            hold >>= entry.bits;
+            bits -= entry.bits;
+            entry = distanceCodes[entry.value + (hold & mask(entry.op - 16u))];
+        }
+        if (entry.op >= OP_END_OF_BLOCK) { // a literal or end-of-block entry has no place here
+            status = INFLATE_BAD_DATA;
+            goto done;
+        }
+        hold >>= entry.bits;
+        bits -= entry.bits;
+        uint32_t distance = entry.value + uint32_t(hold & mask(entry.op));
+        hold >>= entry.op;
+        bits -= entry.op;
+
+        uint8_t* out = win + w;
+        if (distance <= w) {
+            const uint8_t* from = out - distance;
+            if (distance >= 8) {
+                // Eight bytes at a time: each chunk reads only bytes already written.
+                uint32_t i = 0;
+                for (; i + 8 <= length; i += 8) std::memcpy(out + i, from + i, 8);
+                for (; i < length; ++i) out[i] = from[i];
+            } else if (distance == 1) {
+                std::memset(out, from[0], length);
+            } else {
+                for (uint32_t i = 0; i < length; ++i) out[i] = from[i];
+            }
+            w += length;
+        } else {
+            // The source starts in the older part of the window, beyond the current position.
+            windowPosition = w;
+            copyMatch(distance, length); // cannot reach the window's end here, so no flush
+            w = windowPosition;
+        }
+    }
+done:
+    // Give back the whole bytes this loop loaded but did not use.
+    uint32_t unused = bits >> 3;
+    uint32_t loaded = uint32_t(in - entryIn);
+    if (unused > loaded) unused = loaded;
+    in -= unused;
+    bits -= unused * 8;
+    bitBuffer = hold & mask(bits);
+    bitCount = bits;
+    nextIn = int32_t(in - input);
+    windowPosition = w;
+    return status;
+}
+
+// Decodes literal/length and distance codes until the end of the block.
+int decodeCodes(const DecodeEntry* lengthTable, uint32_t lengthBits, const DecodeEntry* distanceCodes,
+                uint32_t distanceBits) {
+    for (;;) {
+        if (!endOfInput && lastIn + 1 - nextIn >= FAST_INPUT_MARGIN && windowPosition < FAST_WINDOW_LIMIT) {
+            int status = decodeCodesFast(lengthTable, lengthBits, distanceCodes, distanceBits);
+            if (status != FAST_CONTINUE) return status;
+        }
+
+        DecodeEntry entry = decodeSymbol(lengthTable, lengthBits);
+        if (inputOverrun()) return INFLATE_NO_INPUT;
+        if (entry.op == OP_INVALID) return INFLATE_BAD_DATA;
+        if (entry.op == OP_LITERAL) {
+            window[windowPosition++] = uint8_t(entry.value);
+            if (windowPosition == WINDOW_SIZE && !flushFullWindow()) return INFLATE_STOP;
+            continue;
+        }
+        if (entry.op == OP_END_OF_BLOCK) return INFLATE_OK;
+
+        uint32_t length = entry.value + take(entry.op);
+        entry = decodeSymbol(distanceCodes, distanceBits);
+        if (inputOverrun()) return INFLATE_NO_INPUT;
+        if (entry.op >= OP_END_OF_BLOCK) return INFLATE_BAD_DATA;
+        uint32_t distance = entry.value + take(entry.op);
+        if (inputOverrun()) return INFLATE_NO_INPUT;
+        if (!copyMatch(distance, length)) return INFLATE_STOP;
+    }
+}
+
+// --- Blocks ---
+
+int decodeStoredBlock() {
+    drop(bitCount % 8);
+    uint32_t length = take(16);
+    uint32_t complement = take(16);
+    if (inputOverrun()) return INFLATE_NO_INPUT;
+    if (length != (~complement & 0xFFFFu)) return INFLATE_BAD_DATA;
+
+    // Whole bytes still held in the bit buffer come first, then straight copies from the input.
+    while (length > 0 && bitCount >= 8) {
+        if (missingBits > bitCount - 8) return INFLATE_NO_INPUT;
+        window[windowPosition++] = uint8_t(bitBuffer);
+        drop(8);
+        --length;
+        if (windowPosition == WINDOW_SIZE && !flushFullWindow()) return INFLATE_STOP;
+    }
+    while (length > 0) {
+        if (nextIn > lastIn) {
+            refill();
+            if (nextIn > lastIn) return INFLATE_NO_INPUT;
+        }
+        uint32_t run = length;
+        if (run > uint32_t(lastIn + 1 - nextIn)) run = uint32_t(lastIn + 1 - nextIn);
+        if (run > WINDOW_SIZE - windowPosition) run = WINDOW_SIZE - windowPosition;
+        std::memcpy(window + windowPosition, input + nextIn, run);
+        nextIn += int32_t(run);
+        windowPosition += run;
+        length -= run;
+        if (windowPosition == WINDOW_SIZE && !flushFullWindow()) return INFLATE_STOP;
+    }
+    return INFLATE_OK;
+}
+
+int decodeFixedBlock() {
+    if (!buildFixedTables()) return INFLATE_BAD_DATA;
+    return decodeCodes(fixedLiteralTable, fixedLiteralBits, fixedDistanceTable, fixedDistanceBits);
+}
+
+int decodeDynamicBlock() {
+    uint32_t literalCount = take(5) + 257;
+    uint32_t distanceCount = take(5) + 1;
+    uint32_t codeLengthCount = take(4) + 4;
+    // Five bits cannot say more than 288 and 32; codes 286, 287, 30 and 31 decode as invalid.
+
+    uint8_t lengths[320] = {};
+    for (uint32_t i = 0; i < codeLengthCount; ++i) lengths[CODE_LENGTH_ORDER[i]] = uint8_t(take(3));
+    if (inputOverrun()) return INFLATE_NO_INPUT;
+    uint32_t codeLengthBits = CODE_LENGTH_BITS;
+    if (buildDecodeTable(lengths, 19, 19, nullptr, nullptr, codeLengthTable, CODE_LENGTH_TABLE_SIZE,
+                         codeLengthBits) != BUILD_COMPLETE)
+        return INFLATE_BAD_DATA;
+
+    uint32_t total = literalCount + distanceCount;
+    uint32_t previous = 0;
+    for (uint32_t i = 0; i < 320; ++i) lengths[i] = 0;
+    for (uint32_t index = 0; index < total;) {
+        DecodeEntry entry = decodeSymbol(codeLengthTable, codeLengthBits);
+        if (entry.op == OP_INVALID) return inputOverrun() ? INFLATE_NO_INPUT : INFLATE_BAD_DATA;
+        uint32_t symbol = entry.value;
+        if (symbol < 16) {
+            lengths[index++] = uint8_t(symbol);
+            previous = symbol;
+            continue;
+        }
+        uint32_t repeat;
+        uint32_t value = 0;
+        if (symbol == 16) {
+            repeat = 3 + take(2);
+            value = previous;
+        } else if (symbol == 17) {
+            repeat = 3 + take(3);
+            previous = 0;
+        } else {
+            repeat = 11 + take(7);
+            previous = 0;
+        }
+        // A repeat running past the declared lengths is invalid data, whichever symbol made it.
+        if (repeat > total - index) return inputOverrun() ? INFLATE_NO_INPUT : INFLATE_BAD_DATA;
+        while (repeat-- > 0) lengths[index++] = uint8_t(value);
+    }
+    if (inputOverrun()) return INFLATE_NO_INPUT;
+
+    uint32_t lengthBits = DYNAMIC_LITERAL_BITS;
+    if (buildDecodeTable(lengths, literalCount, 257, LENGTH_BASE, LENGTH_EXTRA, literalTable, LITERAL_TABLE_SIZE,
+                         lengthBits) != BUILD_COMPLETE)
+        return INFLATE_BAD_DATA;
+    // An incomplete distance code is legal (a single distance code is common); an empty one
+    // leaves a table whose only entry is invalid, so a length code then fails as invalid data.
+    uint32_t distanceBits = DYNAMIC_DISTANCE_BITS;
+    if (buildDecodeTable(lengths + literalCount, distanceCount, 0, DISTANCE_BASE, DISTANCE_EXTRA, distanceTable,
+                         DISTANCE_TABLE_SIZE, distanceBits) > BUILD_INCOMPLETE)
+        return INFLATE_BAD_DATA;
+    return decodeCodes(literalTable, lengthBits, distanceTable, distanceBits);
+}
+
+int decodeBlock(bool& last) {
+    last = take(1) != 0;
+    uint32_t type = take(2);
+    if (inputOverrun()) return INFLATE_NO_INPUT;
+    int status;
+    switch (type) {
+    case 0: status = decodeStoredBlock(); break;
+    case 1: status = decodeFixedBlock(); break;
+    case 2: status = decodeDynamicBlock(); break;
+    default: status = INFLATE_BAD_DATA; break;
+    }
+    // Once the input is exhausted, anything that looks bad may only have been read from the
+    // stand-in bits: the data ran out.
+    if (status == INFLATE_BAD_DATA && missingBits > 0) status = INFLATE_NO_INPUT;
+    return status;
+}
+
+// --- Resume points ---
+
+// Loads a saved decoder state (already checked sound) into the window and bit reader.
+void applyResumePoint(const ResumePoint& resume) {
+    const std::vector<uint8_t>& data = resume.windowData;
+    for (size_t at = 0; at < data.size();) {
+        uint32_t offset = data[at] | uint32_t(data[at + 1]) << 8;
+        uint32_t count = data[at + 2] | uint32_t(data[at + 3]) << 8;
+        std::memcpy(window + offset, data.data() + at + 4, count);
+        at += 4 + count;
+    }
+    uint32_t savedCount = (resume.bitState >> 16) & 0xFF;
+    windowPosition = resume.windowPosition;
+    bitCount = savedCount;
+    bitBuffer = resume.bitState & mask(savedCount);
+}
+
+} // namespace
+
+bool resumePointIsSound(const ResumePoint& point) {
+    if (((point.bitState >> 16) & 0xFF) > 16 || point.windowPosition >= WINDOW_SIZE) return false;
+    const std::vector<uint8_t>& data = point.windowData;
+    for (size_t at = 0; at < data.size();) {
+        if (data.size() - at < 4) return false;
+        uint32_t offset = data[at] | uint32_t(data[at + 1]) << 8;
+        uint32_t count = data[at + 2] | uint32_t(data[at + 3]) << 8;
+        at += 4;
+        if (count > data.size() - at || offset + count > WINDOW_SIZE) return false;
+        at += count;
+    }
+    return true;
+}
+
+Delivery deliverWindow(OutputRequest& request, const uint8_t* bytes, uint32_t n) {
+    uint64_t position = request.position;
+    const uint64_t start = request.start;
+    const uint64_t end = start + request.length;
+    if (position < start) {
+        if (start - position >= n) {
+            request.position += n;
+            return Delivery::Continue;
+        }
+        uint32_t skip = uint32_t(start - position);
+        bytes += skip;
+        n -= skip;
+        position = start;
+    }
+    // The destination offset follows from the position, so nothing lands outside the request.
+    if (end >= position + n) {
+        std::memcpy(request.destination + (position - start), bytes, n);
+        request.delivered = uint32_t(position - start) + n;
+        request.position = uint32_t(position + n);
+        return Delivery::Continue;
+    }
+    uint32_t rest = end > position ? uint32_t(end - position) : 0;
+    if (rest > 0) std::memcpy(request.destination + (position - start), bytes, rest);
+    if (end > position) request.delivered = uint32_t(end - start);
+    request.position = uint32_t(position + rest);
+    return Delivery::Stop;
+}
+
+int inflateMember(const platform::DiskFile& archiveFile, uint32_t dataOffset, uint32_t size, uint16_t method,
+                  const ResumePoint* resume, OutputRequest& output) {
+    if (method != 8) return INFLATE_BAD_METHOD;
+    // Zero-filled, so a back-reference to bytes no data has written yet reads zeros, never old
+    // heap contents.
+    std::unique_ptr<uint8_t[]> windowBlock(new (std::nothrow) uint8_t[WINDOW_SIZE]());
+    if (!windowBlock) return INFLATE_NO_MEMORY;
+    window = windowBlock.get();
+    request = &output;
+    windowPosition = 0;
+    bitBuffer = 0;
+    bitCount = 0;
+    output.delivered = 0;
+    output.position = 0;
+    uint32_t resumeOffset = 0;
+    if (resume) {
+        if (!resumePointIsSound(*resume)) {
+            window = nullptr;
+            return INFLATE_BAD_DATA;
+        }
+        applyResumePoint(*resume);
+        resumeOffset = resume->compressedOffset;
+        output.position = resume->uncompressedOffset;
+    }
+
+    // A private copy of the archive file: positioning it is only setting a number, so it cannot
+    // fail, and the archive's own record is left as it was.
+    source = archiveFile;
+    source.recordSize = 1;
+    source.position = uint64_t(dataOffset) + resumeOffset;
+    compressedSize = size;
+    bytesTaken = resumeOffset;
+    endOfInput = false;
+    missingBits = 0;
+    nextIn = 0;
+    lastIn = -1;
+
+    int status;
+    bool last = false;
+    do status = decodeBlock(last);
+    while (status == INFLATE_OK && !last);
+    if (status == INFLATE_OK || status == INFLATE_STOP) {
+        deliverWindow(output, window, windowPosition);
+        status = INFLATE_OK;
+    }
+    window = nullptr;
+    request = nullptr;
+    return status;
+}
+
+} // namespace archive
