@@ -282,6 +282,8 @@ ResultCode appendKey(Track* track, Key* key, int32_t frame);
 void freeTrack(Track* track);
 // Frees a world node and its record (with a mesh's arrays).
 void freeObject(ObjectNode* node);
+// Frees every keyframer node with its tracks and empties the list, whatever the world holds.
+void freeTrackNodes(Scene& scene);
 
 // ---- Geometry -----------------------------------------------------------------------------------
 void computeNormals();                  // every mesh of the active scene with faces and vertices

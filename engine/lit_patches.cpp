@@ -1,0 +1,159 @@
+// The lit-patch shell renderer: per-vertex light sums, per-face clipping at the sum 1.0, and the
+// outer surface, inner surface and side walls of every piece in immediate mode.
+#include "engine/lit_patches.h"
+
+#include <GL/gl.h>
+
+#include <cmath>
+
+namespace engine {
+
+namespace {
+
+// Angular rates of the three angles that steer each light.
+const float lightRates[4][3] = {
+    {0.476f, 0.572f, 0.324f},
+    {0.247f, 0.254f, 0.723f},
+    {0.525f, 0.760f, 0.073f},
+    {0.728f, 0.284f, 0.369f},
+};
+
+constexpr float threshold = 1.0f;
+constexpr float innerScale = 0.6f;
+
+Vec3 lightDirs[4];
+
+float sumOf(const TriVertex* v) { return v->transformedPosition.x; }
+
+void emit(Vec3 point, Vec3 normal) {
+    float grey = float(0.5 - 0.4 * double(normal.z));
+    glColor3f(grey, grey, grey);
+    glTexCoord2f(normal.x, normal.y);
+    glVertex3f(point.x, point.y, point.z);
+}
+
+void emitInner(Vec3 point, Vec3 normal) {
+    Vec3 inner;
+    vecScale(inner, point, innerScale);
+    emit(inner, normal);
+}
+
+// A point where an edge from `alone` (the vertex on its own side of the threshold) crosses it.
+struct ClipPoint {
+    Vec3 position{};
+    Vec3 normal{};
+};
+
+ClipPoint clipEdge(const TriVertex* alone, const TriVertex* other) {
+    ClipPoint p;
+    thresholdPoint(p.position, alone->position, other->position, sumOf(alone), sumOf(other));
+    thresholdPoint(p.normal, alone->normal, other->normal, sumOf(alone), sumOf(other));
+    return p;
+}
+
+// The wall between the two clip points, from the outer surface to the inner one and back.
+void emitWall(const ClipPoint& p1, const ClipPoint& p2) {
+    emit(p1.position, p1.normal);
+    emitInner(p1.position, p1.normal);
+    emitInner(p2.position, p2.normal);
+    emit(p2.position, p2.normal);
+}
+
+// One vertex inside: a triangle cap from it to the two cut points, outside and inside, and a wall.
+void drawCorner(const TriVertex* inside, const TriVertex* first, const TriVertex* second) {
+    ClipPoint p1 = clipEdge(inside, first);
+    ClipPoint p2 = clipEdge(inside, second);
+    glBegin(GL_TRIANGLES);
+    emit(inside->position, inside->normal);
+    emit(p1.position, p1.normal);
+    emit(p2.position, p2.normal);
+    emitInner(inside->position, inside->normal);
+    emitInner(p1.position, p1.normal);
+    emitInner(p2.position, p2.normal);
+    glEnd();
+    glBegin(GL_QUADS);
+    emitWall(p1, p2);
+    glEnd();
+}
+
+// Two vertices inside: a quad from the first through the two cut points to the second, outside
+// and inside, and a wall.
+void drawBand(const TriVertex* outside, const TriVertex* first, const TriVertex* second) {
+    ClipPoint p1 = clipEdge(outside, first);
+    ClipPoint p2 = clipEdge(outside, second);
+    glBegin(GL_QUADS);
+    emit(first->position, first->normal);
+    emit(p1.position, p1.normal);
+    emit(p2.position, p2.normal);
+    emit(second->position, second->normal);
+    emitInner(first->position, first->normal);
+    emitInner(p1.position, p1.normal);
+    emitInner(p2.position, p2.normal);
+    emitInner(second->position, second->normal);
+    emitWall(p1, p2);
+    glEnd();
+}
+
+void drawWhole(const TriVertex* a, const TriVertex* b, const TriVertex* c) {
+    glBegin(GL_TRIANGLES);
+    emit(a->position, a->normal);
+    emit(b->position, b->normal);
+    emit(c->position, c->normal);
+    emitInner(a->position, a->normal);
+    emitInner(b->position, b->normal);
+    emitInner(c->position, c->normal);
+    glEnd();
+}
+
+} // namespace
+
+void thresholdPoint(Vec3& out, Vec3 a, Vec3 b, float sA, float sB) {
+    if (sA == sB) return;
+    double k = (double(sA) - threshold) / (double(sA) - sB);
+    out = {float(a.x + (double(b.x) - a.x) * k), float(a.y + (double(b.y) - a.y) * k),
+           float(a.z + (double(b.z) - a.z) * k)};
+}
+
+void drawLitPatches(TriMesh& mesh, float time, float intensity, float amp) {
+    for (int j = 0; j < 4; ++j) {
+        double s1 = std::sin(lightRates[j][0] * double(time)), c1 = std::cos(lightRates[j][0] * double(time));
+        double s2 = std::sin(lightRates[j][1] * double(time)), c2 = std::cos(lightRates[j][1] * double(time));
+        double s3 = std::sin(lightRates[j][2] * double(time)), c3 = std::cos(lightRates[j][2] * double(time));
+        lightDirs[j] = {float(s1 * s2 * s3 + c1 * c3), float(amp * c2 * s3), float(s1 * c3 - c1 * s2 * s3)};
+    }
+    // The mesh is taken as a sphere around the origin: a vertex's direction is its light normal.
+    for (int32_t i = 0; i < mesh.vertexCount && mesh.vertices; ++i) {
+        TriVertex& v = mesh.vertices[i];
+        v.position.y = -v.position.y;
+        Vec3 n;
+        vecNormalize(n, v.position);
+        double sum = 0;
+        for (const Vec3& light : lightDirs) {
+            double d = double(vecCosAngle(n, light)) * intensity;
+            if (d > 0) sum += d;
+        }
+        v.transformedPosition.x = float(sum);
+    }
+    for (int32_t i = 0; i < mesh.faceCount && mesh.faces; ++i) {
+        const TriFace& face = mesh.faces[i];
+        const TriVertex* a = face.va;
+        const TriVertex* b = face.vb;
+        const TriVertex* c = face.vc;
+        if (!a || !b || !c) continue;
+        int mask = (sumOf(a) > threshold ? 1 : 0) | (sumOf(b) > threshold ? 2 : 0) | (sumOf(c) > threshold ? 4 : 0);
+        float grey = float(0.5 - 0.4 * double(face.normal.z));
+        glColor3f(grey, grey, grey);
+        switch (mask) {
+        case 7: drawWhole(a, b, c); break;
+        case 1: drawCorner(a, b, c); break;
+        case 2: drawCorner(b, a, c); break;
+        case 4: drawCorner(c, a, b); break;
+        case 3: drawBand(c, a, b); break;
+        case 5: drawBand(b, a, c); break;
+        case 6: drawBand(a, b, c); break;
+        default: break;
+        }
+    }
+}
+
+} // namespace engine

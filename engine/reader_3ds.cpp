@@ -1,0 +1,925 @@
+// The .3DS reader. A file is a tree of chunks (u16 id, u32 length including the 6-byte header);
+// two passes walk it with one table each: the world pass reads materials, meshes, lights and
+// cameras, the motion pass the keyframer's frame range, nodes and tracks. Unknown chunks are
+// skipped by their length, so each pass sees only its own part of the file.
+//
+// Nothing in the file is trusted: every read stays inside the chunk being read, every count is
+// checked against the bytes left in its chunk before anything is allocated, every index against
+// the array it indexes, and every chunk that fills in a record checks that the record it would
+// write to is of the right kind. A chunk length below 6 or past its parent, and nesting deeper
+// than any real file uses, make the file corrupt.
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+#include <new>
+#include <string>
+
+#include "archive/archive.h"
+#include "engine/scene.h"
+
+namespace engine {
+
+namespace {
+
+using archive::ArchiveFile;
+
+// Real files nest six or seven levels deep; the limit only keeps a hostile file from using up
+// the stack with a tower of tiny chunks.
+constexpr int maxChunkDepth = 32;
+constexpr size_t maxFileNameLength = 63;
+constexpr uint32_t versionOffset = 28;
+
+// ---- Reader state (one load at a time) ----------------------------------------------------------
+
+int32_t parentChunkId = 0;   // id of the chunk whose sub-chunks are being walked
+int32_t lastChunkId = 0;     // last listed chunk finished
+int32_t objectCounter = 0;   // world pass: next object id; motion pass: current node id
+std::string nameBuffer;      // last name read by readChunkName
+void* currentObject = nullptr;
+int32_t currentType = 0;     // ObjectType of currentObject, 0 when there is none
+uint32_t position = 0;       // read position in the file
+uint32_t chunkEnd = 0;       // reads must not pass this: the end of the chunk being read
+
+void setCurrent(void* object, int32_t type) {
+    currentObject = object;
+    currentType = type;
+}
+
+template <typename Record>
+Record* current(int32_t type) {
+    return currentType == type ? static_cast<Record*>(currentObject) : nullptr;
+}
+
+// ---- Bounded reading ----------------------------------------------------------------------------
+
+uint32_t bytesLeft() { return chunkEnd > position ? chunkEnd - position : 0; }
+
+bool readExact(ArchiveFile& file, void* dest, uint32_t count) {
+    if (count > bytesLeft()) return false;
+    if (count == 0) return true;
+    uint32_t got = 0;
+    archive::readBlock(file, dest, count, &got);
+    int error = archive::takeFileError();
+    position += got;
+    return error == 0 && got == count;
+}
+
+bool seekTo(ArchiveFile& file, uint32_t target) {
+    archive::seekFile(file, target);
+    int error = archive::takeFileError();
+    position = archive::filePosition(file);
+    return error == 0 && position == target;
+}
+
+uint16_t u16At(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+uint32_t u32At(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+float f32At(const uint8_t* p) {
+    uint32_t bits = u32At(p);
+    float f;
+    std::memcpy(&f, &bits, sizeof f);
+    return f;
+}
+
+bool readU16(ArchiveFile& file, uint16_t& value) {
+    uint8_t b[2];
+    if (!readExact(file, b, 2)) return false;
+    value = u16At(b);
+    return true;
+}
+
+bool readFloats(ArchiveFile& file, float* values, uint32_t count) {
+    uint8_t b[64];
+    if (count > 16 || !readExact(file, b, count * 4)) return false;
+    for (uint32_t i = 0; i < count; ++i) values[i] = f32At(b + 4 * i);
+    return true;
+}
+
+// A point from the file, z-up, stored with y and z exchanged.
+Vec3 exchanged(const float* p) { return {p[0], p[2], p[1]}; }
+
+ResultCode readChunkHeader(ArchiveFile& file, uint16_t& id, uint32_t& length) {
+    uint8_t b[6];
+    if (!readExact(file, b, 6)) return ERR_CORRUPT_FILE;
+    id = u16At(b);
+    length = u32At(b + 2);
+    return ERR_OK;
+}
+
+// A zero-terminated name; the first 63 bytes are kept. The chunk ending inside it is corrupt.
+// Read in small blocks rather than byte by byte, then the position is set just past the zero.
+ResultCode readChunkName(ArchiveFile& file) {
+    nameBuffer.clear();
+    for (;;) {
+        uint32_t count = std::min<uint32_t>(bytesLeft(), 64);
+        if (count == 0) return ERR_CORRUPT_FILE;
+        uint8_t b[64];
+        uint32_t start = position;
+        if (!readExact(file, b, count)) return ERR_CORRUPT_FILE;
+        const uint8_t* zero = static_cast<const uint8_t*>(std::memchr(b, 0, count));
+        uint32_t used = zero ? uint32_t(zero - b) : count;
+        size_t room = maxFileNameLength - nameBuffer.size();
+        nameBuffer.append(reinterpret_cast<const char*>(b), std::min<size_t>(used, room));
+        if (zero) return seekTo(file, start + used + 1) ? ERR_OK : ERR_CORRUPT_FILE;
+    }
+}
+
+// ---- Chunk tables and the walk ------------------------------------------------------------------
+
+using ChunkReader = ResultCode (*)(ArchiveFile&);
+
+struct ChunkEntry {
+    uint16_t id;
+    int32_t hasChildren;
+    ChunkReader reader;
+};
+
+ResultCode noOp(ArchiveFile&) { return ERR_OK; }
+
+const ChunkEntry* findEntry(const ChunkEntry* table, size_t size, uint16_t id) {
+    const ChunkEntry* found = nullptr;
+    for (size_t i = 0; i < size; ++i)
+        if (table[i].id == id) found = &table[i];
+    return found;
+}
+
+ResultCode walkChunks(ArchiveFile& file, const ChunkEntry* table, size_t tableSize, uint32_t endPosition,
+                      int32_t parentId, int depth) {
+    if (depth > maxChunkDepth) return ERR_CORRUPT_FILE;
+    parentChunkId = parentId;
+    uint32_t pos = position;
+    while (pos < endPosition) {
+        chunkEnd = endPosition;
+        uint16_t id;
+        uint32_t length;
+        if (readChunkHeader(file, id, length) != ERR_OK) return ERR_CORRUPT_FILE;
+        // Below 6 the walk would not advance; past the parent the chunk claims bytes that belong
+        // to someone else (or do not exist).
+        if (length < 6 || length > endPosition - pos) return ERR_CORRUPT_FILE;
+        pos += length;
+        const ChunkEntry* entry = findEntry(table, tableSize, id);
+        if (entry) {
+            chunkEnd = pos;
+            ResultCode result = entry->reader(file);
+            if (result != ERR_OK) return result;
+            if (entry->hasChildren) {
+                result = walkChunks(file, table, tableSize, pos, id, depth + 1);
+                // Restored so that a later sibling is not taken for a child of the nested chunk.
+                parentChunkId = parentId;
+                if (result != ERR_OK) return result;
+            }
+        }
+        if (!seekTo(file, pos)) return ERR_CORRUPT_FILE;
+        if (entry) lastChunkId = id;
+    }
+    return ERR_OK;
+}
+
+ResultCode startPass(ArchiveFile& file, const ChunkEntry* table, size_t tableSize, int32_t firstCounter) {
+    objectCounter = firstCounter;
+    parentChunkId = lastChunkId = 0;
+    nameBuffer.clear();
+    setCurrent(nullptr, 0);
+    uint32_t size = archive::fileSize(file);
+    position = 0;
+    chunkEnd = size;
+    // The low byte of the mesh-data version sits here when the file starts with the main chunk,
+    // a version chunk, the mesh-data chunk and its version chunk.
+    uint8_t version;
+    if (!seekTo(file, versionOffset) || !readExact(file, &version, 1)) return ERR_CORRUPT_FILE;
+    if (version < 2) return ERR_UNSUPPORTED_VERSION;
+    if (!seekTo(file, 0)) return ERR_CORRUPT_FILE;
+    return walkChunks(file, table, tableSize, size, 0, 0);
+}
+
+// ---- World pass readers -------------------------------------------------------------------------
+
+ResultCode addCurrent(void* record, int32_t type) {
+    setCurrent(record, type);
+    return addObject(type, record);
+}
+
+// Colour and percentage values go where their parent chunk says, into the record being read.
+// A value too short for its form is dropped, like one under a parent that takes none.
+ResultCode storeColour(Vec3 colour) {
+    switch (parentChunkId) {
+    case 0x4600: {
+        SceneLight* light = current<SceneLight>(OBJ_LIGHT);
+        if (!light) return ERR_CORRUPT_FILE;
+        light->colour = colour;
+        return ERR_OK;
+    }
+    case 0xA010:
+    case 0xA020:
+    case 0xA030: {
+        SceneMaterial* material = current<SceneMaterial>(OBJ_MATERIAL);
+        if (!material) return ERR_CORRUPT_FILE;
+        Vec3& slot = parentChunkId == 0xA010 ? material->ambient
+                     : parentChunkId == 0xA020 ? material->diffuse : material->specular;
+        slot = colour;
+        return ERR_OK;
+    }
+    default:
+        return ERR_OK;  // background, ambient light, maps: read and dropped
+    }
+}
+
+ResultCode readColourFloat(ArchiveFile& file) {
+    float c[3];
+    if (!readFloats(file, c, 3)) return ERR_OK;
+    return storeColour({c[0], c[1], c[2]});
+}
+
+ResultCode readColourByte(ArchiveFile& file) {
+    uint8_t c[3];
+    if (!readExact(file, c, 3)) return ERR_OK;
+    return storeColour({float(c[0] / 255.0), float(c[1] / 255.0), float(c[2] / 255.0)});
+}
+
+ResultCode readPercentage(ArchiveFile& file) {
+    uint16_t raw;
+    if (!readU16(file, raw)) return ERR_OK;
+    float value = float(raw / 100.0);
+    float SceneMaterial::*field = nullptr;
+    switch (parentChunkId) {
+    case 0xA040: field = &SceneMaterial::shininess; break;
+    case 0xA041: field = &SceneMaterial::shininessStrength; break;
+    case 0xA050: field = &SceneMaterial::transparency; break;
+    case 0xA052: field = &SceneMaterial::transparencyFalloff; break;
+    case 0xA053: field = &SceneMaterial::reflectionBlur; break;
+    case 0xA084: field = &SceneMaterial::selfIllumination; break;
+    default: return ERR_OK;
+    }
+    SceneMaterial* material = current<SceneMaterial>(OBJ_MATERIAL);
+    if (!material) return ERR_CORRUPT_FILE;
+    material->*field = value;
+    return ERR_OK;
+}
+
+ResultCode readObjectName(ArchiveFile& file) { return readChunkName(file); }
+
+ResultCode readTriangleObject(ArchiveFile&) {
+    TriMesh* mesh = new (std::nothrow) TriMesh{};
+    if (!mesh) return ERR_OUT_OF_MEMORY;
+    mesh->name = nameBuffer;
+    mesh->id = objectCounter++;
+    ResultCode result = addCurrent(mesh, OBJ_TRIMESH);
+    if (result != ERR_OK) delete mesh;
+    return result;
+}
+
+ResultCode readPoints(ArchiveFile& file) {
+    TriMesh* mesh = current<TriMesh>(OBJ_TRIMESH);
+    // A second point array would leave the faces pointing into the first one.
+    if (!mesh || mesh->vertices) return ERR_CORRUPT_FILE;
+    uint16_t count;
+    if (!readU16(file, count) || uint32_t(count) * 12 > bytesLeft()) return ERR_CORRUPT_FILE;
+    std::string raw(size_t(count) * 12, '\0');
+    if (!readExact(file, raw.data(), uint32_t(raw.size()))) return ERR_CORRUPT_FILE;
+    mesh->vertices = new (std::nothrow) TriVertex[count ? count : 1];
+    if (!mesh->vertices) return ERR_OUT_OF_MEMORY;
+    mesh->vertexCount = count;
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(raw.data());
+    for (uint32_t i = 0; i < count; ++i) {
+        float xyz[3] = {f32At(p + 12 * i), f32At(p + 12 * i + 4), f32At(p + 12 * i + 8)};
+        mesh->vertices[i].position = exchanged(xyz);
+    }
+    return ERR_OK;
+}
+
+ResultCode readFaces(ArchiveFile& file) {
+    TriMesh* mesh = current<TriMesh>(OBJ_TRIMESH);
+    if (!mesh || mesh->faces) return ERR_CORRUPT_FILE;
+    uint16_t count;
+    if (!readU16(file, count) || uint32_t(count) * 8 > bytesLeft()) return ERR_CORRUPT_FILE;
+    std::string raw(size_t(count) * 8, '\0');
+    if (!readExact(file, raw.data(), uint32_t(raw.size()))) return ERR_CORRUPT_FILE;
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(raw.data());
+    for (uint32_t i = 0; i < count; ++i)
+        for (int k = 0; k < 3; ++k)
+            if (u16At(p + 8 * i + 2 * k) >= mesh->vertexCount) return ERR_CORRUPT_FILE;
+    mesh->faces = new (std::nothrow) TriFace[count ? count : 1];
+    if (!mesh->faces) return ERR_OUT_OF_MEMORY;
+    mesh->faceCount = count;
+    for (uint32_t i = 0; i < count; ++i) {
+        TriFace& face = mesh->faces[i];
+        face.a = u16At(p + 8 * i);
+        face.b = u16At(p + 8 * i + 2);
+        face.c = u16At(p + 8 * i + 4);
+        face.flags = u16At(p + 8 * i + 6) & 0x18;
+        face.va = &mesh->vertices[face.a];
+        face.vb = &mesh->vertices[face.b];
+        face.vc = &mesh->vertices[face.c];
+    }
+    return ERR_OK;
+}
+
+ResultCode readMaterialGroup(ArchiveFile& file) {
+    TriMesh* mesh = current<TriMesh>(OBJ_TRIMESH);
+    if (!mesh) return ERR_CORRUPT_FILE;
+    if (readChunkName(file) != ERR_OK) return ERR_CORRUPT_FILE;
+    uint16_t count;
+    if (!readU16(file, count) || uint32_t(count) * 2 > bytesLeft()) return ERR_CORRUPT_FILE;
+    ObjectNode* found = nullptr;
+    findObjectByName(found, nameBuffer);
+    if (!found) return ERR_INVALID_OBJECT_ID;
+    std::string raw(size_t(count) * 2, '\0');
+    if (!readExact(file, raw.data(), uint32_t(raw.size()))) return ERR_CORRUPT_FILE;
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(raw.data());
+    for (uint32_t i = 0; i < count; ++i) {
+        uint16_t index = u16At(p + 2 * i);
+        if (index >= mesh->faceCount) return ERR_CORRUPT_FILE;
+        // The name may find a non-material of the same name first: its id is taken as the file
+        // says, but only a material is ever referenced as one.
+        mesh->faces[index].materialId = objectId(found);
+        mesh->faces[index].material = asMaterial(found);
+    }
+    return ERR_OK;
+}
+
+ResultCode readTextureCoordinates(ArchiveFile& file) {
+    TriMesh* mesh = current<TriMesh>(OBJ_TRIMESH);
+    if (!mesh) return ERR_CORRUPT_FILE;
+    uint16_t count;
+    if (!readU16(file, count) || count > mesh->vertexCount || uint32_t(count) * 8 > bytesLeft())
+        return ERR_CORRUPT_FILE;
+    std::string raw(size_t(count) * 8, '\0');
+    if (!readExact(file, raw.data(), uint32_t(raw.size()))) return ERR_CORRUPT_FILE;
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(raw.data());
+    for (uint32_t i = 0; i < count; ++i) {
+        mesh->vertices[i].u = f32At(p + 8 * i);
+        mesh->vertices[i].v = f32At(p + 8 * i + 4);
+    }
+    return ERR_OK;
+}
+
+ResultCode readLocalAxes(ArchiveFile& file) {
+    float axes[12];
+    return readFloats(file, axes, 12) ? ERR_OK : ERR_CORRUPT_FILE;
+}
+
+ResultCode readLight(ArchiveFile& file) {
+    float p[3];
+    if (!readFloats(file, p, 3)) return ERR_CORRUPT_FILE;
+    SceneLight* light = new (std::nothrow) SceneLight{};
+    if (!light) return ERR_OUT_OF_MEMORY;
+    light->name = nameBuffer;
+    light->id = objectCounter++;
+    light->kind = 1;
+    light->position = exchanged(p);
+    ResultCode result = addCurrent(light, OBJ_LIGHT);
+    if (result != ERR_OK) delete light;
+    return result;
+}
+
+ResultCode readSpotlight(ArchiveFile& file) {
+    SceneLight* light = current<SceneLight>(OBJ_LIGHT);
+    if (!light) return ERR_CORRUPT_FILE;
+    float v[5];
+    if (!readFloats(file, v, 5)) return ERR_CORRUPT_FILE;
+    light->target = exchanged(v);
+    light->hotspot = v[3];
+    light->falloff = v[4];
+    light->kind = 2;
+    light->roll = 0;
+    return ERR_OK;
+}
+
+ResultCode readCamera(ArchiveFile& file) {
+    float v[8];
+    if (!readFloats(file, v, 8)) return ERR_CORRUPT_FILE;
+    SceneCamera* camera = new (std::nothrow) SceneCamera{};
+    if (!camera) return ERR_OUT_OF_MEMORY;
+    camera->name = nameBuffer;
+    camera->id = objectCounter++;
+    camera->position = exchanged(v);
+    camera->target = exchanged(v + 3);
+    camera->roll = v[6];
+    camera->fov = float(15.0 / v[7] * 160.0);
+    ResultCode result = addCurrent(camera, OBJ_CAMERA);
+    if (result != ERR_OK) delete camera;
+    return result;
+}
+
+ResultCode readMaterialEntry(ArchiveFile&) {
+    SceneMaterial* material = new (std::nothrow) SceneMaterial{};
+    if (!material) return ERR_OUT_OF_MEMORY;
+    material->id = objectCounter++;
+    ResultCode result = addCurrent(material, OBJ_MATERIAL);
+    if (result != ERR_OK) delete material;
+    return result;
+}
+
+ResultCode readMaterialName(ArchiveFile& file) {
+    SceneMaterial* material = current<SceneMaterial>(OBJ_MATERIAL);
+    if (!material) return ERR_CORRUPT_FILE;
+    ResultCode result = readChunkName(file);
+    if (result == ERR_OK) material->name = nameBuffer;
+    return result;
+}
+
+ResultCode setMaterialFlag(int32_t flag) {
+    SceneMaterial* material = current<SceneMaterial>(OBJ_MATERIAL);
+    if (!material) return ERR_CORRUPT_FILE;
+    material->flags |= flag;
+    return ERR_OK;
+}
+
+ResultCode readTwoSided(ArchiveFile&) { return setMaterialFlag(MATERIAL_TWO_SIDED); }
+ResultCode readAdditive(ArchiveFile&) { return setMaterialFlag(MATERIAL_ADDITIVE); }
+ResultCode readWire(ArchiveFile&) { return setMaterialFlag(MATERIAL_WIRE); }
+ResultCode readFlagA08C(ArchiveFile&) { return setMaterialFlag(MATERIAL_FLAG_A08C); }
+
+ResultCode readShading(ArchiveFile& file) {
+    SceneMaterial* material = current<SceneMaterial>(OBJ_MATERIAL);
+    if (!material) return ERR_CORRUPT_FILE;
+    uint16_t shading;
+    if (!readU16(file, shading)) return ERR_CORRUPT_FILE;
+    material->shading = shading;
+    return ERR_OK;
+}
+
+// The map that the enclosing map chunk names; none for any other parent (the value is then read
+// and dropped). *corrupt is set when a map chunk has no material to belong to.
+TextureMap* currentMap(bool* corrupt) {
+    *corrupt = false;
+    if (parentChunkId != 0xA200 && parentChunkId != 0xA230 && parentChunkId != 0xA220) return nullptr;
+    SceneMaterial* material = current<SceneMaterial>(OBJ_MATERIAL);
+    if (!material) {
+        *corrupt = true;
+        return nullptr;
+    }
+    return parentChunkId == 0xA200 ? &material->textureMap
+           : parentChunkId == 0xA230 ? &material->bumpMap : &material->reflectionMap;
+}
+
+ResultCode readMapName(ArchiveFile& file) {
+    bool corrupt;
+    TextureMap* map = currentMap(&corrupt);
+    if (corrupt) return ERR_CORRUPT_FILE;
+    ResultCode result = readChunkName(file);
+    if (result == ERR_OK && map) map->name = nameBuffer;
+    return result;
+}
+
+ResultCode readMapTiling(ArchiveFile& file) {
+    bool corrupt;
+    TextureMap* map = currentMap(&corrupt);
+    uint16_t tiling;
+    if (corrupt || !readU16(file, tiling)) return ERR_CORRUPT_FILE;
+    if (map) map->tiling = tiling;
+    return ERR_OK;
+}
+
+ResultCode readMapFloat(ArchiveFile& file, float TextureMap::*field) {
+    bool corrupt;
+    TextureMap* map = currentMap(&corrupt);
+    float value;
+    if (corrupt || !readFloats(file, &value, 1)) return ERR_CORRUPT_FILE;
+    if (map) map->*field = value;
+    return ERR_OK;
+}
+
+ResultCode readMapUScale(ArchiveFile& file) { return readMapFloat(file, &TextureMap::uScale); }
+ResultCode readMapVScale(ArchiveFile& file) { return readMapFloat(file, &TextureMap::vScale); }
+ResultCode readMapUOffset(ArchiveFile& file) { return readMapFloat(file, &TextureMap::uOffset); }
+ResultCode readMapVOffset(ArchiveFile& file) { return readMapFloat(file, &TextureMap::vOffset); }
+ResultCode readMapRotation(ArchiveFile& file) { return readMapFloat(file, &TextureMap::rotation); }
+
+const ChunkEntry worldTable[] = {
+    {0x0010, 0, readColourFloat},
+    {0x0011, 0, readColourByte},
+    {0x0030, 0, readPercentage},
+    {0xC23D, 1, noOp},  // project file
+    {0x3DAA, 1, noOp},  // material library
+    {0x4D4D, 1, noOp},  // main chunk
+    {0x3D3D, 1, noOp},  // mesh data
+    {0x1200, 1, noOp},  // background colour: its colour is read and dropped
+    {0x2100, 1, noOp},  // ambient light colour: the same
+    {0x4000, 1, readObjectName},
+    {0x4100, 1, readTriangleObject},
+    {0x4110, 0, readPoints},
+    {0x4111, 0, noOp},  // point flags
+    {0x4120, 1, readFaces},
+    {0x4165, 0, noOp},
+    {0x4130, 0, readMaterialGroup},
+    {0x4140, 0, readTextureCoordinates},
+    {0x4170, 0, noOp},
+    {0x4150, 0, noOp},  // smoothing groups
+    {0x4160, 0, readLocalAxes},
+    {0x4600, 1, readLight},
+    {0x4610, 0, readSpotlight},
+    {0x4700, 0, readCamera},
+    {0x4F00, 1, noOp},
+    {0x7001, 0, noOp},  // viewport layout
+    {0xAFFF, 1, readMaterialEntry},
+    {0xA000, 0, readMaterialName},
+    {0xA010, 1, noOp},  // ambient colour
+    {0xA020, 1, noOp},  // diffuse colour
+    {0xA030, 1, noOp},  // specular colour
+    {0xA200, 1, noOp},  // texture map
+    {0xA230, 1, noOp},  // bump map
+    {0xA220, 1, noOp},  // reflection map
+    {0xA300, 0, readMapName},
+    {0xA351, 0, readMapTiling},
+    {0xA354, 0, readMapUScale},
+    {0xA356, 0, readMapVScale},
+    {0xA358, 0, readMapUOffset},
+    {0xA35A, 0, readMapVOffset},
+    {0xA35C, 0, readMapRotation},
+    {0xA040, 1, noOp},  // shininess
+    {0xA041, 1, noOp},  // shininess strength
+    {0xA050, 1, noOp},  // transparency
+    {0xA052, 1, noOp},  // transparency falloff
+    {0xA053, 1, noOp},  // reflection blur
+    {0xA084, 1, noOp},  // self illumination
+    {0xA081, 0, readTwoSided},
+    {0xA083, 0, readAdditive},
+    {0xA085, 0, readWire},
+    {0xA08C, 0, readFlagA08C},
+    {0xA100, 0, readShading},
+};
+
+// ---- Motion pass readers ------------------------------------------------------------------------
+
+ResultCode readFrameRange(ArchiveFile& file) {
+    uint8_t b[8];
+    if (!readExact(file, b, 8)) return ERR_CORRUPT_FILE;
+    activeScene->startFrame = float(int32_t(u32At(b)));
+    activeScene->endFrame = float(int32_t(u32At(b + 4)));
+    return ERR_OK;
+}
+
+ResultCode readNodeId(ArchiveFile& file) {
+    uint16_t id;
+    if (!readU16(file, id)) return ERR_CORRUPT_FILE;
+    objectCounter = id;
+    return ERR_OK;
+}
+
+struct NodeTag {
+    int32_t tag;
+    int32_t nodeType;
+    int32_t objectType;
+};
+
+const NodeTag nodeTags[] = {
+    {0xB001, NODE_AMBIENT, OBJ_AMBIENT},      {0xB002, NODE_OBJECT, OBJ_TRIMESH},
+    {0xB003, NODE_CAMERA, OBJ_CAMERA},        {0xB004, NODE_CAMERA_TARGET, OBJ_CAMERA},
+    {0xB005, NODE_OMNI_LIGHT, OBJ_LIGHT},     {0xB006, NODE_LIGHT_TARGET, OBJ_LIGHT},
+    {0xB007, NODE_SPOT_LIGHT, OBJ_LIGHT},
+};
+
+const NodeTag* tagOf(int32_t chunkId) {
+    for (const NodeTag& t : nodeTags)
+        if (t.tag == chunkId) return &t;
+    return nullptr;
+}
+
+int32_t objectTypeOfNode(int32_t nodeType) {
+    for (const NodeTag& t : nodeTags)
+        if (t.nodeType == nodeType) return t.objectType;
+    return 0;
+}
+
+// The object a node header names. Reserved names make the ambient light and dummies; they only
+// belong under their own tags. Any other name must find an object the tag can animate: the first
+// of that name in file order, passing over others of the same name (a material named like a mesh).
+ResultCode nodeObject(const NodeTag* tag, int32_t nodeId, ObjectNode*& object) {
+    object = nullptr;
+    if (nameBuffer == "$AMBIENT$") {
+        if (!tag || tag->tag != 0xB001) return ERR_CORRUPT_FILE;
+        AmbientLight* ambient = new (std::nothrow) AmbientLight{};
+        if (!ambient) return ERR_OUT_OF_MEMORY;
+        ambient->name = nameBuffer;
+        ambient->id = nodeId + 1024;
+        if (addObject(OBJ_AMBIENT, ambient) != ERR_OK) {
+            delete ambient;
+            return ERR_OUT_OF_MEMORY;
+        }
+        object = activeScene->lastObject;
+        return ERR_OK;
+    }
+    if (nameBuffer == "$$$DUMMY") {
+        if (!tag || tag->tag != 0xB002) return ERR_CORRUPT_FILE;
+        TriMesh* dummy = new (std::nothrow) TriMesh{};
+        if (!dummy) return ERR_OUT_OF_MEMORY;
+        dummy->id = nodeId + 1024;
+        dummy->flags = MESH_DUMMY;
+        if (addObject(OBJ_TRIMESH, dummy) != ERR_OK) {
+            delete dummy;
+            return ERR_OUT_OF_MEMORY;
+        }
+        object = activeScene->lastObject;
+        return ERR_OK;
+    }
+    ObjectNode* found = nullptr;
+    findObjectByName(found, nameBuffer);
+    if (!found) return ERR_INVALID_OBJECT_ID;
+    if (!tag) {
+        object = found;
+        return ERR_OK;
+    }
+    for (ObjectNode* n = found; n; n = n->next) {
+        const std::string* name = objectName(n);
+        if (n->type == tag->objectType && name && namesEqual(*name, nameBuffer)) {
+            object = n;
+            return ERR_OK;
+        }
+    }
+    return ERR_CORRUPT_FILE;
+}
+
+int32_t nodeObjectId(const TrackNode& node) {
+    ObjectNode view{objectTypeOfNode(node.type), node.object, nullptr, nullptr};
+    return objectId(&view);
+}
+
+ResultCode readNodeHeader(ArchiveFile& file) {
+    if (lastChunkId != 0xB030) ++objectCounter;
+    int32_t nodeId = objectCounter;
+    if (readChunkName(file) != ERR_OK) return ERR_CORRUPT_FILE;
+    const NodeTag* tag = tagOf(parentChunkId);
+    ObjectNode* object;
+    ResultCode result = nodeObject(tag, nodeId, object);
+    if (result != ERR_OK) return result;
+    uint8_t b[6];
+    if (!readExact(file, b, 6)) return ERR_CORRUPT_FILE;
+    uint16_t flags1 = u16At(b);
+    int32_t parentNode = int16_t(u16At(b + 4));
+    int32_t parentObject = -1;
+    if (parentNode != -1)
+        for (TrackNode* n = activeScene->firstTrackNode; n; n = n->next)
+            if (n->id == parentNode) parentObject = nodeObjectId(*n);
+    if (!tag) return ERR_OK;  // a header outside the node tags creates nothing
+    switch (tag->tag) {
+    case 0xB002: {
+        TriMesh* mesh = asMesh(object);
+        mesh->parentId = parentObject;
+        if (flags1 & 0x0800) mesh->flags |= MESH_KEYFRAMER_FLAG;
+        setCurrent(mesh, OBJ_TRIMESH);
+        break;
+    }
+    case 0xB003: asCamera(object)->parentId = parentObject; break;
+    case 0xB004: asCamera(object)->targetParentId = parentObject; break;
+    case 0xB005:
+    case 0xB007: asLight(object)->parentId = parentObject; break;
+    case 0xB006: asLight(object)->targetParentId = parentObject; break;
+    default: break;  // the ambient light keeps no parent
+    }
+    return addTrackNode(tag->nodeType, nodeId, parentNode, object->data);
+}
+
+ResultCode readInstanceName(ArchiveFile& file) {
+    TriMesh* mesh = current<TriMesh>(OBJ_TRIMESH);
+    if (!mesh) return ERR_CORRUPT_FILE;
+    ResultCode result = readChunkName(file);
+    if (result == ERR_OK) mesh->name = nameBuffer;
+    return result;
+}
+
+ResultCode readPivot(ArchiveFile& file) {
+    TriMesh* mesh = current<TriMesh>(OBJ_TRIMESH);
+    if (!mesh) return ERR_CORRUPT_FILE;
+    float p[3];
+    if (!readFloats(file, p, 3)) return ERR_CORRUPT_FILE;
+    mesh->pivot = exchanged(p);
+    for (int32_t i = 0; i < mesh->vertexCount; ++i)
+        vecSub(mesh->vertices[i].position, mesh->vertices[i].position, mesh->pivot);
+    return ERR_OK;
+}
+
+// Bytes of a key's data after its header, at least (a morph key's name is one byte or more).
+uint32_t keyDataSize(int32_t kind) {
+    switch (kind) {
+    case TRACK_POSITION:
+    case TRACK_SCALE:
+    case TRACK_COLOR: return 12;
+    case TRACK_ROTATION: return 16;
+    case TRACK_MORPH: return 1;
+    default: return 4;  // fov, roll, hide
+    }
+}
+
+// One key: its header (frame, spline flags and one float per flag bit), then its data.
+ResultCode readKey(ArchiveFile& file, int32_t kind, Key& key, int32_t& frame, float& angle, float axis[3]) {
+    uint8_t b[6];
+    if (!readExact(file, b, 6)) return ERR_CORRUPT_FILE;
+    frame = int32_t(u32At(b) & 0xFFFF);
+    uint16_t splineFlags = u16At(b + 4);
+    float* fields[5] = {&key.tension, &key.continuity, &key.bias, &key.easeTo, &key.easeFrom};
+    for (int bit = 0; bit < 16; ++bit) {
+        if (!(splineFlags & (1 << bit))) continue;
+        float value;
+        if (!readFloats(file, &value, 1)) return ERR_CORRUPT_FILE;
+        if (bit < 5) *fields[bit] = value;
+    }
+    float v[4];
+    switch (kind) {
+    case TRACK_POSITION:
+    case TRACK_SCALE:
+        if (!readFloats(file, v, 3)) return ERR_CORRUPT_FILE;
+        key.value[0] = v[0];
+        key.value[1] = v[2];
+        key.value[2] = v[1];
+        return ERR_OK;
+    case TRACK_COLOR:
+        if (!readFloats(file, key.value, 3)) return ERR_CORRUPT_FILE;
+        return ERR_OK;
+    case TRACK_ROTATION:
+        if (!readFloats(file, v, 4)) return ERR_CORRUPT_FILE;
+        angle = v[0];
+        axis[0] = v[1];
+        axis[1] = v[2];
+        axis[2] = v[3];
+        return ERR_OK;
+    case TRACK_MORPH: {
+        if (readChunkName(file) != ERR_OK) return ERR_CORRUPT_FILE;
+        ObjectNode* found = nullptr;
+        findObjectByName(found, nameBuffer);
+        if (!found) return ERR_INVALID_OBJECT_ID;
+        key.value[3] = float(objectId(found));
+        return ERR_OK;
+    }
+    case TRACK_HIDE:
+        if (!readExact(file, b, 4)) return ERR_CORRUPT_FILE;
+        return ERR_OK;  // the state alternates; set by the caller
+    default:  // fov, roll
+        if (!readFloats(file, &key.value[3], 1)) return ERR_CORRUPT_FILE;
+        return ERR_OK;
+    }
+}
+
+ResultCode readTrackKeys(ArchiveFile& file, int32_t kind, Track& track) {
+    uint8_t header[14];
+    if (!readExact(file, header, 14)) return ERR_CORRUPT_FILE;
+    uint16_t flags = u16At(header);
+    track.mode = (flags & 3) == 3 ? 2 : (flags & 2) ? 1 : 0;
+    uint32_t count = u32At(header + 10) & 0xFFFF;
+    if (count * (6 + keyDataSize(kind)) > bytesLeft()) return ERR_CORRUPT_FILE;
+    Quat accumulated;
+    quatIdentity(accumulated);
+    float angleSum = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        Key* key = new (std::nothrow) Key{};
+        if (!key) return ERR_OUT_OF_MEMORY;
+        int32_t frame = 0;
+        float angle = 0, axis[3] = {};
+        ResultCode result = readKey(file, kind, *key, frame, angle, axis);
+        if (result != ERR_OK) {
+            delete key;
+            return result;
+        }
+        if (kind == TRACK_HIDE) key->value[3] = i % 2 == 0 ? 1.0f : 0.0f;
+        if (kind == TRACK_ROTATION) {
+            // Each key turns on from the previous orientation; value[3] keeps the running angle.
+            Quat q;
+            quatFromAngleAxis(q, angle, axis[0], axis[1], axis[2]);
+            std::swap(q.y, q.z);
+            angleSum = i == 0 ? angle : float(double(angleSum) + angle);
+            key->value[0] = axis[0];
+            key->value[1] = axis[2];
+            key->value[2] = axis[1];
+            key->value[3] = angleSum;
+            quatMul(accumulated, q, accumulated);
+            key->orientation = accumulated;
+        }
+        appendKey(&track, key, frame);
+    }
+    return ERR_OK;
+}
+
+ResultCode readTrack(ArchiveFile& file, int32_t kind) {
+    Track* track = newTrack();
+    if (!track) return ERR_OUT_OF_MEMORY;
+    ResultCode result = readTrackKeys(file, kind, *track);
+    if (result != ERR_OK) {
+        freeTrack(track);
+        return result;
+    }
+    if (kind == TRACK_ROTATION)
+        computeRotationControls(track);
+    else if (kind != TRACK_MORPH && kind != TRACK_HIDE)
+        computeVectorTangents(track);
+    // A track for a node that does not exist, or of a kind its node has no slot for, is dropped.
+    attachTrack(kind, objectCounter, track);
+    TrackNode* node = activeScene->firstTrackNode;
+    while (node && node->id != objectCounter) node = node->next;
+    if (!node || trackSlot(node->type, kind) < 0) freeTrack(track);
+    return ERR_OK;
+}
+
+ResultCode readPositionTrack(ArchiveFile& file) { return readTrack(file, TRACK_POSITION); }
+ResultCode readRotationTrack(ArchiveFile& file) { return readTrack(file, TRACK_ROTATION); }
+ResultCode readScaleTrack(ArchiveFile& file) { return readTrack(file, TRACK_SCALE); }
+ResultCode readFovTrack(ArchiveFile& file) { return readTrack(file, TRACK_FOV); }
+ResultCode readRollTrack(ArchiveFile& file) { return readTrack(file, TRACK_ROLL); }
+ResultCode readColourTrack(ArchiveFile& file) { return readTrack(file, TRACK_COLOR); }
+ResultCode readMorphTrack(ArchiveFile& file) { return readTrack(file, TRACK_MORPH); }
+ResultCode readHideTrack(ArchiveFile& file) { return readTrack(file, TRACK_HIDE); }
+
+const ChunkEntry motionTable[] = {
+    {0x4D4D, 1, noOp},  // main chunk
+    {0xB000, 1, noOp},  // keyframer data
+    {0xB001, 1, noOp},  // ambient node
+    {0xB002, 1, noOp},  // object node
+    {0xB008, 0, readFrameRange},
+    {0xB010, 0, readNodeHeader},
+    {0xB011, 0, readInstanceName},
+    {0xB013, 0, readPivot},
+    {0xB020, 0, readPositionTrack},
+    {0xB025, 0, readColourTrack},
+    {0xB021, 0, readRotationTrack},
+    {0xB022, 0, readScaleTrack},
+    {0xB026, 0, readMorphTrack},
+    {0xB029, 0, readHideTrack},
+    {0xB030, 0, readNodeId},
+    {0xB003, 1, noOp},  // camera node
+    {0xB004, 1, noOp},  // camera target node
+    {0xB005, 1, noOp},  // omni light node
+    {0xB006, 1, noOp},  // light target node
+    {0xB007, 1, noOp},  // spotlight node
+    {0xB023, 0, readFovTrack},
+    {0xB024, 0, readRollTrack},
+};
+
+ResultCode readWorldPass(ArchiveFile& file) {
+    return startPass(file, worldTable, std::size(worldTable), 0);
+}
+
+ResultCode readMotionPass(ArchiveFile& file) {
+    return startPass(file, motionTable, std::size(motionTable), -1);
+}
+
+bool openScene(ArchiveFile& file, const char* fileName) {
+    archive::assignFile(file, fileName);
+    archive::openFile(file, 1);
+    return archive::takeFileError() == 0;
+}
+
+void closeScene(ArchiveFile& file) {
+    archive::closeFile(file);
+    archive::takeFileError();
+    // Nothing of this load may be reached through the reader state afterwards.
+    setCurrent(nullptr, 0);
+}
+
+} // namespace
+
+ResultCode sceneLoadWorld(Scene* scene, const char* fileName) {
+    if (!scene || !fileName) return ERR_NULL_POINTER;
+    Scene* remembered = activeScene;
+    // A scene loaded before is released rather than forgotten: its keyframer nodes point into its
+    // world, and neither may outlive the other.
+    freeTrackNodes(*scene);
+    sceneFreeWorld(scene);
+    *scene = Scene{};
+    ArchiveFile file{};
+    if (!openScene(file, fileName)) return ERR_FILE_NOT_FOUND;
+    setActiveScene(scene);
+    ResultCode result = readWorldPass(file);
+    closeScene(file);
+    if (result != ERR_OK) {
+        setActiveScene(remembered);
+        sceneFreeWorld(scene);
+        return result;
+    }
+    if (engineFlags & ENGINE_NORMALS) computeNormals();
+    setActiveScene(remembered);
+    return ERR_OK;
+}
+
+ResultCode sceneLoadMotion(Scene* scene, const char* fileName) {
+    if (!scene || !fileName) return ERR_NULL_POINTER;
+    if (!scene->firstObject) return ERR_NO_SCENE;
+    Scene* remembered = activeScene;
+    ArchiveFile file{};
+    if (!openScene(file, fileName)) return ERR_FILE_NOT_FOUND;
+    setActiveScene(scene);
+    // The pass adds the ambient light and dummies to the world; a failed pass takes them back.
+    ObjectNode* worldTail = scene->lastObject;
+    ResultCode result = readMotionPass(file);
+    closeScene(file);
+    if (result != ERR_OK) {
+        setActiveScene(remembered);
+        sceneFreeMotion(scene);
+        while (scene->lastObject != worldTail) {
+            ObjectNode* added = scene->lastObject;
+            scene->lastObject = added->prev;
+            scene->lastObject->next = nullptr;
+            freeObject(added);
+        }
+        return result;
+    }
+    setFrame(0);
+    updateScene();
+    setActiveScene(remembered);
+    return ERR_OK;
+}
+
+ResultCode sceneLoad(Scene* scene, const char* fileName) {
+    ResultCode result = sceneLoadWorld(scene, fileName);
+    if (result != ERR_OK) return result;
+    return sceneLoadMotion(scene, fileName);
+}
+
+} // namespace engine
