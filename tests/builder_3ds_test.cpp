@@ -1,0 +1,233 @@
+// Gomb.3DS as an independent reader (lib3ds) sees it, the geosphere's shape, the framing of the
+// sphere and its mirror image, and the writer's refusal of scenes the engine could not read.
+#include <gtest/gtest.h>
+#include <lib3ds/camera.h>
+#include <lib3ds/file.h>
+#include <lib3ds/material.h>
+#include <lib3ds/mesh.h>
+#include <lib3ds/node.h>
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <unistd.h>
+
+#include "tools/builder/scene_3ds.h"
+#include "tools/builder/writer_3ds.h"
+
+using namespace builder;
+
+namespace {
+
+struct Loaded3ds {
+    Lib3dsFile* file = nullptr;
+    ~Loaded3ds() {
+        if (file) lib3ds_file_free(file);
+    }
+};
+
+// lib3ds reads from a path only.
+void loadWithLib3ds(const std::vector<uint8_t>& bytes, Loaded3ds& loaded) {
+    std::string path = "/tmp/builder_3ds_test_" + std::to_string(getpid()) + ".3ds";
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    loaded.file = lib3ds_file_load(path.c_str());
+    std::remove(path.c_str());
+    ASSERT_NE(loaded.file, nullptr);
+}
+
+double length(double x, double y, double z) { return std::sqrt(x * x + y * y + z * z); }
+
+}  // namespace
+
+TEST(Gomb3ds, Lib3dsReadsTheSameSphereAndCamera) {
+    Scene3ds scene = makeEngineSphereScene();
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(write3ds(scene, bytes), WRITE3DS_OK);
+    // The engine checks the mesh version at byte 28 before walking the chunks.
+    ASSERT_GT(bytes.size(), 28u);
+    EXPECT_GE(bytes[28], 2);
+
+    Loaded3ds loaded;
+    loadWithLib3ds(bytes, loaded);
+    Lib3dsFile* file = loaded.file;
+    EXPECT_EQ(file->mesh_version, 3u);
+
+    const Mesh3ds& sphere = scene.meshes.at(0);
+    Lib3dsMesh* mesh = file->meshes;
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_EQ(mesh->next, nullptr);
+    EXPECT_STREQ(mesh->name, "GeoSphere0");
+    EXPECT_EQ(mesh->points, sphere.points.size());
+    EXPECT_EQ(mesh->faces, sphere.faces.size());
+    EXPECT_EQ(mesh->texels, sphere.points.size());
+    EXPECT_LE(mesh->faces, 5120u);
+    for (size_t i = 0; i < sphere.points.size(); i += 97) {
+        EXPECT_FLOAT_EQ(mesh->pointL[i].pos[0], sphere.points[i].x);
+        EXPECT_FLOAT_EQ(mesh->pointL[i].pos[2], sphere.points[i].z);
+    }
+    EXPECT_EQ(mesh->faceL[1234].points[1], sphere.faces[1234][1]);
+    EXPECT_STREQ(mesh->faceL[0].material, "Rondany");
+    ASSERT_NE(file->materials, nullptr);
+    EXPECT_STREQ(file->materials->texture1_map.name, "rondany.raw");
+
+    const Camera3ds& camera = scene.cameras.at(0);
+    Lib3dsCamera* cam = file->cameras;
+    ASSERT_NE(cam, nullptr);
+    EXPECT_STREQ(cam->name, "Camera01");
+    EXPECT_FLOAT_EQ(cam->position[0], camera.position.x);
+    EXPECT_FLOAT_EQ(cam->position[1], camera.position.y);
+    EXPECT_FLOAT_EQ(cam->position[2], camera.position.z);
+    EXPECT_FLOAT_EQ(cam->target[0], camera.target.x);
+    EXPECT_FLOAT_EQ(cam->target[1], camera.target.y);
+    EXPECT_FLOAT_EQ(cam->target[2], camera.target.z);
+    EXPECT_NEAR(cam->fov, 48.0f, 1e-4);
+
+    // The keyframer holds the camera where the mesh data puts it, so evaluating frame 0 moves
+    // nothing.
+    lib3ds_file_eval(file, 0);
+    Lib3dsNode* camNode = lib3ds_file_node_by_name(file, "Camera01", LIB3DS_CAMERA_NODE);
+    Lib3dsNode* targetNode = lib3ds_file_node_by_name(file, "Camera01", LIB3DS_TARGET_NODE);
+    Lib3dsNode* sphereNode = lib3ds_file_node_by_name(file, "GeoSphere0", LIB3DS_OBJECT_NODE);
+    ASSERT_TRUE(camNode && targetNode && sphereNode);
+    EXPECT_FLOAT_EQ(camNode->data.camera.pos[1], camera.position.y);
+    EXPECT_FLOAT_EQ(targetNode->data.target.pos[2], camera.target.z);
+    EXPECT_NEAR(camNode->data.camera.fov, 48.0f, 1e-4);
+    EXPECT_FLOAT_EQ(sphereNode->data.object.scl[0], 1.0f);
+}
+
+TEST(Gomb3ds, EveryChunkEndsInsideItsParent) {
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(write3ds(makeEngineSphereScene(), bytes), WRITE3DS_OK);
+    auto u16 = [&](size_t at) { return uint32_t(bytes[at] | bytes[at + 1] << 8); };
+    auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
+    ASSERT_EQ(u16(0), 0x4D4Du);
+    EXPECT_EQ(u32(2), bytes.size());
+    // Walk the containers the writer nests (main, mesh data, named objects, triangle objects,
+    // faces, materials, keyframer, node tags): children must tile each parent exactly.
+    std::map<uint32_t, size_t> dataBefore = {{0x4D4D, 0}, {0x3D3D, 0}, {0x4100, 0}, {0xAFFF, 0},
+                                             {0xA200, 0}, {0xB000, 0}, {0xB002, 0}, {0xB003, 0},
+                                             {0xB004, 0}, {0x4120, 2 + 8 * 5120}};
+    std::vector<std::pair<size_t, size_t>> stack{{6, bytes.size()}};
+    size_t chunks = 0;
+    while (!stack.empty()) {
+        auto [pos, end] = stack.back();
+        stack.pop_back();
+        while (pos < end) {
+            ASSERT_LE(pos + 6, end);
+            uint32_t id = u16(pos), len = u32(pos + 2);
+            ASSERT_GE(len, 6u) << std::hex << id;
+            ASSERT_LE(pos + len, end) << std::hex << id;
+            ++chunks;
+            if (id == 0x4000) {  // a name, then the object
+                size_t child = pos + 6;
+                while (bytes[child]) ++child;
+                stack.push_back({child + 1, pos + len});
+            } else if (dataBefore.count(id)) {
+                stack.push_back({pos + 6 + dataBefore[id], pos + len});
+            }
+            pos += len;
+        }
+        EXPECT_EQ(pos, end);
+    }
+    EXPECT_GT(chunks, 40u);
+}
+
+TEST(Geosphere, IsAClosedOutwardFacingSphereOfTheGivenRadius) {
+    Mesh3ds mesh = makeGeosphere("g", ENGINE_SPHERE_RADIUS, ENGINE_SPHERE_SUBDIVISIONS);
+    EXPECT_EQ(mesh.faces.size(), 5120u);
+    EXPECT_EQ(mesh.points.size(), 2562u);
+    for (const Point3f& p : mesh.points) ASSERT_NEAR(length(p.x, p.y, p.z), ENGINE_SPHERE_RADIUS, 1e-3);
+
+    std::map<std::pair<int, int>, int> directedEdges;
+    for (const auto& f : mesh.faces) {
+        Point3f a = mesh.points[f[0]], b = mesh.points[f[1]], c = mesh.points[f[2]];
+        double ux = b.x - a.x, uy = b.y - a.y, uz = b.z - a.z;
+        double vx = c.x - a.x, vy = c.y - a.y, vz = c.z - a.z;
+        double nx = uy * vz - uz * vy, ny = uz * vx - ux * vz, nz = ux * vy - uy * vx;
+        ASSERT_GT(nx * (a.x + b.x + c.x) + ny * (a.y + b.y + c.y) + nz * (a.z + b.z + c.z), 0);
+        for (int i = 0; i < 3; ++i) ++directedEdges[{f[i], f[(i + 1) % 3]}];
+    }
+    // Closed and consistently wound: every edge is walked once each way.
+    for (const auto& [edge, count] : directedEdges) {
+        ASSERT_EQ(count, 1);
+        ASSERT_EQ(directedEdges.count({edge.second, edge.first}), 1u);
+    }
+}
+
+// The barlang flight looks from the camera position scaled by m (1 to 2) at the stored target,
+// 48 degrees high at 4:3, and draws the mirror image as the same view 121 units lower.
+TEST(Gomb3ds, SphereAndMirrorImageStayApartAndInViewAsTheCameraBreathes) {
+    Scene3ds scene = makeEngineSphereScene();
+    const Camera3ds& cam = scene.cameras.at(0);
+    const double halfHeight = std::tan(24.0 * M_PI / 180.0), halfWidth = halfHeight * 4.0 / 3.0;
+    for (double m = 1.0; m <= 2.0001; m += 0.05) {
+        double ex = cam.position.x * m, ey = cam.position.y * m, ez = cam.position.z * m;
+        double fx = cam.target.x - ex, fy = cam.target.y - ey, fz = cam.target.z - ez;
+        double fl = length(fx, fy, fz);
+        fx /= fl, fy /= fl, fz /= fl;
+        // Right = forward x up(z), then the camera's own up.
+        double rx = fy, ry = -fx, rz = 0, rl = length(rx, ry, rz);
+        rx /= rl, ry /= rl;
+        double upx = ry * fz - rz * fy, upy = rz * fx - rx * fz, upz = rx * fy - ry * fx;
+        double screenY[2];
+        for (int image = 0; image < 2; ++image) {
+            double cz = image ? -ENGINE_MIRROR_DROP : 0.0;
+            double dx = -ex, dy = -ey, dz = cz - ez;
+            double depth = dx * fx + dy * fy + dz * fz;
+            double radius = ENGINE_SPHERE_RADIUS / depth;  // in units of the view plane at depth 1
+            double sx = (dx * rx + dy * ry + dz * rz) / depth;
+            screenY[image] = (dx * upx + dy * upy + dz * upz) / depth;
+            EXPECT_LT(std::fabs(sx) + radius, halfWidth) << "m " << m;
+            EXPECT_LT(std::fabs(screenY[image]) + radius * 1.05, halfHeight) << "m " << m;
+            if (image == 1) {
+                EXPECT_GT(screenY[0] - screenY[1], 2 * radius) << "m " << m;
+            }
+        }
+    }
+}
+
+TEST(Writer3ds, RefusesScenesTheEngineCouldNotResolve) {
+    auto withSphere = [] {
+        Scene3ds s = makeEngineSphereScene();
+        s.meshes[0] = makeGeosphere("GeoSphere0", 10, 1);
+        s.meshes[0].material = "Rondany";
+        return s;
+    };
+    std::vector<uint8_t> out;
+    Scene3ds s = withSphere();
+    ASSERT_EQ(write3ds(s, out), WRITE3DS_OK);
+
+    s = withSphere();
+    s.meshes[0].faces[5][2] = uint16_t(s.meshes[0].points.size());
+    EXPECT_EQ(write3ds(s, out), WRITE3DS_BAD_FACE);
+    EXPECT_TRUE(out.empty());
+
+    s = withSphere();
+    s.meshes[0].material = "Missing";
+    EXPECT_EQ(write3ds(s, out), WRITE3DS_UNKNOWN_MATERIAL);
+
+    s = withSphere();
+    s.cameras[0].name = "GEOSPHERE0";  // names are looked up without regard to case
+    EXPECT_EQ(write3ds(s, out), WRITE3DS_BAD_NAME);
+
+    s = withSphere();
+    s.meshes[0].name = std::string(64, 'x');
+    EXPECT_EQ(write3ds(s, out), WRITE3DS_BAD_NAME);
+
+    s = withSphere();
+    s.meshes[0].texCoords.pop_back();
+    EXPECT_EQ(write3ds(s, out), WRITE3DS_BAD_TEXCOORDS);
+
+    s = withSphere();
+    s.meshes[0].points.resize(70000, Point3f{0, 0, 0});
+    s.meshes[0].texCoords.clear();
+    EXPECT_EQ(write3ds(s, out), WRITE3DS_TOO_MANY_POINTS);
+
+    s = withSphere();
+    s.cameras[0].lens = 0;
+    EXPECT_EQ(write3ds(s, out), WRITE3DS_BAD_CAMERA);
+}

@@ -1,0 +1,191 @@
+// The ZIP writer as the show reads it: every member comes back byte-exact through the project's
+// archive layer, headers carry sizes and fixed time stamps, and names the show could not tell
+// apart are refused. Then the archive the build made: every member the show opens is there, and
+// a second run of the builder writes the same bytes.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+
+#include "archive/archive.h"
+#include "tools/builder/scene_3ds.h"
+#include "tools/builder/textures.h"
+#include "tools/builder/zip_writer.h"
+
+using namespace builder;
+
+namespace {
+
+std::string tempPath(const std::string& leaf) {
+    return "/tmp/builder_archive_test_" + std::to_string(getpid()) + "_" + leaf;
+}
+
+std::vector<uint8_t> readWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeWholeFile(const std::string& path, const std::vector<uint8_t>& data) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+}
+
+// Opens a member through the archive layer and reads it whole.
+std::vector<uint8_t> readMember(const char* name) {
+    archive::ArchiveFile file;
+    archive::assignFile(file, name);
+    archive::openFile(file, 1);
+    EXPECT_EQ(archive::takeFileError(), 0) << name;
+    std::vector<uint8_t> data(archive::fileSize(file));
+    uint32_t read = 0;
+    archive::readBlock(file, data.data(), uint32_t(data.size()), &read);
+    EXPECT_EQ(archive::takeFileError(), 0) << name;
+    EXPECT_EQ(read, data.size()) << name;
+    archive::closeFile(file);
+    return data;
+}
+
+const archive::ArchiveEntry* findEntry(const archive::MountedArchive* a, const std::string& name) {
+    for (const archive::ArchiveEntry& e : a->entries)
+        if (name == e.name) return &e;
+    return nullptr;
+}
+
+uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
+    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+}
+
+}  // namespace
+
+TEST(ZipWriter, EveryMemberReadsBackByteExactThroughTheArchiveLayer) {
+    std::vector<Member> members;
+    ASSERT_TRUE(buildTextureMembers(members));
+    ASSERT_TRUE(buildSceneMember(members));
+    std::vector<uint8_t> noise(70000);  // does not deflate smaller: stored despite the flag
+    uint32_t state = 12345;
+    for (uint8_t& b : noise) b = uint8_t((state = state * 1664525u + 1013904223u) >> 24);
+    members.push_back({"noise.bin", noise, true});
+    members.push_back({"empty.bin", {}, true});
+    members.push_back({"sub/dir.txt", {'h', 'i'}, false});
+
+    std::vector<uint8_t> zip;
+    ASSERT_EQ(writeZip(members, zip), ZIP_OK);
+    std::string path = tempPath("members.zip");
+    writeWholeFile(path, zip);
+    archive::MountedArchive* mounted = archive::mountArchive(path.c_str(), false);
+    ASSERT_NE(mounted, nullptr);
+    EXPECT_EQ(archive::takeFileError(), 0);
+    EXPECT_EQ(mounted->memberCount, int32_t(members.size()));
+
+    for (const Member& m : members) {
+        EXPECT_EQ(readMember(m.name.c_str()), m.data) << m.name;
+        const archive::ArchiveEntry* e = findEntry(mounted, m.name);
+        ASSERT_NE(e, nullptr) << m.name;
+        EXPECT_EQ(e->timeStamp, uint32_t(ZIP_DOS_DATE) << 16 | ZIP_DOS_TIME);
+        bool shouldDeflate = m.name.size() > 4 && m.name.substr(m.name.size() - 4) == ".raw";
+        EXPECT_EQ(e->method, shouldDeflate ? 8 : 0) << m.name;
+    }
+
+    // The scene reader seeks about in the stored member: the version byte, then a piece from the
+    // middle.
+    const std::vector<uint8_t>& scene = members[8].data;
+    ASSERT_EQ(members[8].name, "Gomb.3DS");
+    archive::ArchiveFile file;
+    archive::assignFile(file, "gomb.3ds");  // the show matches names without regard to case
+    archive::openFile(file, 1);
+    ASSERT_EQ(archive::takeFileError(), 0);
+    uint8_t piece[100];
+    archive::seekFile(file, 28);
+    archive::readBlock(file, piece, 1);
+    EXPECT_EQ(piece[0], scene[28]);
+    archive::seekFile(file, 40000);
+    archive::readBlock(file, piece, 100);
+    EXPECT_EQ(archive::takeFileError(), 0);
+    EXPECT_TRUE(std::equal(piece, piece + 100, scene.begin() + 40000));
+    archive::closeFile(file);
+
+    archive::unmountArchive(mounted);
+    std::remove(path.c_str());
+}
+
+TEST(ZipWriter, WritesSizedLocalHeadersAndADirectoryThatPointsBackAtThem) {
+    std::vector<Member> members = {{"a.raw", std::vector<uint8_t>(5000, 7), true},
+                                   {"b.p3d", {1, 2, 3}, false}};
+    std::vector<uint8_t> zip, again;
+    ASSERT_EQ(writeZip(members, zip), ZIP_OK);
+    ASSERT_EQ(writeZip(members, again), ZIP_OK);
+    EXPECT_EQ(zip, again);
+
+    // Local header of a.raw: no data-descriptor flag, sizes filled in.
+    EXPECT_EQ(le32(zip, 0), 0x04034B50u);
+    EXPECT_EQ(zip[6] & 8, 0);
+    uint32_t packed = le32(zip, 18);
+    EXPECT_EQ(le32(zip, 22), 5000u);
+    EXPECT_LT(packed, 100u);
+    size_t second = 30 + 5 + packed;
+    EXPECT_EQ(le32(zip, second), 0x04034B50u);
+    EXPECT_EQ(le32(zip, second + 18), 3u);
+
+    // End record: two entries, directory right after the last member's data.
+    size_t end = zip.size() - 22;
+    ASSERT_EQ(le32(zip, end), 0x06054B50u);
+    EXPECT_EQ(zip[end + 10], 2);
+    uint32_t directory = le32(zip, end + 16);
+    EXPECT_EQ(directory, second + 30 + 5 + 3);
+    EXPECT_EQ(le32(zip, directory), 0x02014B50u);
+    EXPECT_EQ(le32(zip, directory + 42), 0u);  // offset of a.raw's local header
+}
+
+TEST(ZipWriter, RefusesNamesTheShowCouldNotReachOrStore) {
+    std::vector<uint8_t> zip;
+    auto status = [&](std::vector<std::string> names) {
+        std::vector<Member> members;
+        for (const std::string& n : names) members.push_back({n, {1}, false});
+        return writeZip(members, zip);
+    };
+    // The show looks members up case-blind with "/" and "\" alike; the first twin would hide the
+    // second.
+    EXPECT_EQ(status({"Tavrion.raw", "tavrion.RAW"}), ZIP_DUPLICATE_NAME);
+    EXPECT_EQ(status({"maps/a.raw", "MAPS\\A.RAW"}), ZIP_DUPLICATE_NAME);
+    EXPECT_TRUE(zip.empty());
+    EXPECT_EQ(status({""}), ZIP_BAD_NAME);
+    EXPECT_EQ(status({std::string(256, 'n')}), ZIP_BAD_NAME);
+    EXPECT_EQ(status({std::string(255, 'n')}), ZIP_OK);
+}
+
+TEST(BuiltArchive, HoldsEveryMemberTheShowOpensAndIsRebuiltByteIdentical) {
+    const std::string built = std::string(TAV_BUILD_DIR) + "/tavremon.yip";
+    std::vector<uint8_t> zip = readWholeFile(built);
+    ASSERT_FALSE(zip.empty()) << built << " is missing: build the show_data target first";
+
+    archive::MountedArchive* mounted = archive::mountArchive(built.c_str(), false);
+    ASSERT_NE(mounted, nullptr);
+    ASSERT_EQ(archive::takeFileError(), 0);
+    std::vector<Member> expected;
+    ASSERT_TRUE(buildTextureMembers(expected));
+    ASSERT_TRUE(buildSceneMember(expected));
+    for (const Member& m : expected) EXPECT_EQ(readMember(m.name.c_str()), m.data) << m.name;
+#if __has_include("tools/builder/meshes.h")
+    for (const char* mesh : {"gyar.p3d", "scene1.p3d", "barlang.p3d", "scene2.p3d", "scene3.p3d",
+                             "tknot.p3D", "sphere.p3D"})
+        EXPECT_NE(findEntry(mounted, mesh), nullptr) << mesh;
+#endif
+#if __has_include("tools/builder/music.h")
+    std::vector<uint8_t> module = readMember("zlt!qmv.mo3");
+    EXPECT_FALSE(module.empty());
+    EXPECT_EQ(readWholeFile(std::string(TAV_BUILD_DIR) + "/tavremon.xm"), module);
+#endif
+    archive::unmountArchive(mounted);
+
+    // Fixed seeds and time stamps: a fresh run writes exactly the archive the build wrote.
+    std::string dir = tempPath("rebuild");
+    ASSERT_EQ(std::system(("mkdir -p " + dir).c_str()), 0);
+    std::string command = std::string(TAV_BUILD_DIR) + "/tavremon-build " + dir;
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_TRUE(readWholeFile(dir + "/tavremon.yip") == zip);
+    std::system(("rm -rf " + dir).c_str());
+}

@@ -1,0 +1,150 @@
+// The single textures: size and repeatability, text only inside the rows the strip tables cut
+// out, a flare that fades out before the quad's edges, and tiling textures without seams.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "tools/builder/text.h"
+#include "tools/builder/textures.h"
+
+using namespace builder;
+
+namespace {
+
+int brightest(const std::vector<uint8_t>& raw, int y) {
+    int best = 0;
+    for (int x = 0; x < TEXTURE_SIZE * 3; ++x) best = std::max(best, int(raw[size_t(y) * TEXTURE_SIZE * 3 + x]));
+    return best;
+}
+
+bool rowIsBlack(const std::vector<uint8_t>& raw, int y) { return brightest(raw, y) == 0; }
+
+// Rows of a strip that another strip in the list also cuts out.
+bool sharedRow(int y, const StripRows* strips, size_t count, size_t self) {
+    for (size_t i = 0; i < count; ++i)
+        if (i != self && y >= strips[i].top && y < strips[i].bottom) return true;
+    return false;
+}
+
+// Every strip carries bright ink; rows outside the strips, shared between two strips, and on a
+// strip's edge (where linear filtering reaches the neighbouring row) stay black.
+void expectTextOnlyInStrips(const std::vector<uint8_t>& raw, const StripRows* strips, size_t count) {
+    for (int y = 0; y < TEXTURE_SIZE; ++y) {
+        bool usable = false;
+        for (size_t i = 0; i < count; ++i) {
+            bool inside = y > strips[i].top && y < strips[i].bottom - 1;
+            usable = usable || (inside && !sharedRow(y, strips, count, i));
+        }
+        if (!usable) {
+            EXPECT_TRUE(rowIsBlack(raw, y)) << "row " << y;
+        }
+    }
+    for (size_t i = 0; i < count; ++i) {
+        int peak = 0;
+        for (int y = strips[i].top; y < strips[i].bottom; ++y) peak = std::max(peak, brightest(raw, y));
+        EXPECT_GT(peak, 200) << "strip " << i << " has no clear text";
+    }
+}
+
+// Mean absolute difference between neighbouring columns (or rows), across the wrap edge and
+// inside the picture. A texture that tiles has no brighter seam at the edge than anywhere else.
+double neighbourDifference(const std::vector<uint8_t>& raw, bool columns, int at) {
+    double sum = 0;
+    for (int i = 0; i < TEXTURE_SIZE; ++i) {
+        int next = (at + 1) % TEXTURE_SIZE;
+        size_t a = columns ? (size_t(i) * TEXTURE_SIZE + at) * 3 : (size_t(at) * TEXTURE_SIZE + i) * 3;
+        size_t b = columns ? (size_t(i) * TEXTURE_SIZE + next) * 3 : (size_t(next) * TEXTURE_SIZE + i) * 3;
+        for (int c = 0; c < 3; ++c) sum += std::abs(int(raw[a + c]) - int(raw[b + c]));
+    }
+    return sum / (TEXTURE_SIZE * 3);
+}
+
+}  // namespace
+
+TEST(SingleTextures, AreEightFullTexturesThatComeOutTheSameEveryBuild) {
+    std::vector<Member> first, second;
+    ASSERT_TRUE(buildTextureMembers(first));
+    ASSERT_TRUE(buildTextureMembers(second));
+    ASSERT_EQ(first.size(), 8u);
+    const char* names[] = {"tavrion.raw", "effect1.raw", "space82.raw", "nappal.raw",
+                           "tex32_02.raw", "sphere38.raw", "greets.raw", "rondany.raw"};
+    for (size_t i = 0; i < first.size(); ++i) {
+        EXPECT_EQ(first[i].name, names[i]);
+        EXPECT_TRUE(first[i].deflate);
+        EXPECT_EQ(first[i].data.size(), RAW_TEXTURE_BYTES);
+        EXPECT_EQ(first[i].data, second[i].data) << first[i].name;
+    }
+}
+
+TEST(TitleTexture, HoldsTextOnlyInTheRowsTheTitleAndCreditStripsShow) {
+    std::vector<uint8_t> raw = makeTitleTexture();
+    ASSERT_EQ(raw.size(), RAW_TEXTURE_BYTES);
+    // On screen the subtitle covers the title strip's rows 32 to 40, so the title stays above.
+    const StripRows strips[] = {{0, 32},         subtitleStrip,   loadingStrip,   creditStrips[0],
+                                creditStrips[1], creditStrips[2], creditStrips[3], creditStrips[4]};
+    expectTextOnlyInStrips(raw, strips, 8);
+    // The loading strip's banner fades in from black on its left, where it meets the scene.
+    EXPECT_EQ(raw[size_t(167) * TEXTURE_SIZE * 3], 0);
+}
+
+TEST(GreetingsTexture, HoldsElevenLinesEachInsideItsOwnRows) {
+    std::vector<uint8_t> raw = makeGreetingsTexture();
+    ASSERT_EQ(raw.size(), RAW_TEXTURE_BYTES);
+    expectTextOnlyInStrips(raw, greetingStrips, 11);
+}
+
+TEST(FlareTexture, IsBrightestAtTheCentreAndBlackAlongEveryEdge) {
+    std::vector<uint8_t> raw = makeFlareTexture();
+    ASSERT_EQ(raw.size(), RAW_TEXTURE_BYTES);
+    auto texel = [&](int x, int y, int c) { return int(raw[(size_t(y) * TEXTURE_SIZE + x) * 3 + c]); };
+    for (int i = 0; i < TEXTURE_SIZE; ++i)
+        for (int c = 0; c < 3; ++c) {
+            ASSERT_EQ(texel(i, 0, c), 0);
+            ASSERT_EQ(texel(i, 255, c), 0);
+            ASSERT_EQ(texel(0, i, c), 0);
+            ASSERT_EQ(texel(255, i, c), 0);
+        }
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(texel(128, 128, c), 255);
+}
+
+TEST(TilingTextures, ShowNoSeamWhereTheyRepeat) {
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> raw;
+    };
+    Case cases[] = {{"space82", makeSpaceTexture()},  {"nappal", makeDaylightTexture()},
+                    {"tex32_02", makeTunnelTexture()}, {"sphere38", makeBlobTexture()},
+                    {"rondany", makeChromeTexture()}};
+    for (const Case& c : cases) {
+        for (bool columns : {true, false}) {
+            double inside = 0;
+            for (int at = 0; at < TEXTURE_SIZE - 1; ++at) inside += neighbourDifference(c.raw, columns, at);
+            inside /= TEXTURE_SIZE - 1;
+            EXPECT_LT(neighbourDifference(c.raw, columns, TEXTURE_SIZE - 1), 2.5 * inside + 1.0)
+                << c.name << (columns ? " left-right" : " top-bottom");
+        }
+    }
+}
+
+TEST(TextRendering, ShrinksALineUntilItsInkFitsAndFailsWithoutTheFont) {
+    TextStyle style{"DejaVuSans-Bold.ttf", 40, 1.0f, 0};
+    TextMask mask;
+    ASSERT_TRUE(fitText(style, "the libopenmpt developers", 200, 14, mask));
+    InkBox ink = inkBounds(mask);
+    EXPECT_LE(ink.right - ink.left, 200);
+    EXPECT_LE(ink.bottom - ink.top, 14);
+    EXPECT_GT(ink.right - ink.left, 150);  // it shrank only as far as it had to
+    EXPECT_LT(style.pixelHeight, 40);
+
+    // Half-width glyphs for a strip that the screen stretches sideways.
+    TextStyle narrow = style;
+    narrow.widthScale = 0.5f;
+    TextMask narrowMask;
+    ASSERT_TRUE(renderText(narrow, "the libopenmpt developers", narrowMask));
+    InkBox narrowInk = inkBounds(narrowMask);
+    EXPECT_NEAR(narrowInk.right - narrowInk.left, (ink.right - ink.left) / 2.0, 8);
+
+    TextStyle missing{"NoSuchFont.ttf", 12, 1.0f, 0};
+    EXPECT_FALSE(renderText(missing, "x", mask));
+}
