@@ -1,0 +1,195 @@
+// End to end: the real tavremon-capture binary on the show's own data. Short captures check the
+// files it leaves, that a capture starting later shows exactly the same frames and sound, that
+// repeated runs are byte-identical, and that it fails clearly when it cannot do its work.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tools/capture/contact_sheet.h"
+#include "tools/capture/image.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string buildDir = TAV_BUILD_DIR;
+const std::string workDir = buildDir + "/capture_run_output";
+
+struct ToolRun {
+    int exitCode = -1;
+    std::string errors;
+};
+
+// Runs the tool with its output folder inside workDir; env is prepended to the command.
+ToolRun runTool(const std::string& out, const std::string& arguments, const std::string& env = "") {
+    fs::remove_all(workDir + "/" + out);
+    fs::create_directories(workDir);
+    const std::string errFile = workDir + "/" + out + ".stderr";
+    std::string command = "cd '" + workDir + "' && " + env + " '" + buildDir + "/tavremon-capture' --out " + out +
+                          " " + arguments + " 2>'" + errFile + "'";
+    ToolRun run;
+    int status = std::system(command.c_str());
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream in(errFile);
+    run.errors.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return run;
+}
+
+std::vector<uint8_t> bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::vector<std::string>> csv(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<std::vector<std::string>> rows;
+    for (std::string line; std::getline(in, line);) {
+        std::vector<std::string> fields;
+        std::stringstream s(line);
+        for (std::string field; std::getline(s, field, ',');) fields.push_back(field);
+        rows.push_back(fields);
+    }
+    return rows;
+}
+
+std::vector<std::string> frameFiles(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir))
+        if (entry.path().filename().string().rfind("frame-", 0) == 0) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class CaptureRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!fs::exists(buildDir + "/tavremon-capture")) GTEST_FAIL() << "build tavremon-capture first";
+    }
+    std::string dir(const std::string& out) { return workDir + "/" + out; }
+};
+
+} // namespace
+
+TEST_F(CaptureRun, TwoSecondsAtTenFpsGiveTwentyPicturesTheirSoundAndTimelineTheSameEveryTime) {
+    ToolRun first = runTool("a", "--size 160x120 --fps 10 --to 2");
+    ASSERT_EQ(first.exitCode, 0) << first.errors;
+    EXPECT_EQ(first.errors, "");  // quiet when stderr is no terminal
+
+    std::vector<std::string> frames = frameFiles(dir("a"));
+    ASSERT_EQ(frames.size(), 20u);
+    EXPECT_EQ(frames.front(), "frame-000000.png");
+    EXPECT_EQ(frames.back(), "frame-000019.png");
+    capture::Image picture;
+    std::string error;
+    ASSERT_TRUE(capture::readPng(dir("a") + "/frame-000019.png", &picture, &error)) << error;
+    EXPECT_EQ(picture.width, 160);
+    EXPECT_EQ(picture.height, 120);
+
+    // Two seconds of 16-bit stereo: 44100 × 2 × 4 bytes after the 44-byte header.
+    EXPECT_EQ(bytes(dir("a") + "/audio.wav").size(), 44u + 2 * 44100 * 4);
+
+    auto rows = csv(dir("a") + "/timeline.csv");
+    ASSERT_EQ(rows.size(), 21u);
+    EXPECT_EQ(rows[0], (std::vector<std::string>{"frame", "ms", "order", "row", "scene", "render_ms"}));
+    for (size_t i = 1; i < rows.size(); ++i) {
+        ASSERT_EQ(rows[i].size(), 6u) << i;
+        EXPECT_EQ(rows[i][0], std::to_string(i - 1));
+        EXPECT_EQ(rows[i][1], std::to_string((i - 1) * 100));
+        EXPECT_EQ(rows[i][2], "0");  // the song's first pattern lasts longer than two seconds
+        EXPECT_EQ(rows[i][4], "drawOpeningScene");
+        EXPECT_GE(std::stod(rows[i][5]), 0.0);
+    }
+    EXPECT_LT(std::stoi(rows[1][3]), std::stoi(rows[20][3]));  // the rows advance with the music
+
+    ToolRun second = runTool("b", "--size 160x120 --fps 10 --to 2");
+    ASSERT_EQ(second.exitCode, 0) << second.errors;
+    ASSERT_EQ(frameFiles(dir("b")), frames);
+    for (const std::string& name : frames)
+        EXPECT_EQ(bytes(dir("a") + "/" + name), bytes(dir("b") + "/" + name)) << name;
+    EXPECT_EQ(bytes(dir("a") + "/audio.wav"), bytes(dir("b") + "/audio.wav"));
+}
+
+TEST_F(CaptureRun, StartingLaterShowsTheSameFramesAndSoundFromThatMomentOn) {
+    ToolRun whole = runTool("whole", "--size 160x120 --fps 10 --to 2");
+    ASSERT_EQ(whole.exitCode, 0) << whole.errors;
+    ToolRun later = runTool("later", "--size 160x120 --fps 10 --from 1 --to 2 --every 3");
+    ASSERT_EQ(later.exitCode, 0) << later.errors;
+
+    EXPECT_EQ(frameFiles(dir("later")), (std::vector<std::string>{"frame-000010.png", "frame-000013.png",
+                                                                  "frame-000016.png", "frame-000019.png"}));
+    for (const std::string& name : frameFiles(dir("later")))
+        EXPECT_EQ(bytes(dir("later") + "/" + name), bytes(dir("whole") + "/" + name)) << name;
+
+    auto rows = csv(dir("later") + "/timeline.csv");
+    ASSERT_EQ(rows.size(), 11u);  // every frame has its row, pictures or not
+    EXPECT_EQ(rows[1][0], "10");
+    EXPECT_EQ(rows[10][0], "19");
+
+    // The later WAV is the second half of the whole one, sample for sample.
+    std::vector<uint8_t> wholeWav = bytes(dir("whole") + "/audio.wav");
+    std::vector<uint8_t> laterWav = bytes(dir("later") + "/audio.wav");
+    ASSERT_EQ(laterWav.size(), 44u + 44100 * 4);
+    EXPECT_TRUE(std::equal(laterWav.begin() + 44, laterWav.end(), wholeWav.begin() + 44 + 44100 * 4));
+}
+
+TEST_F(CaptureRun, WideCaptureKeepsTheFourThreePictureBetweenBlackBars) {
+    ToolRun run = runTool("wide", "--size 200x100 --fps 10 --to 1 --contact-sheet sheet.png");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    std::string error;
+    for (const std::string& name : frameFiles(dir("wide"))) {
+        capture::Image picture;
+        ASSERT_TRUE(capture::readPng(dir("wide") + "/" + name, &picture, &error)) << error;
+        ASSERT_EQ(picture.width, 200);
+        ASSERT_EQ(picture.height, 100);
+        // The 4:3 box is 133 wide from x 33; everything left and right of it stays black.
+        int lit = 0;
+        for (int y = 0; y < 100; ++y)
+            for (int x = 0; x < 200; ++x)
+                if (x < 33 || x >= 166)
+                    for (int c = 0; c < 3; ++c) lit += picture.rgb[(size_t(y) * 200 + size_t(x)) * 3 + size_t(c)] != 0;
+        EXPECT_EQ(lit, 0) << name;
+    }
+    capture::Image sheet;
+    ASSERT_TRUE(capture::readPng(workDir + "/sheet.png", &sheet, &error)) << error;
+    EXPECT_EQ(sheet.width, capture::sheetLayout(1, 200, 100).width);
+}
+
+TEST_F(CaptureRun, VideoHoldsAnH264PictureAndAacSound) {
+    if (std::system("command -v ffprobe >/dev/null 2>&1") != 0) GTEST_SKIP() << "ffmpeg is not installed";
+    ToolRun run = runTool("video", "--size 160x120 --fps 10 --to 1 --video clip.mp4");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    const std::string probe = workDir + "/clip.txt";
+    std::system(("ffprobe -v error -show_entries stream=codec_name,width,height,nb_frames -of compact '" + workDir +
+                 "/clip.mp4' > '" + probe + "'")
+                    .c_str());
+    std::ifstream in(probe);
+    std::string streams((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(streams.find("codec_name=h264|width=160|height=120|nb_frames=10"), std::string::npos) << streams;
+    EXPECT_NE(streams.find("codec_name=aac"), std::string::npos) << streams;
+    EXPECT_FALSE(fs::exists(workDir + "/clip.mp4.picture.mp4"));
+}
+
+TEST_F(CaptureRun, ProblemsStopItBeforeAnyFrameWithAClearMessage) {
+    ToolRun usage = runTool("bad", "--fps 0");
+    EXPECT_EQ(usage.exitCode, 2);
+    EXPECT_NE(usage.errors.find("--fps"), std::string::npos) << usage.errors;
+    EXPECT_NE(usage.errors.find("usage:"), std::string::npos) << usage.errors;
+
+    fs::create_directories(workDir + "/empty-bin");
+    ToolRun noFfmpeg = runTool("noffmpeg", "--to 1 --video x.mp4", "PATH='" + workDir + "/empty-bin'");
+    EXPECT_EQ(noFfmpeg.exitCode, 1);
+    EXPECT_NE(noFfmpeg.errors.find("ffmpeg"), std::string::npos) << noFfmpeg.errors;
+    EXPECT_FALSE(fs::exists(dir("noffmpeg") + "/timeline.csv"));
+
+    ToolRun noData = runTool("nodata", "--to 1 --data missing.yip");
+    EXPECT_EQ(noData.exitCode, 1);
+    EXPECT_NE(noData.errors.find("missing.yip"), std::string::npos) << noData.errors;
+    EXPECT_FALSE(fs::exists(dir("nodata") + "/timeline.csv"));
+}
