@@ -61,8 +61,8 @@ constexpr uint8_t LENGTH_EXTRA[31] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 
 constexpr uint16_t DISTANCE_BASE[32] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,  33,
                                         49,   65,   97,   129,  193,  257,   385,   513,   769, 1025, 1537,
                                         2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577, 0,   0};
-constexpr uint8_t DISTANCE_EXTRA[32] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  4,  4,  5,  5,  6,  6,  7,
-                                        7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13, 99, 99, 0};
+constexpr uint8_t DISTANCE_EXTRA[32] = {0, 0, 0, 0, 1, 1, 2,  2,  3,  3,  4,  4,  5,  5,  6,  6,
+                                        7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13, 99, 99};
 // Order of the code-length code lengths in a dynamic block header.
 constexpr uint8_t CODE_LENGTH_ORDER[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
