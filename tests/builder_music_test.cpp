@@ -4,7 +4,10 @@
 
 #include <libopenmpt/libopenmpt.hpp>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 
 #include "tools/builder/music.h"
@@ -28,7 +31,8 @@ struct Render {
     std::map<int, double> orderRmsDb;
 };
 
-Render render(const std::vector<uint8_t>& bytes, int32_t rate) {
+// pcm, when given, receives the render as interleaved 16-bit stereo.
+Render render(const std::vector<uint8_t>& bytes, int32_t rate, std::vector<int16_t>* pcm = nullptr) {
     openmpt::module m(bytes);
     Render r;
     std::map<int, double> sumSquares;
@@ -46,6 +50,7 @@ Render render(const std::vector<uint8_t>& bytes, int32_t rate) {
                 r.peak = std::max(r.peak, std::fabs(static_cast<double>(v)));
                 sumSquares[order] += static_cast<double>(v) * v;
                 ++count[order];
+                if (pcm) pcm->push_back(static_cast<int16_t>(std::lround(std::clamp(v, -1.0f, 1.0f) * 32767.0f)));
             }
         }
     }
@@ -59,9 +64,29 @@ const std::vector<uint8_t>& showModule() {
     return bytes;
 }
 
-// The rate the show plays at.
+void writeWav(const char* path, const std::vector<int16_t>& pcm, uint32_t rate) {
+    FILE* f = std::fopen(path, "wb");
+    if (!f) return;
+    uint32_t bytes = static_cast<uint32_t>(pcm.size() * 2);
+    auto put32 = [&](uint32_t v) { std::fwrite(&v, 4, 1, f); };
+    auto put16 = [&](uint16_t v) { std::fwrite(&v, 2, 1, f); };
+    std::fwrite("RIFF", 1, 4, f), put32(36 + bytes), std::fwrite("WAVEfmt ", 1, 8, f);
+    put32(16), put16(1), put16(2), put32(rate), put32(rate * 4), put16(4), put16(16);
+    std::fwrite("data", 1, 4, f), put32(bytes);
+    std::fwrite(pcm.data(), 2, pcm.size(), f);
+    std::fclose(f);
+}
+
+// The rate the show plays at. Set TAV_MUSIC_WAV to a path to keep the render for listening
+// (sox out.wav -n stat; sox out.wav -n spectrogram).
 const Render& showRender() {
-    static const Render r = render(showModule(), 44100);
+    static const Render r = [] {
+        const char* wav = std::getenv("TAV_MUSIC_WAV");
+        std::vector<int16_t> pcm;
+        Render result = render(showModule(), 44100, wav ? &pcm : nullptr);
+        if (wav) writeWav(wav, pcm, 44100);
+        return result;
+    }();
     return r;
 }
 

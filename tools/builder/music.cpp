@@ -156,12 +156,16 @@ void melody(Score& s, int order, const char* text, int volume, int transpose, bo
     }
 }
 
+// The three chord tones spread left, centre and right.
+constexpr uint8_t PAD_PANNING[3] = {0x48, 0x80, 0xB8};
+
 // Pads change only with the chord, so a chord held over two bars keeps breathing.
 void pads(Score& s, int order, const std::array<Chord, 4>& bars, int volume, int transpose) {
     for (int b = 0; b < 4; ++b) {
         if (b > 0 && bars[b].voicing == bars[b - 1].voicing) continue;
         int r = at(order, b * BAR);
-        for (int v = 0; v < 3; ++v) play(s, r, PAD_CH + v, bars[b].voicing[v] + transpose, PAD, volume);
+        for (int v = 0; v < 3; ++v)
+            play(s, r, PAD_CH + v, bars[b].voicing[v] + transpose, PAD, volume, SET_PANNING, PAD_PANNING[v]);
     }
 }
 
@@ -332,6 +336,7 @@ void flare(Score& s) {
     for (const Break& b : FLARE_BREAKS) {
         clear(s, b.fromAbs, b.toAbs, {KICK_CH, SNARE_CH, HAT_CH, BASS_CH});
         release(s, b.fromAbs, BASS_CH);
+        release(s, b.fromAbs, CRASH_CH);  // a ringing cymbal would fill the gap
         for (int r = b.toAbs - 4; r < b.toAbs; ++r) play(s, r, FILL_CH, 49, SNARE, 24 + 8 * (r - b.toAbs + 4));
         crash(s, b.toAbs, 52);
         play(s, b.toAbs, KICK_CH, 49, KICK, 64);
@@ -371,12 +376,12 @@ void mainTheme(Score& s) {
         int o = 12 + i;
         auto bars = progression(steps[i].chords);
         pads(s, o, bars, 28, 0);
-        bass(s, o, bars, "R.-R.-R.O.-R.-O.", 52, 0);
+        bass(s, o, bars, "R.-R.-R.O.-R.-O.", 46, 0);
         drums(s, o, KICK_CH, MAIN_KICK);
         drums(s, o, SNARE_CH, MAIN_SNARE);
         drums(s, o, HAT_CH, i < 2 ? "c.h.c.h.c.h.c.h." : MAIN_HATS);
         arpeggio(s, o, bars, i < 2 ? "0.1.2.1.0.1.2.1." : "0123212301232123", 24, 0);
-        melody(s, o, steps[i].line, 46, 0);
+        melody(s, o, steps[i].line, 54, 0);
         if (i % 2 == 0) crash(s, at(o, 0), i == 0 ? 62 : 44);
     }
     riser(s, 17, 48, 40);
@@ -399,8 +404,8 @@ void tunnel(Score& s) {
     // The theme's answer comes back, softer, under the arpeggios.
     play(s, at(18, 0), LEAD_CH, parseNote("A4"), LEAD, 40);
     release(s, at(18, 8), LEAD_CH);
-    melody(s, 20, THEME_B1, 36, -12);
-    melody(s, 21, THEME_B2, 36, -12);
+    melody(s, 20, THEME_B1, 44, -12);
+    melody(s, 21, THEME_B2, 44, -12);
     riser(s, 21, 48, 40);
     fill(s, 21, 8);
 }
@@ -416,12 +421,12 @@ void finale(Score& s) {
         int o = 22 + i;
         auto bars = progression(steps[i].chords);
         pads(s, o, bars, 32, FINALE_KEY);
-        bass(s, o, bars, "R.RR.RR.O.RR.RRO", 52, FINALE_KEY);
+        bass(s, o, bars, "R.RR.RR.O.RR.RRO", 46, FINALE_KEY);
         drums(s, o, KICK_CH, MAIN_KICK);
         drums(s, o, SNARE_CH, "....S...g...S.gs");
         drums(s, o, HAT_CH, "cCcOcCcOcCcOcCcO");
         arpeggio(s, o, bars, "0123123023013012", 30, FINALE_KEY);
-        melody(s, o, steps[i].line, 48, FINALE_KEY, true);
+        melody(s, o, steps[i].line, 56, FINALE_KEY, true);
         if (i % 2 == 0) crash(s, at(o, 0), i == 0 ? 64 : 46);
     }
     riser(s, 27, 32, 44);
@@ -435,15 +440,17 @@ void ending(Score& s) {
     crash(s, at(o, 0), 64);
     play(s, at(o, 0), KICK_CH, 49, KICK, 64);
     play(s, at(o, 0), BASS_CH, home.root + FINALE_KEY, BASS, 56);
-    for (int v = 0; v < 3; ++v) play(s, at(o, 0), PAD_CH + v, home.voicing[v] + FINALE_KEY, PAD, 44);
+    for (int v = 0; v < 3; ++v)
+        play(s, at(o, 0), PAD_CH + v, home.voicing[v] + FINALE_KEY, PAD, 44, SET_PANNING, PAD_PANNING[v]);
     play(s, at(o, 0), LEAD_CH, parseNote("A4") + FINALE_KEY, LEAD, 48);
     play(s, at(o, 3), ECHO_CH, parseNote("A4") + FINALE_KEY, LEAD, 20);
     const char* fall[4] = {"A5", "E5", "C5", "A4"};
     for (int i = 0; i < 4; ++i) play(s, at(o, 2 * i), ARP_CH, parseNote(fall[i]) + FINALE_KEY, PLUCK, 40 - 6 * i);
-    releasePads(s, at(o, 4));
-    release(s, at(o, 6), LEAD_CH);
-    release(s, at(o, 9), ECHO_CH);
-    release(s, at(o, 10), BASS_CH);
+    releasePads(s, at(o, 8));
+    release(s, at(o, 8), LEAD_CH);
+    release(s, at(o, 8), HARMONY_CH);
+    release(s, at(o, 11), ECHO_CH);
+    release(s, at(o, 14), BASS_CH);
 }
 
 Score compose() {

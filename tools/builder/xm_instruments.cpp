@@ -183,7 +183,9 @@ XmInstrument makeClosedHat() {
     std::vector<float> x = hatSource(frames, rate, 0x4A7u);
     for (size_t i = 0; i < frames; ++i) x[i] *= static_cast<float>(std::exp(-seconds(i, rate) / 0.015));
     fadeTail(x, 128);
-    return oneShot("closed hat", x, rate);
+    XmInstrument ins = oneShot("closed hat", x, rate);
+    ins.sample.panning = 152;
+    return ins;
 }
 
 XmInstrument makeOpenHat() {
@@ -192,7 +194,9 @@ XmInstrument makeOpenHat() {
     std::vector<float> x = hatSource(frames, rate, 0x09E4u);
     for (size_t i = 0; i < frames; ++i) x[i] *= static_cast<float>(std::exp(-seconds(i, rate) / 0.11));
     fadeTail(x, 512);
-    return oneShot("open hat", x, rate);
+    XmInstrument ins = oneShot("open hat", x, rate);
+    ins.sample.panning = 152;
+    return ins;
 }
 
 XmInstrument makeCrash() {
@@ -210,6 +214,7 @@ XmInstrument makeCrash() {
     XmInstrument ins = oneShot("crash", x, rate);
     setLoop(ins.sample, attack, tail);
     ins.volumeEnvelope.points = {{0, 64}, {10, 50}, {60, 24}, {140, 8}, {230, 0}};
+    ins.fadeout = 1024;  // a key-off chokes it within a second
     return ins;
 }
 
@@ -312,6 +317,7 @@ XmInstrument makePluck() {
     ins.name = "pluck";
     ins.sample.name = "pluck";
     ins.sample.data = toPcm(x);
+    ins.sample.panning = 100;
     tuneSample(ins.sample, rate, rate / period);
     return ins;
 }
