@@ -92,7 +92,7 @@ Scene3ds makeEngineSphereScene() {
     // both images stay in the frame as the distance breathes.
     Camera3ds camera;
     camera.name = "Camera01";
-    camera.position = {70.0f, 290.0f, 20.0f};
+    camera.position = {60.0f, 255.0f, 18.0f};
     camera.target = {0.0f, 0.0f, -ENGINE_MIRROR_DROP / 2};
     camera.roll = 0;
     camera.lens = 50;

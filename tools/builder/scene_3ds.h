@@ -12,7 +12,7 @@
 
 namespace builder {
 
-constexpr float ENGINE_SPHERE_RADIUS = 42.0f;
+constexpr float ENGINE_SPHERE_RADIUS = 45.0f;
 constexpr int ENGINE_SPHERE_SUBDIVISIONS = 4;  // 20 * 4^4 = 5120 faces, 2562 points
 constexpr float ENGINE_MIRROR_DROP = 121.0f;   // how far below the mirror image is drawn
 
