@@ -39,7 +39,7 @@ void writeHeader(std::vector<uint8_t>& out, const XmModule& m) {
     putText(out, "tavremon builder", 20);
     put16(out, 0x0104);
     put32(out, HEADER_SIZE);
-    put16(out, static_cast<uint32_t>(m.orders.size()));
+    put16(out, static_cast<uint32_t>(std::min<size_t>(m.orders.size(), 256)));  // the table holds 256
     put16(out, 0);  // restart position
     put16(out, static_cast<uint32_t>(m.channels));
     put16(out, static_cast<uint32_t>(m.patterns.size()));
