@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -312,7 +313,8 @@ bool capture(const CaptureOptions& given) {
     core::stopMusic();
     platform::setClockSource(nullptr);
     platform::destroyHeadlessGL();
-    return ok;
+    // An interrupted capture leaves consistent files, but not the ones asked for.
+    return ok && !interrupted;
 }
 
 } // namespace
