@@ -120,13 +120,4 @@ InkBox inkBounds(const TextMask& mask) {
     return box;
 }
 
-bool fitText(TextStyle& style, const std::string& text, int maxWidth, int maxHeight, TextMask& mask) {
-    for (; style.pixelHeight >= 6; --style.pixelHeight) {
-        if (!renderText(style, text, mask)) return false;
-        InkBox ink = inkBounds(mask);
-        if (ink.right - ink.left <= maxWidth && ink.bottom - ink.top <= maxHeight) return true;
-    }
-    return false;
-}
-
 }  // namespace builder

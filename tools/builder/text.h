@@ -39,8 +39,4 @@ bool renderText(const TextStyle& style, const std::string& text, TextMask& mask)
 
 InkBox inkBounds(const TextMask& mask);
 
-// The largest pixel height, from style.pixelHeight down to 6, whose ink fits within maxWidth x
-// maxHeight. False if none fits or rendering fails; style.pixelHeight holds the size chosen.
-bool fitText(TextStyle& style, const std::string& text, int maxWidth, int maxHeight, TextMask& mask);
-
 }  // namespace builder

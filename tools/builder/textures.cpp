@@ -190,63 +190,82 @@ void blur(std::vector<float>& layer, int width, int height, int radius) {
     }
 }
 
-// Renders the segments side by side on one baseline, shrinking the font until the ink fits the
-// rows and the texture width, centres the line, and lays it with its glow into the picture.
-// Nothing is written outside `rows`.
-bool drawLine(Picture& pic, StripRows rows, const std::vector<Segment>& segments, LineStyle style) {
-    const int margin = style.glowRadius + 2;
-    const int maxWidth = N - 2 * margin;
-    const int maxHeight = rows.bottom - rows.top - std::max(0, style.glowRadius - 1);
-    std::vector<TextMask> masks(segments.size());
-    for (;; --style.font.pixelHeight) {
-        if (style.font.pixelHeight < 6) return false;
-        int width = 0, inkTop = 1 << 20, inkBottom = -(1 << 20), baseline = 0;
-        for (size_t i = 0; i < segments.size(); ++i) {
-            if (!renderText(style.font, segments[i].text, masks[i])) return false;
-            InkBox ink = inkBounds(masks[i]);
-            width += (ink.right - ink.left) + (i ? style.gap : 0);
-            inkTop = std::min(inkTop, ink.top - masks[i].baseline);
-            inkBottom = std::max(inkBottom, ink.bottom - masks[i].baseline);
-            baseline = masks[i].baseline;
-        }
-        (void)baseline;
-        if (width <= maxWidth && inkBottom - inkTop <= maxHeight) {
-            // Centre the ink both ways.
-            int x = (N - width) / 2;
-            int baseRow = rows.top + (rows.bottom - rows.top - (inkBottom - inkTop)) / 2 - inkTop;
-            int height = rows.bottom - rows.top;
-            std::vector<float> cover(size_t(N) * height, 0);
-            std::vector<Colour> fill(size_t(N) * height);
-            for (size_t i = 0; i < segments.size(); ++i) {
-                const TextMask& m = masks[i];
-                InkBox ink = inkBounds(m);
-                for (int my = ink.top; my < ink.bottom; ++my) {
-                    int py = baseRow + (my - m.baseline) - rows.top;
-                    float g = float(my - ink.top) / std::max(1, ink.bottom - ink.top - 1);
-                    Colour c = mix(segments[i].top, segments[i].bottom, g);
-                    for (int mx = ink.left; mx < ink.right; ++mx) {
-                        int px = x + mx - ink.left;
-                        if (py < 0 || py >= height || px < 0 || px >= N) continue;
-                        float a = m.coverage[size_t(my) * m.width + mx] / 255.0f;
-                        if (a <= 0) continue;
-                        cover[py * N + px] = std::max(cover[py * N + px], a);
-                        fill[py * N + px] = c;
-                    }
-                }
-                x += (ink.right - ink.left) + style.gap;
-            }
-            std::vector<float> glow = cover;
-            blur(glow, N, height, style.glowRadius);
-            for (int y = 0; y < height; ++y)
-                for (int px = 0; px < N; ++px) {
-                    float a = cover[y * N + px];
-                    float gl = std::min(1.0f, glow[y * N + px] * style.glowStrength * 2.0f);
-                    Colour& dst = pic.at(px, rows.top + y);
-                    dst = dst * (1 - a) + style.glow * (gl * (1 - a)) + fill[y * N + px] * a;
-                }
-            return true;
-        }
+// Segments rendered side by side on one baseline, with the extent of their ink: width, and
+// rows relative to the baseline.
+struct LineLayout {
+    std::vector<TextMask> masks;
+    int width = 0, inkTop = 0, inkBottom = 0;
+};
+
+bool layoutLine(const std::vector<Segment>& segments, const LineStyle& style, LineLayout& line) {
+    line = LineLayout{};
+    line.masks.resize(segments.size());
+    line.inkTop = 1 << 20;
+    line.inkBottom = -(1 << 20);
+    for (size_t i = 0; i < segments.size(); ++i) {
+        if (!renderText(style.font, segments[i].text, line.masks[i])) return false;
+        InkBox ink = inkBounds(line.masks[i]);
+        line.width += (ink.right - ink.left) + (i ? style.gap : 0);
+        line.inkTop = std::min(line.inkTop, ink.top - line.masks[i].baseline);
+        line.inkBottom = std::max(line.inkBottom, ink.bottom - line.masks[i].baseline);
     }
+    return true;
+}
+
+// Lays out the line at the style's font size, or smaller until its ink and glow fit the rows
+// and the texture width.
+bool fitLine(const std::vector<Segment>& segments, LineStyle& style, StripRows rows, LineLayout& line) {
+    const int maxWidth = N - 2 * (style.glowRadius + 2);
+    const int maxHeight = rows.bottom - rows.top - std::max(0, style.glowRadius - 1);
+    for (; style.font.pixelHeight >= 6; --style.font.pixelHeight) {
+        if (!layoutLine(segments, style, line)) return false;
+        if (line.width <= maxWidth && line.inkBottom - line.inkTop <= maxHeight) return true;
+    }
+    return false;
+}
+
+// Centres the line's ink in the rows and lays it, with its glow, over the picture. Nothing is
+// written outside the rows.
+void stampLine(Picture& pic, StripRows rows, const std::vector<Segment>& segments, const LineLayout& line,
+               const LineStyle& style) {
+    const int height = rows.bottom - rows.top;
+    const int baseline = (height - (line.inkBottom - line.inkTop)) / 2 - line.inkTop;
+    std::vector<float> cover(size_t(N) * height, 0);
+    std::vector<Colour> fill(size_t(N) * height);
+    int x = (N - line.width) / 2;
+    for (size_t i = 0; i < segments.size(); ++i) {
+        const TextMask& m = line.masks[i];
+        InkBox ink = inkBounds(m);
+        for (int my = ink.top; my < ink.bottom; ++my) {
+            int py = baseline + (my - m.baseline);
+            float g = float(my - ink.top) / std::max(1, ink.bottom - ink.top - 1);
+            Colour c = mix(segments[i].top, segments[i].bottom, g);
+            for (int mx = ink.left; mx < ink.right; ++mx) {
+                int px = x + mx - ink.left;
+                float a = m.coverage[size_t(my) * m.width + mx] / 255.0f;
+                if (py < 0 || py >= height || px < 0 || px >= N || a <= 0) continue;
+                cover[py * N + px] = std::max(cover[py * N + px], a);
+                fill[py * N + px] = c;
+            }
+        }
+        x += (ink.right - ink.left) + style.gap;
+    }
+    std::vector<float> glow = cover;
+    blur(glow, N, height, style.glowRadius);
+    for (int y = 0; y < height; ++y)
+        for (int px = 0; px < N; ++px) {
+            float a = cover[y * N + px];
+            float g = std::min(1.0f, glow[y * N + px] * style.glowStrength * 2.0f);
+            Colour& dst = pic.at(px, rows.top + y);
+            dst = dst * (1 - a) + style.glow * (g * (1 - a)) + fill[y * N + px] * a;
+        }
+}
+
+bool drawLine(Picture& pic, StripRows rows, const std::vector<Segment>& segments, LineStyle style) {
+    LineLayout line;
+    if (!fitLine(segments, style, rows, line)) return false;
+    stampLine(pic, rows, segments, line, style);
+    return true;
 }
 
 const Colour WHITE{1, 1, 1};
