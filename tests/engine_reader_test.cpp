@@ -1,0 +1,333 @@
+// The .3DS reader on small files written by the tests: what each chunk fills in, the keyframer's
+// node numbering and tracks, the active scene around a load, and the rejection of files that
+// would make the reader read or write outside its records.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "engine/scene.h"
+#include "engine_3ds_writer.h"
+
+using namespace engine;
+using namespace test3ds;
+
+namespace {
+
+// A unit right triangle in the file's z-up frame, lying in the x-y plane at height 5.
+std::vector<Point> trianglePoints() { return {{0, 0, 5}, {1, 0, 5}, {0, 1, 5}}; }
+std::vector<Face> oneFace() { return {{0, 1, 2, 0xFFFF}}; }
+
+class Reader : public ::testing::Test {
+protected:
+    void SetUp() override {
+        engineInit(0);
+        sceneCreate(scene);
+    }
+    void TearDown() override {
+        sceneFree(scene);
+        sceneFreeWorld(scene);
+        delete scene;
+        engineInit(0);
+    }
+    ResultCode load(const Bytes& file, bool motion = true) {
+        std::string path = std::string("engine_reader_") +
+                           ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".3ds";
+        writeFile(path, file);
+        return motion ? sceneLoad(scene, path.c_str()) : sceneLoadWorld(scene, path.c_str());
+    }
+    ObjectNode* find(const char* name) {
+        Scene* previous = activeScene;
+        activeScene = scene;
+        ObjectNode* node = nullptr;
+        findObjectByName(node, name);
+        activeScene = previous;
+        return node;
+    }
+    int worldCount() {
+        int n = 0;
+        for (ObjectNode* o = scene->firstObject; o; o = o->next) ++n;
+        return n;
+    }
+    Scene* scene = nullptr;
+};
+
+Chunk boxNode(const std::string& name, std::vector<Chunk> extra = {}, int16_t parent = -1) {
+    std::vector<Chunk> parts{nodeHeader(name, parent)};
+    parts.insert(parts.end(), extra.begin(), extra.end());
+    return {0xB002, {}, parts};
+}
+
+} // namespace
+
+TEST_F(Reader, VersionByteBelowTwoIsUnsupported) {
+    EXPECT_EQ(load(sceneFile({meshObject("Tri", trianglePoints(), oneFace())}, {}, 1)), ERR_UNSUPPORTED_VERSION);
+    EXPECT_STREQ(errorText(ERR_UNSUPPORTED_VERSION), "Unsupported version.");
+    EXPECT_EQ(scene->firstObject, nullptr);
+    EXPECT_EQ(load(sceneFile({meshObject("Tri", trianglePoints(), oneFace())}, {}, 2), false), ERR_OK);
+    EXPECT_EQ(load(sceneFile({meshObject("Tri", trianglePoints(), oneFace())}, {}, 3), false), ERR_OK);
+    EXPECT_EQ(load(Bytes(20, 0)), ERR_CORRUPT_FILE);  // no byte 28 at all
+}
+
+TEST_F(Reader, MissingFileLeavesTheActiveSceneAlone) {
+    Scene other{};
+    setActiveScene(&other);
+    EXPECT_EQ(sceneLoad(scene, "engine_reader_no_such_file.3ds"), ERR_FILE_NOT_FOUND);
+    EXPECT_EQ(activeScene, &other);
+}
+
+TEST_F(Reader, WorldPassFillsMeshesWithExchangedAxes) {
+    Chunk texcoords{0x4140, cat({u16(3), floats({0, 0, 1, 0.5f, 0.25f, 1})}), {}};
+    Chunk group{0x4130, cat({cstr("Stone"), u16(1), u16(0)}), {}};
+    ASSERT_EQ(load(sceneFile({material("Stone"), meshObject("Tri", trianglePoints(), oneFace(), {texcoords}, {group})}),
+                   false),
+              ERR_OK);
+    TriMesh* mesh = asMesh(find("tri"));
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_EQ(mesh->id, 1);  // the material took id 0: one counter for every kind
+    ASSERT_EQ(mesh->vertexCount, 3);
+    EXPECT_EQ(mesh->vertices[1].position.x, 1);
+    EXPECT_EQ(mesh->vertices[1].position.y, 5);  // file z
+    EXPECT_EQ(mesh->vertices[2].position.z, 1);  // file y
+    EXPECT_EQ(mesh->vertices[1].u, 1);
+    EXPECT_EQ(mesh->vertices[1].v, 0.5f);
+    ASSERT_EQ(mesh->faceCount, 1);
+    EXPECT_EQ(mesh->faces[0].flags, 0x18);
+    EXPECT_EQ(mesh->faces[0].vc, &mesh->vertices[2]);
+    EXPECT_EQ(mesh->faces[0].materialId, 0);
+    EXPECT_EQ(mesh->faces[0].material, asMaterial(find("Stone")));
+    EXPECT_EQ(mesh->rotation.w, 0);  // not the identity until a keyframer says so
+    EXPECT_EQ(mesh->parentId, -1);
+}
+
+TEST_F(Reader, CamerasLightsAndMaterialsTakeTheirChunks) {
+    Chunk light{0x4000, cstr("Spot"),
+                {{0x4600, floats({1, 2, 3}),
+                  {{0x4610, floats({4, 5, 6, 20, 40}), {}}, {0x0011, {255, 0, 51}, {}}}}}};
+    Chunk mat = material("Gold", {{0xA020, {}, {{0x0010, floats({0.5f, 0.25f, 1}), {}}}},
+                                  {0xA040, {}, {{0x0030, u16(35), {}}}},
+                                  {0xA200, {}, {{0x0030, u16(80), {}}, {0xA300, cstr("gold.png"), {}},
+                                               {0xA354, floats({2}), {}}, {0xA351, u16(0x10), {}}}},
+                                  {0xA081, {}, {}},
+                                  {0xA100, u16(3), {}}});
+    Chunk background{0x1200, {}, {{0x0010, floats({1, 1, 1}), {}}}};
+    ASSERT_EQ(load(sceneFile({background, mat, camera("Cam", {1, 2, 3}, {4, 5, 6}, 10, 30), light}), false), ERR_OK);
+
+    SceneCamera* cam = asCamera(find("CAM"));
+    ASSERT_NE(cam, nullptr);
+    EXPECT_EQ(cam->position.y, 3);
+    EXPECT_EQ(cam->target.z, 5);
+    EXPECT_FLOAT_EQ(cam->fov, 80);  // 15 / 30 * 160
+    EXPECT_EQ(cam->roll, 10);
+
+    SceneLight* spot = asLight(find("Spot"));
+    ASSERT_NE(spot, nullptr);
+    EXPECT_EQ(spot->kind, 2);
+    EXPECT_EQ(spot->position.y, 3);
+    EXPECT_EQ(spot->target.y, 6);
+    EXPECT_EQ(spot->falloff, 40);
+    EXPECT_FLOAT_EQ(spot->colour.z, 0.2f);
+    EXPECT_EQ(spot->colour.x, 1);
+
+    SceneMaterial* gold = asMaterial(find("Gold"));
+    ASSERT_NE(gold, nullptr);
+    EXPECT_EQ(gold->diffuse.y, 0.25f);
+    EXPECT_EQ(gold->ambient.x, 0);  // the background colour went nowhere
+    EXPECT_FLOAT_EQ(gold->shininess, 0.35f);
+    EXPECT_EQ(gold->textureMap.name, "gold.png");
+    EXPECT_EQ(gold->textureMap.uScale, 2);
+    EXPECT_EQ(gold->textureMap.tiling, 0x10);
+    EXPECT_EQ(gold->flags, MATERIAL_TWO_SIDED);
+    EXPECT_EQ(gold->shading, 3);
+}
+
+TEST_F(Reader, NamesKeepTheirFirst63Bytes) {
+    std::string longName(70, 'N');
+    ASSERT_EQ(load(sceneFile({meshObject(longName, trianglePoints(), oneFace())}), false), ERR_OK);
+    TriMesh* mesh = asMesh(scene->firstObject);
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_EQ(mesh->name, std::string(63, 'N'));
+}
+
+TEST_F(Reader, UnknownChunksAreSkippedAndAnEmptyWorldHasNoMotion) {
+    Bytes file = bytes({0x4D4D, {}, {{0x0002, u32(3), {}}, {0x1234, Bytes(40, 7), {}}, {0x3D3D, {}, {{0x3D3E, u32(3), {}}}}}});
+    EXPECT_EQ(load(file, false), ERR_OK);
+    EXPECT_EQ(scene->firstObject, nullptr);
+    EXPECT_EQ(load(file), ERR_NO_SCENE);
+}
+
+TEST_F(Reader, LoadedSceneStaysActiveOnlyWhenNoneWasBefore) {
+    Bytes file = sceneFile({meshObject("Tri", trianglePoints(), oneFace())});
+    ASSERT_EQ(load(file), ERR_OK);
+    EXPECT_EQ(activeScene, scene);
+    Scene other{};
+    setActiveScene(&other);
+    ASSERT_EQ(load(file), ERR_OK);
+    EXPECT_EQ(activeScene, &other);
+}
+
+TEST_F(Reader, KeyframerNumbersNodesAndBuildsDummiesAndAmbient) {
+    std::vector<Chunk> kf{
+        frameRange(0, 100),
+        {0xB001, {}, {nodeHeader("$AMBIENT$", -1),
+                      track(0xB025, {{0, floats({0.2f, 0.4f, 0.6f})}})}},  // id 0
+        {0xB002, {}, {nodeId(7), nodeHeader("$$$DUMMY", -1), {0xB011, cstr("Handle"), {}}}},
+        boxNode("tri", {{0xB013, floats({1, 2, 3}), {}},
+                        track(0xB020, {{65540, floats({1, 2, 3})}})}, 7),  // id 8
+    };
+    ASSERT_EQ(load(sceneFile({meshObject("Tri", trianglePoints(), oneFace())}, kf)), ERR_OK);
+    AmbientLight* ambient = asAmbient(find("$AMBIENT$"));
+    ASSERT_NE(ambient, nullptr);
+    EXPECT_EQ(ambient->id, 1024);
+    EXPECT_FLOAT_EQ(ambient->colour.y, 0.4f);  // colour keys are not exchanged
+
+    TriMesh* dummy = asMesh(find("Handle"));
+    ASSERT_NE(dummy, nullptr);
+    EXPECT_EQ(dummy->id, 1031);
+    EXPECT_EQ(dummy->flags & MESH_DUMMY, MESH_DUMMY);
+
+    TriMesh* tri = asMesh(find("Tri"));
+    ASSERT_NE(tri, nullptr);
+    EXPECT_EQ(tri->parentId, 1031);
+    EXPECT_EQ(tri->pivot.y, 3);
+    EXPECT_EQ(tri->vertices[0].position.y, 2);  // 5 - pivot
+    EXPECT_EQ(tri->position.y, 3);              // evaluated at frame 0 after loading
+    TrackNode* node = scene->lastTrackNode;
+    EXPECT_EQ(node->id, 8);
+    EXPECT_EQ(node->parent, node->prev);
+    EXPECT_EQ(node->tracks[0]->firstKey->frame, 4);  // 65540 keeps its low 16 bits
+    EXPECT_EQ(scene->firstTrackNode->id, 0);
+    EXPECT_EQ(scene->endFrame, 100);
+}
+
+TEST_F(Reader, ReservedNamesAreCaseSensitive) {
+    std::vector<Chunk> kf{frameRange(0, 10), {0xB001, {}, {nodeHeader("$ambient$", -1)}}};
+    EXPECT_EQ(load(sceneFile({meshObject("Tri", trianglePoints(), oneFace())}, kf)), ERR_INVALID_OBJECT_ID);
+}
+
+TEST_F(Reader, HideKeysAlternateStartingHidden) {
+    std::vector<Chunk> kf{frameRange(0, 30),
+                          boxNode("Tri", {track(0xB029, {{0, u32(0)}, {10, u32(0)}, {20, u32(0)}})})};
+    ASSERT_EQ(load(sceneFile({meshObject("Tri", trianglePoints(), oneFace())}, kf)), ERR_OK);
+    Key* k = scene->firstTrackNode->tracks[4]->firstKey;
+    EXPECT_EQ(k->value[3], 1);
+    EXPECT_EQ(k->next->value[3], 0);
+    EXPECT_EQ(k->next->next->value[3], 1);
+    EXPECT_EQ(asMesh(find("Tri"))->flags & MESH_HIDDEN, MESH_HIDDEN);
+}
+
+TEST_F(Reader, RotationKeysAccumulateAboutTheExchangedAxis) {
+    float quarter = float(M_PI / 2);
+    std::vector<Chunk> kf{frameRange(0, 20),
+                          boxNode("Tri", {track(0xB021, {{0, floats({quarter, 0, 0, 1})},
+                                                         {10, floats({quarter, 0, 0, 1}), 1, {0.5f}}})})};
+    ASSERT_EQ(load(sceneFile({meshObject("Tri", trianglePoints(), oneFace())}, kf)), ERR_OK);
+    Key* k = scene->firstTrackNode->tracks[2]->firstKey;
+    EXPECT_NEAR(k->orientation.y, std::sqrt(0.5), 1e-6);
+    EXPECT_NEAR(k->orientation.w, std::sqrt(0.5), 1e-6);
+    EXPECT_NEAR(k->next->orientation.y, 1, 1e-6);
+    EXPECT_NEAR(k->next->orientation.w, 0, 1e-6);
+    EXPECT_EQ(k->value[1], 1);  // axis stored as (x, z, y)
+    EXPECT_FLOAT_EQ(k->next->value[3], float(M_PI));
+    EXPECT_EQ(k->next->tension, 0.5f);  // spline flag bit 0
+}
+
+TEST_F(Reader, NodeIdsCountOnFromTheLastExplicitId) {
+    std::vector<Chunk> kf{frameRange(0, 10), boxNode("Tri"), {0xB002, {}, {nodeId(7), nodeHeader("Tri", -1)}},
+                          boxNode("Tri")};
+    ASSERT_EQ(load(sceneFile({meshObject("Tri", trianglePoints(), oneFace())}, kf)), ERR_OK);
+    TrackNode* n = scene->firstTrackNode;
+    EXPECT_EQ(n->id, 0);
+    EXPECT_EQ(n->next->id, 7);
+    EXPECT_EQ(n->next->next->id, 8);
+}
+
+struct BadFile {
+    const char* what;
+    Bytes file;
+    ResultCode expected;
+};
+
+TEST_F(Reader, RejectsWorldDataThatPointsOutsideItsArrays) {
+    Bytes badLength = sceneFile({{0x4000, cstr("X"), {}}});
+    badLength[32 + 2] = 4;  // the 4000 chunk's length, right after the 3D3E chunk
+    badLength[32 + 3] = badLength[32 + 4] = badLength[32 + 5] = 0;
+    Bytes overrun = sceneFile({meshObject("Tri", trianglePoints(), oneFace())});
+    overrun[32 + 2] += 1;  // the named object claims a byte more than its parent holds
+    Chunk tooManyPoints{0x4000, cstr("P"), {{0x4100, {}, {{0x4110, cat({u16(500), floats({1, 2, 3})}), {}}}}}};
+    Chunk deep{0x4F00, {}, {}};
+    for (int i = 0; i < 40; ++i) deep = Chunk{0x4F00, {}, {deep}};
+    const BadFile cases[] = {
+        {"face index past the vertices", sceneFile({meshObject("T", trianglePoints(), {{0, 1, 3, 0}})}), ERR_CORRUPT_FILE},
+        {"material group index past the faces",
+         sceneFile({material("M"), meshObject("T", trianglePoints(), oneFace(), {}, {{0x4130, cat({cstr("M"), u16(1), u16(1)}), {}}})}),
+         ERR_CORRUPT_FILE},
+        {"material group naming nothing",
+         sceneFile({meshObject("T", trianglePoints(), oneFace(), {}, {{0x4130, cat({cstr("Nope"), u16(0)}), {}}})}),
+         ERR_INVALID_OBJECT_ID},
+        {"more texture coordinates than vertices",
+         sceneFile({meshObject("T", trianglePoints(), oneFace(), {{0x4140, cat({u16(4), floats({0, 0, 0, 0, 0, 0, 0, 0})}), {}}})}),
+         ERR_CORRUPT_FILE},
+        {"faces before points", sceneFile({{0x4000, cstr("T"), {{0x4100, {}, {faceArray(oneFace()), pointArray(trianglePoints())}}}}}),
+         ERR_CORRUPT_FILE},
+        {"a second point array",
+         sceneFile({meshObject("T", trianglePoints(), oneFace(), {pointArray(trianglePoints())})}), ERR_CORRUPT_FILE},
+        {"chunk length below 6", badLength, ERR_CORRUPT_FILE},
+        {"chunk running past its parent", overrun, ERR_CORRUPT_FILE},
+        {"point count beyond the chunk", sceneFile({tooManyPoints}), ERR_CORRUPT_FILE},
+        {"spotlight without a light", sceneFile({{0x4610, floats({1, 2, 3, 4, 5}), {}}}), ERR_CORRUPT_FILE},
+        {"material colour without a material", sceneFile({{0xA010, {}, {{0x0010, floats({1, 1, 1}), {}}}}}), ERR_CORRUPT_FILE},
+        {"material name without a material", sceneFile({{0xA000, cstr("M"), {}}}), ERR_CORRUPT_FILE},
+        {"map value without a material", sceneFile({{0xA200, {}, {{0xA354, floats({1}), {}}}}}), ERR_CORRUPT_FILE},
+        {"name running to the end of its chunk", sceneFile({{0x4000, {'A', 'B'}, {}}}), ERR_CORRUPT_FILE},
+        {"short camera", sceneFile({{0x4000, cstr("C"), {{0x4700, floats({1, 2, 3}), {}}}}}), ERR_CORRUPT_FILE},
+        {"nesting deeper than any real file", sceneFile({deep}), ERR_CORRUPT_FILE},
+    };
+    for (const BadFile& c : cases) {
+        EXPECT_EQ(load(c.file, false), c.expected) << c.what;
+        EXPECT_EQ(scene->firstObject, nullptr) << c.what << ": a failed world pass frees what it built";
+    }
+}
+
+TEST_F(Reader, RejectsKeyframerDataForTheWrongRecordAndKeepsTheWorld) {
+    std::vector<Chunk> world{material("Stone"), meshObject("Tri", trianglePoints(), oneFace())};
+    Chunk hugeTrack = track(0xB020, {{0, floats({1, 2, 3})}});
+    hugeTrack.data[10] = 0xFF;  // key count 255 with one key's bytes
+    const BadFile cases[] = {
+        {"pivot before any object node", sceneFile(world, {frameRange(0, 10), {0xB013, floats({1, 2, 3}), {}}}),
+         ERR_CORRUPT_FILE},
+        {"ambient name under an object tag", sceneFile(world, {frameRange(0, 10), boxNode("$AMBIENT$")}), ERR_CORRUPT_FILE},
+        {"dummy name under the ambient tag",
+         sceneFile(world, {frameRange(0, 10), {0xB001, {}, {nodeHeader("$$$DUMMY", -1)}}}), ERR_CORRUPT_FILE},
+        {"object tag naming a material", sceneFile(world, {frameRange(0, 10), boxNode("Stone")}), ERR_CORRUPT_FILE},
+        {"camera tag naming a mesh", sceneFile(world, {frameRange(0, 10), {0xB003, {}, {nodeHeader("Tri", -1)}}}),
+         ERR_CORRUPT_FILE},
+        {"node naming nothing", sceneFile(world, {frameRange(0, 10), boxNode("Nobody")}), ERR_INVALID_OBJECT_ID},
+        {"key count beyond the chunk", sceneFile(world, {frameRange(0, 10), boxNode("Tri", {hugeTrack})}),
+         ERR_CORRUPT_FILE},
+        {"dummy added before the failure",
+         sceneFile(world, {frameRange(0, 10), {0xB002, {}, {nodeHeader("$$$DUMMY", -1)}}, boxNode("Nobody")}),
+         ERR_INVALID_OBJECT_ID},
+    };
+    for (const BadFile& c : cases) {
+        EXPECT_EQ(load(c.file), c.expected) << c.what;
+        EXPECT_EQ(worldCount(), 2) << c.what << ": the world is as the world pass left it";
+        EXPECT_EQ(scene->firstTrackNode, nullptr) << c.what;
+        ASSERT_NE(find("Tri"), nullptr);
+        EXPECT_EQ(asMesh(find("Tri"))->vertexCount, 3);
+    }
+}
+
+TEST_F(Reader, TracksForMissingNodesOrSlotsAreDropped) {
+    std::vector<Chunk> kf{frameRange(0, 10), boxNode("Tri", {track(0xB023, {{0, floats({45})}})}),
+                          {0xB020, track(0xB020, {{0, floats({1, 2, 3})}}).data, {}}};
+    kf.push_back({0xB030, u16(99), {}});
+    kf.push_back(track(0xB020, {{0, floats({1, 2, 3})}}));
+    ASSERT_EQ(load(sceneFile({meshObject("Tri", trianglePoints(), oneFace())}, kf)), ERR_OK);
+    // The field-of-view track has no slot on an object node; the loose position track belongs to
+    // the current node 0; the one after node id 99 has no node.
+    Track* const* tracks = scene->firstTrackNode->tracks;
+    EXPECT_NE(tracks[0], nullptr);
+    for (int slot = 1; slot < maxTrackSlots; ++slot) EXPECT_EQ(tracks[slot], nullptr);
+    EXPECT_EQ(asMesh(find("Tri"))->position.y, 3);
+}
