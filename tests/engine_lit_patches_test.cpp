@@ -1,0 +1,131 @@
+// The lit-patch renderer drawn into a headless context with an orthographic view of the unit
+// square: which parts of a triangle are drawn for a given light sum, the mirror in y on every call,
+// and nothing at all without light.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+
+#include <cmath>
+#include <vector>
+
+#include "engine/lit_patches.h"
+#include "platform/headless_gl.h"
+
+using namespace engine;
+
+namespace {
+
+constexpr int size = 64;
+
+class LitPatches : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(platform::createHeadlessGL(size, size, &error)) << error;
+        glViewport(0, 0, size, size);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(-1, 1, -1, 1, -5, 5);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glDisable(GL_DEPTH_TEST);
+        glDisable(GL_TEXTURE_2D);
+        clear();
+    }
+    void TearDown() override {
+        delete[] mesh.vertices;
+        delete[] mesh.faces;
+        platform::destroyHeadlessGL();
+    }
+    void clear() {
+        glClearColor(0, 0, 0, 0);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    // One triangle, its vertex normals pointing at the viewer.
+    void makeTriangle(Vec3 a, Vec3 b, Vec3 c) {
+        mesh.vertexCount = 3;
+        mesh.vertices = new TriVertex[3];
+        mesh.vertices[0].position = a;
+        mesh.vertices[1].position = b;
+        mesh.vertices[2].position = c;
+        for (int i = 0; i < 3; ++i) mesh.vertices[i].normal = {0, 0, 1};
+        mesh.faceCount = 1;
+        mesh.faces = new TriFace[1];
+        mesh.faces[0].va = &mesh.vertices[0];
+        mesh.faces[0].vb = &mesh.vertices[1];
+        mesh.faces[0].vc = &mesh.vertices[2];
+    }
+    // Red channel at a point of the view.
+    int at(float x, float y) {
+        int px = int((x + 1) / 2 * size), py = int((y + 1) / 2 * size);
+        unsigned char rgb[3] = {};
+        glReadPixels(px, py, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+        return rgb[0];
+    }
+    int litPixels() {
+        std::vector<unsigned char> pixels(size * size * 3);
+        glReadPixels(0, 0, size, size, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+        int n = 0;
+        for (size_t i = 0; i < pixels.size(); i += 3) n += pixels[i] != 0;
+        return n;
+    }
+    TriMesh mesh;
+};
+
+} // namespace
+
+TEST(ThresholdPoint, FindsWhereTheInterpolatedSumIsOne) {
+    Vec3 out{9, 9, 9};
+    thresholdPoint(out, {0, 0, 0}, {4, 8, 0}, 2, 0);
+    EXPECT_FLOAT_EQ(out.x, 2);
+    EXPECT_FLOAT_EQ(out.y, 4);
+    thresholdPoint(out, {0, 0, 0}, {1, 1, 1}, 0.5f, 0.5f);  // equal sums leave the output alone
+    EXPECT_FLOAT_EQ(out.x, 2);
+}
+
+TEST_F(LitPatches, AtTimeZeroEveryLightShinesAlongPlusX) {
+    makeTriangle({0.9f, 0.1f, 0}, {0.9f, 0.8f, 0}, {-0.9f, 0.5f, 0});
+    drawLitPatches(mesh, 0, 1, 7);
+    // Four lights along +x: the sum is 4 * intensity * cos of the angle to +x.
+    EXPECT_NEAR(mesh.vertices[0].transformedPosition.x, 4 * 0.9f / std::hypot(0.9f, 0.1f), 1e-5f);
+    EXPECT_EQ(mesh.vertices[2].transformedPosition.x, 0);
+}
+
+TEST_F(LitPatches, ZeroIntensityDrawsNothing) {
+    makeTriangle({0.9f, 0.1f, 0}, {0.9f, 0.8f, 0}, {0.2f, 0.5f, 0});
+    drawLitPatches(mesh, 0, 0, 1);
+    glFinish();
+    EXPECT_EQ(litPixels(), 0);
+    drawLitPatches(mesh, 0, 1, 1);
+    glFinish();
+    EXPECT_GT(litPixels(), 0);
+}
+
+TEST_F(LitPatches, OnlyThePartAboveTheThresholdIsDrawnWithItsShell) {
+    // A lit only at vertex A: the edges to B and C are cut a third of the way along.
+    makeTriangle({0.9f, -0.8f, 0}, {-0.9f, -0.8f, 0}, {-0.9f, 0.8f, 0});
+    drawLitPatches(mesh, 0, 0.5f, 1);
+    glFinish();
+    // Drawn mirrored in y: the cap A', P1', P2' spans x 0.3..0.9 near y 0.8.
+    // Grey 0.5 - 0.4 * normal z, from normals facing the viewer: 0.1.
+    EXPECT_NEAR(at(0.6f, 0.72f), 26, 1);
+    EXPECT_NEAR(at(0.35f, 0.45f), 26, 1);  // the inner copy, scaled to 0.6
+    EXPECT_EQ(at(-0.3f, 0.3f), 0);     // inside the triangle, below the threshold
+    EXPECT_EQ(at(0.6f, -0.7f), 0);     // where the unmirrored triangle would be
+}
+
+TEST_F(LitPatches, EveryCallMirrorsTheMeshInY) {
+    makeTriangle({0.9f, 0.3f, 0}, {0.9f, 0.8f, 0}, {0.6f, 0.55f, 0});
+    drawLitPatches(mesh, 0, 1, 1);
+    glFinish();
+    EXPECT_GT(at(0.8f, -0.55f), 0);
+    EXPECT_EQ(at(0.8f, 0.55f), 0);
+    EXPECT_EQ(mesh.vertices[1].position.y, -0.8f);
+    clear();
+    drawLitPatches(mesh, 0, 1, 1);
+    glFinish();
+    EXPECT_EQ(at(0.8f, -0.55f), 0);
+    EXPECT_GT(at(0.8f, 0.55f), 0);
+    EXPECT_EQ(mesh.vertices[1].position.y, 0.8f);
+    EXPECT_EQ(mesh.vertices[1].normal.z, 1);  // normals are never touched
+}
