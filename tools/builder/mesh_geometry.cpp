@@ -19,7 +19,8 @@ constexpr double TILE_W = 0.5, TILE_H = 0.25;
 constexpr double INSET_S = 0.5 / 128, INSET_T = 0.5 / 64;
 
 int shadeLevelFor(const BuildMesh& mesh, V3 normal, V3 centre) {
-    double lambert = std::max(0.0, dot(normalised(normal), normalised(mesh.keyLight - centre)));
+    V3 light = mesh.keyLightAt ? mesh.keyLightAt(centre) : mesh.keyLight;
+    double lambert = std::max(0.0, dot(normalised(normal), normalised(light - centre)));
     double brightness = mesh.shadeFloor + (1 - mesh.shadeFloor) * lambert;
     int best = 0;
     for (int level = 1; level < SHADE_LEVELS; ++level)

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -98,6 +99,7 @@ struct BuildMesh {
     std::vector<assets::Point3> eye, target;  // 3 * segments + 1 Bezier control points each
     std::deque<BuildObject> objects;  // a deque: references to objects stay valid as more are added
     V3 keyLight{0, 0, 1000};
+    std::function<V3(V3)> keyLightAt;  // if set: the key light for a face centre (a moving light)
     double shadeFloor = 0.25;
     double sceneVFactor = 1;  // the scene multiplies every material's v scale by this
 };
