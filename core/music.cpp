@@ -7,44 +7,7 @@
 #include "platform/clock.h"
 #include "platform/window.h"
 
-// TEMPORARY: until the archive layer's implementation is in the tree, a stand-in with the same
-// calls reads loose disk files only.
-#define TAV_MUSIC_HAVE_ARCHIVE 0
-#if TAV_MUSIC_HAVE_ARCHIVE
 #include "archive/archive.h"
-#else
-#include <cstdio>
-#include <utility>
-namespace archive {
-namespace {
-struct ArchiveFile {
-    std::string name;
-    std::FILE* file = nullptr;
-};
-int32_t pendingError = 0;
-void assignFile(ArchiveFile& f, const char* name) { f = ArchiveFile{std::string(name).substr(0, 255)}; }
-void openFile(ArchiveFile& f, uint32_t) {
-    f.file = std::fopen(f.name.c_str(), "rb");
-    pendingError = f.file ? 0 : 2;
-}
-int32_t takeFileError() { return std::exchange(pendingError, 0); }
-uint32_t fileSize(ArchiveFile& f) {
-    long at = std::ftell(f.file);
-    std::fseek(f.file, 0, SEEK_END);
-    long size = std::ftell(f.file);
-    std::fseek(f.file, at, SEEK_SET);
-    return uint32_t(size);
-}
-void readBlock(ArchiveFile& f, void* dest, uint32_t count, uint32_t* read) {
-    *read = uint32_t(std::fread(dest, 1, count, f.file));
-}
-void closeFile(ArchiveFile& f) {
-    if (f.file) std::fclose(f.file);
-    f.file = nullptr;
-}
-} // namespace
-} // namespace archive
-#endif
 
 namespace core {
 

@@ -10,6 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include <zlib.h>
+
+#include "archive/archive.h"
 #include "core/music.h"
 #include "platform/audio.h"
 #include "platform/clock.h"
@@ -172,20 +175,48 @@ TEST_F(MusicPlayer, StopFadesFromHundredToFourFiftyMillisecondsApartThenNothingP
 }
 
 TEST_F(MusicPlayer, MissingOrForeignFilesAreNeverLoaded) {
-    std::vector<uint8_t> bytes = makeModule(2), block(10, 7);
-    std::string name = writeFile(bytes);
-    ASSERT_TRUE(core::readWholeMember(name.c_str(), block));
-    EXPECT_EQ(block, bytes);
-    EXPECT_EQ(core::memberSize(name.c_str()), bytes.size());
+    std::vector<uint8_t> block(10, 7);
     EXPECT_FALSE(core::readWholeMember("music_missing.xm", block));
     EXPECT_TRUE(block.empty());
-    EXPECT_EQ(core::memberSize("music_missing.xm"), 0u);
-
     EXPECT_FALSE(core::loadMusicOffline("music_missing.xm", rate));
     EXPECT_FALSE(core::loadMusicOffline(writeFile({'n', 'o', 't', ' ', 'x', 'm'}, ".txt").c_str(), rate));
     EXPECT_FALSE(core::loadMusicOffline(writeFile({}, ".empty").c_str(), rate));
     EXPECT_FALSE(core::playMusic());
-    EXPECT_TRUE(core::loadMusicOffline(name.c_str(), rate));  // each failure released the layer again
+    // Each failure released the audio layer again.
+    EXPECT_TRUE(core::loadMusicOffline(writeFile(makeModule(1)).c_str(), rate));
+}
+
+// The show's way: the module is a deflated member of a mounted ZIP archive.
+TEST_F(MusicPlayer, ModuleLoadsFromADeflatedArchiveMember) {
+    std::vector<uint8_t> module = makeModule(4), packed(compressBound(uLong(module.size())));
+    z_stream z{};
+    ASSERT_EQ(deflateInit2(&z, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY), Z_OK);  // raw deflate
+    z.next_in = module.data(), z.avail_in = uInt(module.size());
+    z.next_out = packed.data(), z.avail_out = uInt(packed.size());
+    ASSERT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+    packed.resize(z.total_out);
+    deflateEnd(&z);
+    const char member[] = "zlt!qmv.mo3";
+    std::vector<uint8_t> zip;
+    auto u16 = [&](unsigned v) { zip.push_back(uint8_t(v)), zip.push_back(uint8_t(v >> 8)); };
+    auto u32 = [&](uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
+    u32(0x04034B50), u16(20), u16(0), u16(8), u16(0), u16(0);
+    u32(uint32_t(crc32(0, module.data(), uInt(module.size()))));
+    u32(uint32_t(packed.size())), u32(uint32_t(module.size())), u16(sizeof member - 1), u16(0);
+    zip.insert(zip.end(), member, member + sizeof member - 1);
+    zip.insert(zip.end(), packed.begin(), packed.end());
+    u32(0x02014B50);  // the walk stops at the central directory
+    archive::MountedArchive* mounted = archive::mountArchive(writeFile(zip, ".yip").c_str(), false);
+    ASSERT_NE(mounted, nullptr);
+
+    EXPECT_EQ(core::memberSize(member), module.size());
+    EXPECT_EQ(core::memberSize("zlt!qmv.xm"), 0u);
+    EXPECT_FALSE(core::loadMusicOffline("zlt!qmv.xm", rate));
+    ASSERT_TRUE(core::loadMusicOffline(member, rate));
+    core::playMusic();
+    render(framesPerRow * (3 * 64 + 40), videoFrame);
+    EXPECT_EQ(core::getMusicPosition(), 2621443u);
+    archive::unmountArchive(mounted);
 }
 
 // On SDL's dummy driver: a real device and callback thread, no sound card.
