@@ -1,14 +1,137 @@
-// Temporary stand-in: clears the frame to a colour of its own until the scene is written.
-#include "effects/effects.h"
+#include "effects/knot_scene.h"
 
 #include <GL/gl.h>
 
+#include <algorithm>
+#include <cmath>
+
+#include "assets/gl_state.h"
+#include "assets/mesh_renderer.h"
+#include "core/show_state.h"
+#include "core/timeline.h"
+#include "effects/effects.h"
+
 namespace effects {
 
+namespace {
+
+const int32_t wallObject = 11;  // the object that cross-fades between two pictures
+const int32_t knotObject = 12;  // the knot, spliced in from tknotMeshB at start-up
+const float knotLag = 0.03f;
+const float overlayScale = 0.95f;
+const float knotOpacity = 0.4f;
+const long double centreX = 0.307L, centreY = -0.045L, centreZ = 160.253L;
+
+float knotFade = 0.0f;
+
+// Object `index` of `mesh`, or nullptr when the mesh has fewer objects (the splice was skipped).
+assets::MeshObject* objectAt(assets::Mesh& mesh, int32_t index) {
+    if (!mesh.objects || index >= mesh.objectCount) return nullptr;
+    return &mesh.objects[index];
+}
+
+// The material an object of `mesh` is drawn with, or nullptr when its index names none.
+assets::MeshMaterial* materialOf(assets::Mesh& mesh, int32_t index) {
+    const assets::MeshObject* object = objectAt(mesh, index);
+    if (!object || !mesh.materials || object->materialIndex < 0 ||
+        object->materialIndex >= mesh.materialCount)
+        return nullptr;
+    return &mesh.materials[object->materialIndex];
+}
+
+// Draws object `index` with its material's texture replaced by `texture` for this one call.
+void drawWithTexture(assets::Mesh& mesh, int32_t index, uint32_t texture, float alpha) {
+    assets::MeshMaterial* material = materialOf(mesh, index);
+    if (!material) return;
+    const uint32_t own = material->texture;
+    material->texture = texture;
+    assets::drawMeshObject(mesh, core::sceneTime, index, alpha);
+    material->texture = own;
+}
+
+float lengthOf(assets::Point3 p) {
+    const long double x = p.x, y = p.y, z = p.z;
+    return float(std::sqrt(x * x + y * y + z * z));
+}
+
+} // namespace
+
+float knotSceneClock(uint32_t showMs) {
+    const long double s = (int64_t(showMs) - 78000) / 212.0L;
+    return s < 0 ? 0.0f : float(s);
+}
+
+float knotFadeAt(uint32_t showMs) {
+    const long double fade = uint32_t(showMs - 80000u) / 25000.0L;
+    return fade > 1 ? 1.0f : float(fade);
+}
+
+void deformKnot(assets::MeshObject& target, const assets::MeshObject& rest, float phase, float lag) {
+    if (!target.vertices || !rest.vertices) return;
+    const int32_t count = std::min(target.vertexCount, rest.vertexCount);
+    for (int32_t i = 0; i < count; ++i) {
+        const assets::Point3 p = rest.vertices[i];
+        // The turn lags with the distance from the origin (not from the centre), so the parts of
+        // the knot turn by different amounts: that is the twist.
+        const float a = float(phase - (long double)lengthOf(p) * lag);
+        const long double s1 = float(std::sin(0.476L * a)), c1 = float(std::cos(0.476L * a));
+        const long double s2 = float(std::sin(0.247L * a)), c2 = float(std::cos(0.247L * a));
+        const long double s3 = float(std::sin(0.525L * a)), c3 = float(std::cos(0.525L * a));
+        const long double m00 = s1 * s2 * s3 + c1 * c3, m01 = c2 * s3, m02 = s1 * c3 - c1 * s2 * s3;
+        const long double m10 = s1 * s2 * c3 - c1 * s3, m11 = c2 * c3, m12 = -c1 * s2 * c3 - s1 * s3;
+        const long double m20 = -s1 * c2, m21 = s2, m22 = c1 * c2;
+        const long double dx = p.x - centreX, dy = p.y - centreY, dz = p.z - centreZ;
+        target.vertices[i] = {float((m00 * dx + m01 * dy + m02 * dz) * 0.5L + centreX),
+                              float((m10 * dx + m11 * dy + m12 * dz) * 0.5L + centreY),
+                              float((m20 * dx + m21 * dy + m22 * dz) * 0.5L + centreZ)};
+    }
+}
+
 void drawScene2Knot() {
-    glClearColor(0.0f, 0.3f, 0.1f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    core::sceneTime = knotSceneClock(core::timerTicks(600));
+    assets::setAmbientColour(0, 0, 0);
+    assets::lightingEnabled = true;
+    assets::setLightPosition(0.0f, 0.4946f, 69.5844f);
+
+    // The wall and the knot are drawn in their own passes below, not by drawMesh; the wall's own
+    // pass is unlit. A mesh without these objects is drawn as it is.
+    assets::Mesh& mesh = core::scene2Mesh;
+    if (assets::MeshObject* wall = objectAt(mesh, wallObject)) {
+        wall->lit = false;
+        wall->visible = false;
+    }
+    if (assets::MeshObject* knot = objectAt(mesh, knotObject)) {
+        knot->visible = false;
+        if (core::tknotMeshA.objectCount > 0 && core::tknotMeshA.objects)
+            deformKnot(*knot, core::tknotMeshA.objects[0], core::sceneTime / 2.0f, knotLag);
+    }
+
+    knotFade = knotFadeAt(core::timerTicks(1000));
+    assets::setLightColour(1.0f, 1.0f, 1.0f, float((1 - knotFade) * 1000.0L + 1300.0L));
+
+    glDisable(GL_BLEND);
+    glDepthMask(GL_TRUE);
+    assets::meshScale = {1, 1, 1};
+    assets::clearBeforeDraw = true;
+    assets::drawMesh(mesh, core::sceneTime);
+    assets::clearBeforeDraw = false;
+
+    // The wall in its own texture (blending is off, so opaque), then the "nappal" picture over it,
+    // fading out as the wall's own texture fades in.
+    assets::drawMeshObject(mesh, core::sceneTime, wallObject, knotFade);
+    assets::meshScale = {overlayScale, overlayScale, overlayScale};
+    glEnable(GL_BLEND);
+    glDepthMask(GL_FALSE);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    drawWithTexture(mesh, wallObject, core::nappalTexture, 1 - knotFade);
+
+    glEnable(GL_BLEND);
+    glDepthMask(GL_FALSE);
+    drawWithTexture(mesh, knotObject, core::space82Texture, knotOpacity);
+    glDepthMask(GL_TRUE);
+    glDisable(GL_BLEND);
+    assets::clearBeforeDraw = true;
+    // meshScale stays at 0.95: the sphere scene later in the show draws with it.
 }
 
 } // namespace effects
