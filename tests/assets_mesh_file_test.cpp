@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "archive/archive.h"
 #include "assets/mesh_file.h"
 
 using namespace assets;
@@ -101,8 +102,25 @@ TEST(MeshFile, TruncationsBadCountsAndBadIndicesLoadAsTheEmptyMesh) {
     }
 }
 
-TEST(MeshFile, MissingFileLoadsAsTheEmptyMesh) {
-    Mesh mesh = ExampleMesh().mesh;
+TEST(MeshFile, LoadsFromAStoredArchiveMemberAndMissingNamesLoadEmpty) {
+    std::vector<uint8_t> data = encodeMesh(ExampleMesh().mesh);
+    const char name[] = "mesh_in_zip.p3d";
+    std::vector<uint8_t> zip = {'P', 'K', 3, 4, 20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    for (uint32_t size : {uint32_t(data.size()), uint32_t(data.size())})
+        for (int shift = 0; shift < 32; shift += 8) zip.push_back(uint8_t(size >> shift));
+    zip.insert(zip.end(), {uint8_t(sizeof name - 1), 0, 0, 0});
+    zip.insert(zip.end(), name, name + sizeof name - 1);
+    zip.insert(zip.end(), data.begin(), data.end());
+    zip.insert(zip.end(), {'P', 'K', 1, 2});
+    std::ofstream("assets_mesh_file_test.zip", std::ios::binary)
+        .write(reinterpret_cast<char*>(zip.data()), std::streamsize(zip.size()));
+    archive::MountedArchive* mounted = archive::mountArchive("assets_mesh_file_test.zip", false);
+    ASSERT_NE(mounted, nullptr);
+    Mesh mesh;
+    loadMesh(mesh, name);
+    EXPECT_EQ(mesh.trailer, 1234);
     loadMesh(mesh, "assets_mesh_file_test_missing.p3d");
     EXPECT_TRUE(isEmpty(mesh));
+    archive::unmountArchive(mounted);
+    std::remove("assets_mesh_file_test.zip");
 }
