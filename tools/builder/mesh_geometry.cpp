@@ -88,9 +88,15 @@ void addShadedGrid(BuildMesh& mesh, BuildObject& object, const std::vector<V3>& 
 void addTiledGrid(BuildMesh& mesh, BuildObject& object, const std::vector<V3>& points, int nu, int nv,
                   const GridTexture& texture) {
     int32_t first = int32_t(object.vertices.size());
-    for (int j = 0; j <= nv; ++j)
-        for (int i = 0; i <= nu; ++i)
-            addVertex(mesh, object, points[size_t(j) * (nu + 1) + i], texture.u[i], texture.v[j]);
+    for (int j = 0; j <= nv; ++j) {
+        for (int i = 0; i <= nu; ++i) {
+            V3 p = points[size_t(j) * (nu + 1) + i];
+            if (texture.planarTile > 0)
+                addVertex(mesh, object, p, p.x / texture.planarTile, p.y / texture.planarTile);
+            else
+                addVertex(mesh, object, p, texture.u[i], texture.v[j]);
+        }
+    }
     auto index = [&](int i, int j) { return first + int32_t(j * (nu + 1) + i); };
     for (int j = 0; j < nv; ++j) {
         for (int i = 0; i < nu; ++i) {
@@ -301,6 +307,18 @@ void setCameraFlight(BuildMesh& mesh, const std::vector<Key>& eyeKeys, const std
                      int segments) {
     mesh.eye = bezierChain(eyeKeys, segments);
     mesh.target = bezierChain(targetKeys, segments);
+}
+
+double groundClearance(const BuildMesh& mesh, V3 p) {
+    double best = 1e18;
+    for (const assets::Point3& e : mesh.eye) best = std::min(best, std::hypot(e.x - p.x, e.y - p.y));
+    return best;
+}
+
+double eyeClearance(const BuildMesh& mesh, V3 p) {
+    double best = 1e18;
+    for (const assets::Point3& e : mesh.eye) best = std::min(best, length(V3{e.x, e.y, e.z} - p));
+    return best;
 }
 
 std::vector<uint8_t> encodeBuildMesh(const BuildMesh& build) {

@@ -79,13 +79,6 @@ Rgb paintBronze(double s, double t) {
 
 enum Material { GROUND, MARBLE, STONE, ROCK, BRONZE };
 
-// Horizontal distance from p to the nearest camera eye of the flight.
-double clearance(const BuildMesh& mesh, V3 p) {
-    double best = 1e9;
-    for (const assets::Point3& e : mesh.eye) best = std::min(best, std::hypot(e.x - p.x, e.y - p.y));
-    return best;
-}
-
 void addGround(BuildMesh& mesh) {
     BuildObject& ground = addObject(mesh, GROUND);
     addQuad(mesh, ground, {-1100, -1100, 0}, {2200, 0, 0}, {0, 2200, 0}, 22, 22, 60);
@@ -124,7 +117,7 @@ void addRuins(BuildMesh& mesh) {
     for (int attempt = 0; attempt < 200 && placed < 14; ++attempt) {
         double a = random.range(0, 2 * PI), r = random.range(230, 330);
         V3 at{r * std::cos(a), r * std::sin(a), 0};
-        if (clearance(mesh, at) < 70) continue;
+        if (groundClearance(mesh, at) < 70) continue;
         double h = random.range(30, 120);
         addLathe(mesh, marble, at, {0, 0, 1}, {{15, 0}, {15, 6}, {10, 10}, {9, h * 0.5}, {8.7, h}, {0, h}}, 10, 3, 36);
         if (placed % 3 == 0) {
@@ -141,7 +134,7 @@ void addRuins(BuildMesh& mesh) {
     for (int i = 0; i < 8; ++i) {
         double a = 2 * PI * (i + 0.5) / 8;
         V3 at{430 * std::cos(a), 430 * std::sin(a), 0};
-        if (clearance(mesh, at) < 110) continue;
+        if (groundClearance(mesh, at) < 110) continue;
         addLathe(mesh, stone, at, {0, 0, 1}, {{22, 0}, {22, 16}, {13, 16}, {12, 40}, {8, 190}, {0, 212}}, 4, 1, 40);
     }
     for (double x = 480; x <= 720; x += 48) {

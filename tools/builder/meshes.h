@@ -117,6 +117,7 @@ std::vector<uint8_t> encodeBuildMesh(const BuildMesh& mesh);
 struct GridTexture {
     std::vector<double> u, v;  // nu + 1 and nv + 1 values
     bool flipNormal = false;   // the surface is seen from its other side (inside a tube or dome)
+    double planarTile = 0;     // Tiled only: if > 0, the picture lies flat on x, y (one per this many units)
 };
 // n + 1 evenly spaced picture coordinates from 0 to `repeats`.
 std::vector<double> evenSteps(int n, double repeats);
@@ -170,6 +171,11 @@ std::vector<assets::Point3> bezierChain(const std::vector<Key>& keys, int segmen
 // Camera eye and target flights through the keys (eye and target keys may have different times).
 void setCameraFlight(BuildMesh& mesh, const std::vector<Key>& eyeKeys, const std::vector<Key>& targetKeys,
                      int segments);
+
+// Distance from p to the camera's eye path (its control points, which hug the curve), over the
+// ground only or in space: the builders keep scenery out of the camera's way with these.
+double groundClearance(const BuildMesh& mesh, V3 p);
+double eyeClearance(const BuildMesh& mesh, V3 p);
 
 // Deterministic random numbers for the generators (not the show's shared generator).
 struct Random {
