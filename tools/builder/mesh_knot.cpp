@@ -53,7 +53,7 @@ BuildMesh buildKnotMesh() {
     std::vector<Key> eye, target;
     for (int t = 0; t <= 4; ++t) {
         double a = t * PI / 4;
-        eye.push_back({double(t), KNOT_CENTRE + V3{420 * std::sin(a), -420 * std::cos(a), 80}});
+        eye.push_back({double(t), KNOT_CENTRE + V3{320 * std::sin(a), -320 * std::cos(a), 60}});
         target.push_back({double(t), KNOT_CENTRE});
     }
     setCameraFlight(mesh, eye, target, 4);

@@ -49,7 +49,7 @@ BuildMesh buildSphereMesh() {
     std::vector<Key> eye, target;
     for (int t = 0; t <= 4; ++t) {
         double a = t * PI / 4;
-        eye.push_back({double(t), SPHERE_CENTRE + V3{300 * std::cos(a), 300 * std::sin(a), 60}});
+        eye.push_back({double(t), SPHERE_CENTRE + V3{190 * std::cos(a), 190 * std::sin(a), 40}});
         target.push_back({double(t), SPHERE_CENTRE});
     }
     setCameraFlight(mesh, eye, target, 4);

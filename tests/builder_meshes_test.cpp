@@ -1,0 +1,328 @@
+// The built meshes as the show meets them: every member loads with the project's loader, each
+// camera path is smooth and long enough for its scene clock, the objects the scenes single out
+// are where they must be, and one headless frame of each mesh shows lit, textured structure.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+
+#include "assets/gl_state.h"
+#include "assets/mesh_file.h"
+#include "assets/mesh_renderer.h"
+#include "assets/texture.h"
+#include "platform/headless_gl.h"
+#include "tools/builder/meshes.h"
+
+using namespace builder;
+namespace fs = std::filesystem;
+
+namespace {
+
+// The scene clocks reach these path times while their scenes run (plus a tenth to spare).
+const std::map<std::string, int> minimumSegments = {
+    {"gyar.p3d", 44}, {"scene1.p3d", 74}, {"barlang.p3d", 13}, {"scene2.p3d", 215},
+    {"scene3.p3d", 107}, {"sphere.p3D", 1}, {"tknot.p3D", 1},
+};
+
+assets::Point3 pathAt(const assets::Point3* points, double t) {
+    int k = int(t);
+    double f = t - k;
+    const assets::Point3* p = points + 3 * k;
+    auto at = [&](float a, float b, float c, float d) { return float(assets::bezierPoint(f, a, b - a, d - c, d)); };
+    return {at(p[0].x, p[1].x, p[2].x, p[3].x), at(p[0].y, p[1].y, p[2].y, p[3].y), at(p[0].z, p[1].z, p[2].z, p[3].z)};
+}
+
+double distance(assets::Point3 a, assets::Point3 b) { return std::hypot(a.x - b.x, a.y - b.y, a.z - b.z); }
+
+// Every member written as a loose file into a scratch folder, which is the working folder while
+// the tests run, so the loaders find meshes and material textures by their plain names.
+class BuiltMeshes : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        members = new std::vector<Member>(buildMeshMembers());
+        char pattern[] = "/tmp/tav_meshes_XXXXXX";
+        folder = mkdtemp(pattern);
+        previous = fs::current_path();
+        for (const Member& m : *members) {
+            FILE* f = std::fopen((folder + "/" + m.name).c_str(), "wb");
+            ASSERT_NE(f, nullptr);
+            std::fwrite(m.data.data(), 1, m.data.size(), f);
+            std::fclose(f);
+        }
+        fs::current_path(folder);
+    }
+    static void TearDownTestSuite() {
+        fs::current_path(previous);
+        fs::remove_all(folder);
+        delete members;
+    }
+
+    static assets::Mesh load(const std::string& name) {
+        assets::Mesh mesh;
+        assets::loadMesh(mesh, name.c_str());
+        return mesh;
+    }
+
+    static std::vector<Member>* members;
+    static std::string folder;
+    static fs::path previous;
+};
+
+std::vector<Member>* BuiltMeshes::members;
+std::string BuiltMeshes::folder;
+fs::path BuiltMeshes::previous;
+
+TEST_F(BuiltMeshes, MembersAreEveryMeshStoredAndEveryMaterialTextureDeflated) {
+    std::set<std::string> names;
+    for (const Member& m : *members) {
+        EXPECT_TRUE(names.insert(m.name).second) << "duplicate member " << m.name;
+        bool isTexture = m.name.size() > 4 && m.name.substr(m.name.size() - 4) == ".raw";
+        EXPECT_EQ(m.deflate, isTexture) << m.name;
+        if (isTexture) {
+            EXPECT_EQ(m.data.size(), 196608u) << m.name;
+            EXPECT_LE(m.name.size() - 4, 9u) << m.name;
+        }
+    }
+    for (const auto& [name, segments] : minimumSegments) EXPECT_EQ(names.count(name), 1u) << name;
+
+    // Every material a mesh names has its texture among the members.
+    for (const auto& [name, segments] : minimumSegments) {
+        assets::Mesh mesh = load(name);
+        for (int i = 0; i < mesh.materialCount; ++i) {
+            std::string texture(mesh.materials[i].name, mesh.materials[i].nameLength);
+            EXPECT_EQ(names.count(texture + ".raw"), 1u) << name << " names " << texture;
+            EXPECT_EQ(mesh.materials[i].skip, 0.0f) << name << " hides material " << texture;
+        }
+    }
+}
+
+TEST_F(BuiltMeshes, EveryMeshLoadsWithACameraPathLongEnoughForItsScene) {
+    for (const auto& [name, segments] : minimumSegments) {
+        assets::Mesh mesh = load(name);
+        ASSERT_GT(mesh.objectCount, 0) << name << " did not load";
+        ASSERT_EQ(mesh.cameraCount, 1) << name;
+        int points = mesh.pathPointCount;
+        EXPECT_EQ((points - 1) % 3, 0) << name << " path is not whole Bezier segments";
+        EXPECT_GE((points - 1) / 3, segments) << name;
+        EXPECT_GT(mesh.cameras[0].fieldOfView, 20.0f);
+        EXPECT_LT(mesh.cameras[0].fieldOfView, 120.0f);
+    }
+}
+
+TEST_F(BuiltMeshes, PathsAreSmoothAndTheCameraNeverLooksStraightUpOrDown) {
+    for (const auto& [name, segments] : minimumSegments) {
+        assets::Mesh mesh = load(name);
+        const assets::MeshCamera& camera = mesh.cameras[0];
+        int joins = (mesh.pathPointCount - 1) / 3;
+        auto expectSmooth = [&](const assets::Point3* p, const char* what) {
+            // C1 at every join: the handle leaving equals the handle arriving.
+            for (int k = 1; k < joins; ++k) {
+                const assets::Point3 &in = p[3 * k - 1], &at = p[3 * k], &out = p[3 * k + 1];
+                double kink = std::hypot((at.x - in.x) - (out.x - at.x), (at.y - in.y) - (out.y - at.y),
+                                         (at.z - in.z) - (out.z - at.z));
+                ASSERT_LT(kink, 0.01) << name << " " << what << " kinks at segment " << k;
+            }
+        };
+        expectSmooth(camera.eye, "eye");
+        expectSmooth(camera.target, "target");
+        for (int i = 0; i < mesh.objectCount; ++i)
+            if (mesh.objects[i].hasPath) expectSmooth(mesh.objects[i].path, "object path");
+
+        // gluLookAt with up (0, 0, 1) needs the view to keep a horizontal part.
+        for (double t = 0; t < joins; t += 0.25) {
+            assets::Point3 e = pathAt(camera.eye, t), g = pathAt(camera.target, t);
+            double horizontal = std::hypot(g.x - e.x, g.y - e.y);
+            ASSERT_GT(horizontal, 0.2 * distance(e, g)) << name << " at " << t;
+        }
+    }
+}
+
+TEST_F(BuiltMeshes, SplicedObjectsKeepTheirMeaningInTheSceneTheyJoin) {
+    // The knot and the sphere replace object 12 of their scenes, taking their material index
+    // along: it must name the same material there.
+    struct Splice {
+        const char* scene;
+        const char* donor;
+        int minimumObjects;
+    };
+    for (Splice s : {Splice{"scene2.p3d", "tknot.p3D", 13}, Splice{"scene3.p3d", "sphere.p3D", 16}}) {
+        assets::Mesh scene = load(s.scene), donor = load(s.donor);
+        ASSERT_GE(scene.objectCount, s.minimumObjects) << s.scene;
+        int index = donor.objects[0].materialIndex;
+        ASSERT_LT(index, scene.materialCount) << s.scene;
+        EXPECT_EQ(std::string(scene.materials[index].name, scene.materials[index].nameLength),
+                  std::string(donor.materials[index].name, donor.materials[index].nameLength));
+    }
+
+    // The knot scene deforms at most 32768 vertices, about the centre it twists around.
+    assets::Mesh knot = load("tknot.p3D");
+    EXPECT_LT(knot.objects[0].vertexCount, 32768);
+    // The sphere is centred where the last scene shows it.
+    assets::Mesh sphere = load("sphere.p3D");
+    for (const auto& [mesh, centre] : {std::pair{&knot, KNOT_CENTRE}, std::pair{&sphere, SPHERE_CENTRE}}) {
+        const assets::MeshObject& o = mesh->objects[0];
+        double sx = 0, sy = 0, sz = 0;
+        for (int i = 0; i < o.vertexCount; ++i) sx += o.vertices[i].x, sy += o.vertices[i].y, sz += o.vertices[i].z;
+        EXPECT_NEAR(sx / o.vertexCount, centre.x, 2.0);
+        EXPECT_NEAR(sy / o.vertexCount, centre.y, 2.0);
+        EXPECT_NEAR(sz / o.vertexCount, centre.z, 2.0);
+    }
+}
+
+TEST_F(BuiltMeshes, ScenesStayWithinTheTriangleBudgetAndTheHallCatchesTheRedLight) {
+    for (const auto& [name, segments] : minimumSegments) {
+        assets::Mesh mesh = load(name);
+        int triangles = 0;
+        for (int i = 0; i < mesh.objectCount; ++i) triangles += mesh.objects[i].triangleCount;
+        EXPECT_LE(triangles, 20000) << name;
+    }
+    // The opening light circles 80 units around (0, 8.79) at height 136.6 and reaches 100:
+    // plenty of the hall's upper structure must come within that reach.
+    assets::Mesh hall = load("gyar.p3d");
+    int reached = 0;
+    for (int i = 0; i < hall.objectCount; ++i) {
+        const assets::MeshObject& o = hall.objects[i];
+        for (int v = 0; v < o.vertexCount; ++v) {
+            double radial = std::hypot(o.vertices[v].x, o.vertices[v].y - 8.79) - 80;
+            if (std::hypot(radial, o.vertices[v].z - 136.6) < 70) ++reached;
+        }
+    }
+    EXPECT_GT(reached, 3000);
+}
+
+TEST_F(BuiltMeshes, TheCaveFloorIsObjectZeroLyingFlatUnderTheFlight) {
+    assets::Mesh cave = load("barlang.p3d");
+    const assets::MeshObject& water = cave.objects[0];
+    ASSERT_GT(water.triangleCount, 0);
+    for (int v = 0; v < water.vertexCount; ++v) ASSERT_EQ(water.vertices[v].z, 0.0f);
+    for (int p = 0; p < cave.pathPointCount; ++p) EXPECT_GT(cave.cameras[0].eye[p].z, 10.0f);
+}
+
+// One frame of every mesh, lit as its scene lights it, from the middle of its camera path.
+TEST_F(BuiltMeshes, OneFrameOfEachMeshShowsLitTexturedStructure) {
+    const int width = 160, height = 120;
+    std::string error;
+    ASSERT_TRUE(platform::createHeadlessGL(width, height, &error)) << error;
+    struct Lighting {
+        assets::Colour ambient, light;
+        assets::Point3 position;
+        float range;
+    };
+    const std::map<std::string, Lighting> lighting = {
+        {"gyar.p3d", {{0.1f, 0.3f, 0.3f}, {1, 0, 0}, {0, 88.79f, 136.6f}, 100}},
+        {"scene1.p3d", {{0, 0, 0}, {1, 1, 1}, {-0.25f, 0.05f, 431.8f}, 1100}},
+        {"barlang.p3d", {{0, 0, 0}, {1, 1, 1}, {0, 0, 0}, 0}},  // lit by eye distance: drawn unlit here
+        {"scene2.p3d", {{0, 0, 0}, {1, 1, 1}, {0, 0.49f, 69.6f}, 1800}},
+        {"scene3.p3d", {{0, 0, 0}, {1, 1, 1}, {-0.64f, 0, 159.3f}, 700}},
+        {"sphere.p3D", {{0.3f, 0.3f, 0.3f}, {1, 1, 1}, {0, 0, 400}, 600}},
+        {"tknot.p3D", {{0.3f, 0.3f, 0.3f}, {1, 1, 1}, {0, 0, 400}, 600}},
+    };
+    for (const auto& [name, segments] : minimumSegments) {
+        assets::Mesh mesh = load(name);
+        assets::initGLState();
+        assets::loadMeshTextures(mesh);
+        if (name == "barlang.p3d")  // the cave scene multiplies every v scale by 10
+            for (int i = 0; i < mesh.materialCount; ++i) mesh.materials[i].vScale *= 10;
+        const Lighting& l = lighting.at(name);
+        assets::setAmbientColour(l.ambient.r, l.ambient.g, l.ambient.b);
+        assets::setLightColour(l.light.r, l.light.g, l.light.b, l.range);
+        assets::setLightPosition(l.position.x, l.position.y, l.position.z);
+        assets::lightingEnabled = name != "barlang.p3d";
+        assets::meshScale = name == "scene3.p3d" ? assets::Point3{0.95f, 0.95f, 0.95f} : assets::Point3{1, 1, 1};
+        assets::drawMesh(mesh, float((mesh.pathPointCount - 1) / 3) / 2);
+        glFinish();
+
+        std::vector<uint8_t> pixels(width * height * 3);
+        glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+        int lit = 0;
+        double sum = 0, sumSquares = 0;
+        std::set<uint32_t> colours;
+        for (int i = 0; i < width * height; ++i) {
+            const uint8_t* p = &pixels[i * 3];
+            double luminance = 0.3 * p[0] + 0.59 * p[1] + 0.11 * p[2];
+            if (luminance > 8) ++lit;
+            sum += luminance;
+            sumSquares += luminance * luminance;
+            colours.insert(uint32_t(p[0]) << 16 | p[1] << 8 | p[2]);
+        }
+        double mean = sum / (width * height);
+        double spread = std::sqrt(sumSquares / (width * height) - mean * mean);
+        EXPECT_GT(lit, width * height / 10) << name << " is nearly blank";
+        EXPECT_GT(spread, 6.0) << name << " is one flat tone";
+        EXPECT_GT(colours.size(), 200u) << name << " shows no texture detail";
+    }
+    assets::meshScale = {1, 1, 1};
+    platform::destroyHeadlessGL();
+}
+
+TEST(MeshBuilding, BuildingTwiceGivesTheSameBytes) {
+    std::vector<Member> first = buildMeshMembers(), second = buildMeshMembers();
+    ASSERT_EQ(first.size(), second.size());
+    for (size_t i = 0; i < first.size(); ++i) EXPECT_TRUE(first[i].data == second[i].data) << first[i].name;
+}
+
+// The face shading baked into shaded textures: a box with the key light high in front of it
+// takes the brightest copy of its texture on top, a darker one in front, and the darkest at
+// the back and underneath, which the light cannot see.
+TEST(MeshBuilding, FacesTakeTheTextureCopyMatchingTheirAngleToTheKeyLight) {
+    BuildMesh mesh;
+    mesh.materials = {{"test", Layout::Shaded, [](double, double) { return Rgb{1, 1, 1}; }}};
+    mesh.keyLight = {0, -5000, 10000};
+    mesh.shadeFloor = 0.2;
+    BuildObject& box = addObject(mesh, 0);
+    addBox(mesh, box, {-1, -1, -1}, {1, 1, 1}, 10, 10);
+    ASSERT_EQ(box.triangles.size(), 12u);
+
+    std::vector<uint8_t> texture = paintMaterialTexture(mesh.materials[0]);
+    // The brightness a triangle samples: the texel under its first corner's texture coordinate
+    // as the renderer maps it (1 - u, 1 - v).
+    auto brightness = [&](const assets::Triangle& t) {
+        assets::TexCoord c = box.texCoords[t.a];
+        int x = int((1 - c.u) * 256), y = int((1 - c.v) * 256);
+        return int(texture[(size_t(y) * 256 + x) * 3]);
+    };
+    std::map<std::string, std::set<int>> faces;
+    for (const assets::Triangle& t : box.triangles) {
+        const assets::Point3 &a = box.vertices[t.a], &b = box.vertices[t.b], &c = box.vertices[t.c];
+        std::string face = a.z + b.z + c.z == 3    ? "top"
+                           : a.z + b.z + c.z == -3 ? "bottom"
+                           : a.y + b.y + c.y == -3 ? "front"
+                           : a.y + b.y + c.y == 3  ? "back"
+                                                   : "end";
+        faces[face].insert(brightness(t));
+    }
+    for (const auto& [face, levels] : faces) EXPECT_EQ(levels.size(), 1u) << face << " mixes shades";
+    int top = *faces["top"].begin(), front = *faces["front"].begin();
+    int back = *faces["back"].begin(), bottom = *faces["bottom"].begin();
+    EXPECT_GT(top, front);
+    EXPECT_GT(front, back);
+    EXPECT_EQ(back, bottom);
+    EXPECT_EQ(bottom, int(std::lround(shadeBrightness(SHADE_LEVELS - 1) * 255)));
+}
+
+// The camera passes through its keys at whole times, and between them the renderer's Bezier
+// evaluation follows the key curve.
+TEST(MeshBuilding, BezierChainsFollowTheKeyCurve) {
+    std::vector<Key> keys = {{0, {0, 0, 0}}, {3, {30, 10, 5}}, {5, {10, 40, 20}}, {8, {-20, 0, 0}}};
+    std::vector<assets::Point3> chain = bezierChain(keys, 8);
+    ASSERT_EQ(chain.size(), 25u);
+    for (double t = 0; t < 8; t += 0.25) {
+        V3 expected = evaluateKeys(keys, t);
+        assets::Point3 got = pathAt(chain.data(), t);
+        EXPECT_NEAR(got.x, expected.x, 1e-3) << t;
+        EXPECT_NEAR(got.y, expected.y, 1e-3) << t;
+        EXPECT_NEAR(got.z, expected.z, 1e-3) << t;
+    }
+    // Before the first and after the last key the point rests.
+    EXPECT_NEAR(length(evaluateKeys(keys, 8) - evaluateKeys(keys, 9)), 0, 1e-12);
+}
+
+}  // namespace
