@@ -40,6 +40,8 @@ void evaluate() {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // The context comes first: its driver threads and allocations are not the input's doing.
+    const bool gl = haveGL();
     std::FILE* file = std::fopen(inputName().c_str(), "wb");
     if (!file) return 0;
     std::fwrite(data, 1, size, file);
@@ -58,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         engine::findFirstObject(camera, engine::OBJ_CAMERA);
         engine::setActiveCamera(engine::asCamera(camera));
         evaluate();
-        if (haveGL()) {
+        if (gl) {
             for (engine::ObjectNode* node = scene->firstObject; node; node = node->next)
                 if (engine::TriMesh* mesh = engine::asMesh(node)) {
                     engine::drawLitPatches(*mesh, 1.7f, 0.8f, -1.0f);

@@ -6,6 +6,7 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "engine/lit_patches.h"
@@ -19,9 +20,10 @@ constexpr int size = 64;
 
 class LitPatches : public ::testing::Test {
 protected:
+    // One context for the whole suite: the driver keeps a little memory per context it makes.
+    static void SetUpTestSuite() { haveContext = platform::createHeadlessGL(size, size, &contextError); }
     void SetUp() override {
-        std::string error;
-        ASSERT_TRUE(platform::createHeadlessGL(size, size, &error)) << error;
+        ASSERT_TRUE(haveContext) << contextError;
         glViewport(0, 0, size, size);
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();
@@ -35,7 +37,6 @@ protected:
     void TearDown() override {
         delete[] mesh.vertices;
         delete[] mesh.faces;
-        platform::destroyHeadlessGL();
     }
     void clear() {
         glClearColor(0, 0, 0, 0);
@@ -70,6 +71,8 @@ protected:
         return n;
     }
     TriMesh mesh;
+    static inline bool haveContext = false;
+    static inline std::string contextError;
 };
 
 } // namespace
