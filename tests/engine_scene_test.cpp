@@ -149,22 +149,6 @@ TEST_F(EngineScene, TrackNodesLinkToTheirParentAndNeverToThemselves) {
     EXPECT_EQ(two->next->firstChild, nullptr);
 }
 
-TEST_F(EngineScene, KeysAppendInOrderAndMoveTheCursor) {
-    Track* t = newTrack();
-    EXPECT_EQ(appendKey(t, nullptr, 1), ERR_NULL_POINTER);
-    Key* a = new Key{};
-    Key* b = new Key{};
-    appendKey(t, a, 3);
-    appendKey(t, b, 1);
-    EXPECT_EQ(t->firstKey, a);
-    EXPECT_EQ(a->next, b);
-    EXPECT_EQ(b->prev, a);
-    EXPECT_EQ(t->cursorKey, b);
-    EXPECT_EQ(t->lastFrame, 1);
-    EXPECT_EQ(t->keyCount, 2);
-    freeTrack(t);
-}
-
 TEST_F(EngineScene, VertexNormalsAverageTheFacesAroundThem) {
     auto* mesh = add<TriMesh>(OBJ_TRIMESH, "Roof", 0);
     mesh->vertexCount = 4;
