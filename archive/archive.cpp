@@ -597,23 +597,32 @@ void loadResumeIndex(MountedArchive* archive, const char* indexName) {
     assignFile(index, indexName);
     openFile(index, 1);
     if (lastArchiveError != ZFS_OK) return;
+    // The size in the header may be made up: the buffer grows only as data actually arrives, in
+    // doubling pieces so that a deflated index is decoded about twice at most.
     std::vector<uint8_t> data;
+    const uint32_t size = fileSize(index);
+    uint32_t piece = 65536;
+    int readCode = ZFS_OK;
     try {
-        data.resize(fileSize(index));
+        while (data.size() < size) {
+            uint32_t want = size - uint32_t(data.size()) < piece ? size - uint32_t(data.size()) : piece;
+            size_t at = data.size();
+            data.resize(at + want);
+            uint32_t got = 0;
+            readBlock(index, data.data() + at, want, &got);
+            readCode = lastArchiveError;
+            data.resize(at + got);
+            if (readCode != ZFS_OK || got < want) break;
+            if (piece < (1u << 24)) piece *= 2;
+        }
     } catch (const std::bad_alloc&) {
-        closeFile(index);
-        lastArchiveError = ZFS_NO_MEMORY;
-        return;
+        readCode = ZFS_NO_MEMORY;
     }
-    uint32_t got = 0;
-    readBlock(index, data.data(), uint32_t(data.size()), &got);
-    int readCode = lastArchiveError;
     closeFile(index);
     if (readCode != ZFS_OK) {
         lastArchiveError = readCode;
         return;
     }
-    data.resize(got);
     if (data.size() < 3 || std::memcmp(data.data(), "OMZ", 3) != 0) {
         lastArchiveError = ZFS_BAD_INDEX_SIGNATURE;
         return;

@@ -1,8 +1,8 @@
 // DEFLATE decoder (RFC 1951) for deflated archive members.
 //
 // The decoder reads the archive file itself, 4096 bytes at a time, and writes into a 32 KiB
-// circular window. Each full window goes to the output request, which throws away what lies before
-// the requested range and says stop once the range is complete. Huffman codes are decoded through
+// window. Each full window goes to the output request, which throws away what lies before the
+// requested range and says stop once the range is complete. Huffman codes are decoded through
 // lookup tables: a root table indexed by the next m input bits, and sub-tables for longer codes.
 //
 // Input is hostile: member sizes, table headers and back-references all come from a file someone
@@ -66,13 +66,21 @@ constexpr uint8_t DISTANCE_EXTRA[32] = {0, 0, 0, 0, 1, 1, 2,  2,  3,  3,  4,  4,
 // Order of the code-length code lengths in a dynamic block header.
 constexpr uint8_t CODE_LENGTH_ORDER[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
-// The fast loop runs while this many input bytes are buffered (one 8-byte load, plus slack) and
-// while a longest match cannot reach the window's end.
-constexpr int32_t FAST_INPUT_MARGIN = 16;
-constexpr uint32_t FAST_WINDOW_LIMIT = WINDOW_SIZE - 258;
+// The fast loop runs while enough input is buffered for two refills (up to 7 bytes each, the
+// second an 8-byte load) and while two literals and a longest match cannot reach the window's end.
+constexpr int32_t FAST_INPUT_MARGIN = 24;
+constexpr uint32_t FAST_WINDOW_LIMIT = WINDOW_SIZE - 260;
+// Bytes after the window that chunked copies may scribble on.
+constexpr uint32_t COPY_SLACK = 64;
 
 // --- Decoder state: one decode at a time, owned by inflateMember from entry to return. ---
 
+// The window sits in a buffer right after a copy of the previous window, so a back-reference is
+// always the plain address window + position - distance: no wrapping, and copies can run ahead
+// in chunks. Delivering a full window moves it down into the history half. Offsets into the
+// window mean the same as in a 32 KiB circular window: byte w of the window is output position
+// (window start + w), and the history keeps what a circular window holds above the position.
+uint8_t* history = nullptr; // 32 KiB before the window
 uint8_t* window = nullptr;
 uint32_t windowPosition = 0;
 OutputRequest* request = nullptr;
@@ -157,27 +165,23 @@ inline bool inputOverrun() { return missingBits > bitCount; }
 // Passes a full window on; false when the request is complete and decoding should stop.
 inline bool flushFullWindow() {
     if (deliverWindow(*request, window, WINDOW_SIZE) == Delivery::Stop) return false;
+    std::memcpy(history, window, WINDOW_SIZE);
     windowPosition = 0;
     return true;
 }
 
-// Copies n bytes from distance back in the window, in runs that stop at the window's end.
-// Returns false when a flush in between completed the request.
+// Copies n bytes from distance (1 to 32768) back, flushing at the window's end. Byte by byte, so
+// a source that overlaps its own output repeats the pattern. Returns false when a flush in
+// between completed the request.
 bool copyMatch(uint32_t distance, uint32_t n) {
-    uint32_t from = (windowPosition - distance) & (WINDOW_SIZE - 1);
     while (n > 0) {
-        uint32_t to = windowPosition;
-        uint32_t run = WINDOW_SIZE - (from > to ? from : to);
+        uint32_t run = WINDOW_SIZE - windowPosition;
         if (run > n) run = n;
-        n -= run;
-        if (from < to && to - from < run) {
-            // The source overlaps the bytes being written: byte by byte repeats the pattern.
-            for (uint32_t i = 0; i < run; ++i) window[to + i] = window[from + i];
-        } else {
-            std::memmove(window + to, window + from, run);
-        }
+        uint8_t* out = window + windowPosition;
+        const uint8_t* from = out - distance;
+        for (uint32_t i = 0; i < run; ++i) out[i] = from[i];
         windowPosition += run;
-        from = (from + run) & (WINDOW_SIZE - 1);
+        n -= run;
         if (windowPosition == WINDOW_SIZE && !flushFullWindow()) return false;
     }
     return true;
@@ -355,9 +359,36 @@ inline DecodeEntry decodeSymbol(const DecodeEntry* table, uint32_t rootBits) {
 
 constexpr int FAST_CONTINUE = 2; // fast loop ran out of input or window room
 
-// The hot loop: while enough input is buffered and the window has room for a longest match, codes
-// are decoded from a 64-bit bit buffer refilled eight bytes at a time, with no per-byte refill or
-// window checks. Whole bytes it has loaded but not used go back to the input buffer at the end.
+// Copies a match whose end stays well inside the buffer. Chunks may write up to 15 bytes past the
+// match: those bytes lie ahead of the output (or in the slack), and are written again later.
+inline uint8_t* copyMatchFast(uint8_t* out, uint32_t distance, uint32_t length) {
+    const uint8_t* from = out - distance;
+    uint8_t* const end = out + length;
+    if (distance >= 16) {
+        // Each chunk reads only bytes written before it.
+        do {
+            std::memcpy(out, from, 16);
+            out += 16;
+            from += 16;
+        } while (out < end);
+    } else if (distance >= 8) {
+        do {
+            std::memcpy(out, from, 8);
+            out += 8;
+            from += 8;
+        } while (out < end);
+    } else if (distance == 1) {
+        std::memset(out, *from, length);
+    } else {
+        do *out++ = *from++;
+        while (out < end);
+    }
+    return end;
+}
+
+// The hot loop: while enough input is buffered and the window has room, codes are decoded from a
+// 64-bit bit buffer refilled eight bytes at a time, with no per-byte refill or window checks.
+// Whole bytes it has loaded but not used go back to the input buffer at the end.
 int decodeCodesFast(const DecodeEntry* lengthTable, uint32_t lengthBits, const DecodeEntry* distanceCodes,
                     uint32_t distanceBits) {
     const uint8_t* in = input + nextIn;
@@ -365,37 +396,59 @@ int decodeCodesFast(const DecodeEntry* lengthTable, uint32_t lengthBits, const D
     const uint8_t* const inLimit = input + lastIn + 1 - FAST_INPUT_MARGIN;
     uint64_t hold = bitBuffer;
     uint32_t bits = bitCount;
-    uint8_t* const win = window;
-    uint32_t w = windowPosition;
+    uint8_t* out = window + windowPosition;
+    uint8_t* const outLimit = window + FAST_WINDOW_LIMIT;
     const uint64_t lengthMask = mask(lengthBits);
     const uint64_t distanceMask = mask(distanceBits);
     int status = FAST_CONTINUE;
 
-    while (in <= inLimit && w < FAST_WINDOW_LIMIT) {
-        // At least 56 bits after this: one length code with its extra bits (20) and one distance
-        // code with its extra bits (28) never need a second refill.
+    // Keeps at least 56 bits in the buffer: enough for three literal codes, or two and a length
+    // code with its extra bits (20 at most), or a distance code with its extra bits (28).
+    auto refill = [&] {
         uint64_t chunk;
         std::memcpy(&chunk, in, 8);
         hold |= chunk << bits;
         in += (63 - bits) >> 3;
         bits |= 56;
-
-        DecodeEntry entry = lengthTable[hold & lengthMask];
-        while (entry.op > OP_LITERAL) {
-            if (entry.op == OP_INVALID) {
-                status = INFLATE_BAD_DATA;
-                goto done;
-            }
+    };
+    // Resolves an entry through its sub-tables; the codes are never longer than 15 bits.
+    auto resolve = [&](const DecodeEntry* table, DecodeEntry entry) {
+        while (entry.op > OP_LITERAL && entry.op != OP_INVALID) {
             hold >>= entry.bits;
             bits -= entry.bits;
-            entry = lengthTable[entry.value + (hold & mask(entry.op - 16u))];
+            entry = table[entry.value + (hold & mask(entry.op - 16u))];
+        }
+        return entry;
+    };
+
+    while (in <= inLimit && out < outLimit) {
+        refill();
+        DecodeEntry entry = resolve(lengthTable, lengthTable[hold & lengthMask]);
+        if (entry.op == OP_LITERAL) {
+            // Up to three literals per refill; after two, 26 bits remain for a length code.
+            hold >>= entry.bits;
+            bits -= entry.bits;
+            *out++ = uint8_t(entry.value);
+            entry = resolve(lengthTable, lengthTable[hold & lengthMask]);
+            if (entry.op == OP_LITERAL) {
+                hold >>= entry.bits;
+                bits -= entry.bits;
+                *out++ = uint8_t(entry.value);
+                entry = resolve(lengthTable, lengthTable[hold & lengthMask]);
+                if (entry.op == OP_LITERAL) {
+                    hold >>= entry.bits;
+                    bits -= entry.bits;
+                    *out++ = uint8_t(entry.value);
+                    continue;
+                }
+            }
+        }
+        if (entry.op == OP_INVALID) {
+            status = INFLATE_BAD_DATA;
+            break;
         }
         hold >>= entry.bits;
         bits -= entry.bits;
-        if (entry.op == OP_LITERAL) {
-            win[w++] = uint8_t(entry.value);
-            continue;
-        }
         if (entry.op == OP_END_OF_BLOCK) {
             status = INFLATE_OK;
             break;
@@ -404,48 +457,20 @@ int decodeCodesFast(const DecodeEntry* lengthTable, uint32_t lengthBits, const D
         hold >>= entry.op;
         bits -= entry.op;
 
-        entry = distanceCodes[hold & distanceMask];
-        while (entry.op > OP_LITERAL) {
-            if (entry.op == OP_INVALID) {
-                status = INFLATE_BAD_DATA;
-                goto done;
-            }
-            hold >>= entry.bits;
-            bits -= entry.bits;
-            entry = distanceCodes[entry.value + (hold & mask(entry.op - 16u))];
-        }
-        if (entry.op >= OP_END_OF_BLOCK) { // a literal or end-of-block entry has no place here
+        refill(); // a distance code and its extra bits take up to 28 bits
+        entry = resolve(distanceCodes, distanceCodes[hold & distanceMask]);
+        if (entry.op >= OP_END_OF_BLOCK) { // invalid; literal or end-of-block entries have no place here
             status = INFLATE_BAD_DATA;
-            goto done;
+            break;
         }
         hold >>= entry.bits;
         bits -= entry.bits;
         uint32_t distance = entry.value + uint32_t(hold & mask(entry.op));
         hold >>= entry.op;
         bits -= entry.op;
-
-        uint8_t* out = win + w;
-        if (distance <= w) {
-            const uint8_t* from = out - distance;
-            if (distance >= 8) {
-                // Eight bytes at a time: each chunk reads only bytes already written.
-                uint32_t i = 0;
-                for (; i + 8 <= length; i += 8) std::memcpy(out + i, from + i, 8);
-                for (; i < length; ++i) out[i] = from[i];
-            } else if (distance == 1) {
-                std::memset(out, from[0], length);
-            } else {
-                for (uint32_t i = 0; i < length; ++i) out[i] = from[i];
-            }
-            w += length;
-        } else {
-            // The source starts in the older part of the window, beyond the current position.
-            windowPosition = w;
-            copyMatch(distance, length); // cannot reach the window's end here, so no flush
-            w = windowPosition;
-        }
+        out = copyMatchFast(out, distance, length);
     }
-done:
+
     // Give back the whole bytes this loop loaded but did not use.
     uint32_t unused = bits >> 3;
     uint32_t loaded = uint32_t(in - entryIn);
@@ -455,7 +480,7 @@ done:
     bitBuffer = hold & mask(bits);
     bitCount = bits;
     nextIn = int32_t(in - input);
-    windowPosition = w;
+    windowPosition = uint32_t(out - window);
     return status;
 }
 
@@ -603,13 +628,18 @@ int decodeBlock(bool& last) {
 
 // --- Resume points ---
 
-// Loads a saved decoder state (already checked sound) into the window and bit reader.
+// Loads a saved decoder state (already checked sound) into the window and bit reader. Saved bytes
+// below the window position are output of the current window; those above it are older output,
+// which lives in the history.
 void applyResumePoint(const ResumePoint& resume) {
     const std::vector<uint8_t>& data = resume.windowData;
     for (size_t at = 0; at < data.size();) {
         uint32_t offset = data[at] | uint32_t(data[at + 1]) << 8;
         uint32_t count = data[at + 2] | uint32_t(data[at + 3]) << 8;
-        std::memcpy(window + offset, data.data() + at + 4, count);
+        for (uint32_t i = 0; i < count; ++i) {
+            uint32_t slot = offset + i;
+            (slot < resume.windowPosition ? window : history)[slot] = data[at + 4 + i];
+        }
         at += 4 + count;
     }
     uint32_t savedCount = (resume.bitState >> 16) & 0xFF;
@@ -667,9 +697,10 @@ int inflateMember(const platform::DiskFile& archiveFile, uint32_t dataOffset, ui
     if (method != 8) return INFLATE_BAD_METHOD;
     // Zero-filled, so a back-reference to bytes no data has written yet reads zeros, never old
     // heap contents.
-    std::unique_ptr<uint8_t[]> windowBlock(new (std::nothrow) uint8_t[WINDOW_SIZE]());
+    std::unique_ptr<uint8_t[]> windowBlock(new (std::nothrow) uint8_t[2 * WINDOW_SIZE + COPY_SLACK]());
     if (!windowBlock) return INFLATE_NO_MEMORY;
-    window = windowBlock.get();
+    history = windowBlock.get();
+    window = history + WINDOW_SIZE;
     request = &output;
     windowPosition = 0;
     bitBuffer = 0;
@@ -679,7 +710,7 @@ int inflateMember(const platform::DiskFile& archiveFile, uint32_t dataOffset, ui
     uint32_t resumeOffset = 0;
     if (resume) {
         if (!resumePointIsSound(*resume)) {
-            window = nullptr;
+            window = history = nullptr;
             return INFLATE_BAD_DATA;
         }
         applyResumePoint(*resume);
@@ -707,7 +738,7 @@ int inflateMember(const platform::DiskFile& archiveFile, uint32_t dataOffset, ui
         deliverWindow(output, window, windowPosition);
         status = INFLATE_OK;
     }
-    window = nullptr;
+    window = history = nullptr;
     request = nullptr;
     return status;
 }
