@@ -1,6 +1,78 @@
-// TEMPORARY stand-in until the keyframed scene set-up is written: loads nothing.
 #include "core/keyframed_scene.h"
 
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include "assets/texture.h"
+#include "core/window.h"
+#include "platform/window.h"
+
 namespace core {
-void setupKeyframedScene() {}
+
+uint32_t rondanyTexture = 0;
+engine::Scene* engineScene = nullptr;
+engine::SceneCamera* sceneCamera = nullptr;
+engine::TriMesh* sphereObject = nullptr;
+
+namespace {
+
+engine::ObjectNode* foundNode = nullptr;
+
+// Reports the code and tells the caller whether to stop: after a failure no further engine call
+// may touch the scene, and no reference to it is handed on.
+bool failed(engine::ResultCode code) {
+    reportEngineError(code);
+    return code != engine::ERR_OK;
+}
+
+} // namespace
+
+std::string engineErrorMessage(engine::ResultCode code) {
+    return "Brontavel3D Error (#" + std::to_string(code) + "):\r" + engine::errorText(code);
+}
+
+void reportEngineError(engine::ResultCode code) {
+    if (code == engine::ERR_OK) return;
+    platform::showMessageBox(engineErrorMessage(code).c_str(), "Error...");
+    postQuitMessage();
+}
+
+void setupKeyframedScene() {
+    glClearColor(0, 0, 0, 0);
+    glClearDepth(1.0);
+    glDepthFunc(GL_LESS);
+    glEnable(GL_DEPTH_TEST);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glShadeModel(GL_SMOOTH);
+
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, 4.0 / 3.0, 1.0, 1000.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+
+    rondanyTexture = assets::loadRawTexture("rondany.raw");
+
+    // Nothing is published until the scene has loaded and is active, so a reader never sees a
+    // half-built or failed scene.
+    engineScene = nullptr;
+    sceneCamera = nullptr;
+    sphereObject = nullptr;
+
+    engine::Scene* scene = nullptr;
+    if (failed(engine::sceneCreate(scene))) return;
+    if (failed(engine::sceneLoad(scene, "Gomb.3DS"))) return;
+    // Made active before the normals are computed: the load leaves the scene active only when no
+    // other scene was active before it, and computeNormals works on the active scene.
+    if (failed(engine::setActiveScene(scene))) return;
+    engine::computeNormals();
+    engineScene = scene;
+
+    if (failed(engine::findObjectByName(foundNode, "Camera01"))) return;
+    sceneCamera = engine::asCamera(foundNode);
+    if (failed(engine::setActiveCamera(nullptr))) return;
+    if (failed(engine::findObjectByName(foundNode, "GeoSphere0"))) return;
+    sphereObject = engine::asMesh(foundNode);
+}
+
 } // namespace core
