@@ -1,14 +1,217 @@
-// Temporary stand-in: clears the frame to a colour of its own until the scene is written.
-#include "effects/effects.h"
+#include "effects/barlang_scene.h"
 
 #include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <cmath>
+
+#include "assets/mesh_renderer.h"
+#include "core/keyframed_scene.h"
+#include "core/show_state.h"
+#include "core/timeline.h"
+#include "engine/lit_patches.h"
 
 namespace effects {
 
+float floorScroll = 0.0f;
+
+namespace {
+
+constexpr uint32_t clockStartMs = 52000;
+constexpr double msPerUnit = 2500.0;
+constexpr long double fadeDistance = 2500.0L;
+constexpr double aspect = 4.0 / 3.0;
+constexpr float caveScale = 0.05f;
+constexpr float scrollPerObject = 0.002f;
+constexpr long double vScaleFactor = 10.0L;
+
+constexpr double sphereFieldOfView = 48.0;
+constexpr float sphereTimeUnitMs = 600.0f;
+constexpr float mirrorLift = 121.0f;
+constexpr float sphereIntensity = 0.8f;
+
+assets::Point3 eye = {0, 0, 0};
+assets::Point3 target = {0, 0, 0};
+
+// Whether the sphere's vertex data holds its mirror image now. Every drawLitPatches call flips the
+// data in y before drawing; normally the mirror draw and the upright draw alternate and this just
+// follows along, but a frame without the mirror (a cave without objects) would otherwise leave the
+// upright sphere drawn upside down every other frame.
+bool sphereDataMirrored = false;
+const engine::Scene* sceneOfSphereData = nullptr;  // a newly loaded scene starts upright
+
+float bezier(float f, float p0, float p1, float p2, float p3) {
+    return float(assets::bezierPoint(f, p0, double(p1) - p0, double(p3) - p2, p3));
+}
+
+assets::Point3 pathPoint(const assets::Point3* points, int32_t segment, float f) {
+    const assets::Point3* p = points + 3 * segment;
+    return {bezier(f, p[0].x, p[1].x, p[2].x, p[3].x), bezier(f, p[0].y, p[1].y, p[2].y, p[3].y),
+            bezier(f, p[0].z, p[1].z, p[2].z, p[3].z)};
+}
+
+// Places eye and target on camera 0's path at the scene clock. The clock normally stays inside
+// the path; past its end the camera holds at the end of the last complete segment instead of
+// reading beyond the arrays. Returns false when the mesh has no camera path to fly.
+bool placeCamera(const assets::Mesh& mesh, float clock) {
+    if (mesh.cameraCount < 1 || !mesh.cameras || mesh.pathPointCount < 4) return false;
+    const assets::MeshCamera& camera = mesh.cameras[0];
+    if (!camera.eye || !camera.target) return false;
+    const int32_t lastSegment = (mesh.pathPointCount - 1) / 3 - 1;
+    int32_t k = int32_t(std::trunc(clock));
+    float f = clock - float(k);
+    if (k > lastSegment) k = lastSegment, f = 1.0f;
+    eye = pathPoint(camera.eye, k, f);
+    target = pathPoint(camera.target, k, f);
+    return true;
+}
+
+const assets::MeshMaterial* materialOf(const assets::Mesh& mesh, const assets::MeshObject& object) {
+    if (!mesh.materials || object.materialIndex < 0 || object.materialIndex >= mesh.materialCount)
+        return nullptr;
+    return &mesh.materials[object.materialIndex];
+}
+
+void loadCaveProjection(float fieldOfView) {
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(fieldOfView, aspect, 0.1, 1000.0);
+    glScalef(caveScale, caveScale, caveScale);
+    gluLookAt(eye.x, eye.y, eye.z, target.x, target.y, target.z, 0, 0, 1);
+}
+
+// The water (object 0) keeps full brightness and scrolls; the walls fade with distance.
+void drawCaveObject(const assets::MeshObject& object, const assets::MeshMaterial& material,
+                    bool water, float scroll) {
+    if (!object.vertices || !object.texCoords || !object.triangles) return;
+    const long double su = material.uScale;
+    const long double sv = material.vScale * vScaleFactor;
+    glColor3d(1, 1, 1);
+    for (int32_t t = 0; t < object.triangleCount; ++t) {
+        const int32_t corners[3] = {object.triangles[t].a, object.triangles[t].b, object.triangles[t].c};
+        bool inside = true;
+        for (int32_t c : corners) inside = inside && c >= 0 && c < object.vertexCount;
+        if (!inside) continue;
+        glBegin(GL_POLYGON);
+        for (int32_t c : corners) {
+            const assets::Point3 v = object.vertices[c];
+            const assets::TexCoord uv = object.texCoords[c];
+            const float b = water ? 1.0f : eyeFade(v.x, v.y, v.z);
+            glColor3f(b, b, b);
+            glTexCoord2f(float(1 + scroll - uv.u * su), float(1 + scroll - uv.v * sv));
+            glVertex3f(v.x, v.y, v.z);
+        }
+        glEnd();
+    }
+}
+
+void flipY(engine::TriMesh& mesh) {
+    if (!mesh.vertices) return;
+    for (int32_t i = 0; i < mesh.vertexCount; ++i) mesh.vertices[i].position.y = -mesh.vertices[i].position.y;
+}
+
+bool isSphere(const engine::TriMesh* mesh) { return mesh && mesh->name == "GeoSphere0"; }
+
+// Both sphere images: the same mesh under the same breathing camera, the mirror one seen from
+// `lift` units higher up with amp -1 on the lights.
+void drawSphereImage(bool mirror, float lift, float amp) {
+    if (!core::engineScene || !core::sceneCamera || !core::sphereObject) return;
+    glDisable(GL_BLEND);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(sphereFieldOfView, aspect, 1.0, 1000.0);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    glBindTexture(GL_TEXTURE_2D, core::rondanyTexture);
+
+    const float t = float(core::timerTicks(600)) / sphereTimeUnitMs;
+    const float m = std::sin(0.8f * t) * 0.5f + 1.5f;
+    const engine::Vec3 position = core::sceneCamera->position;
+    const engine::Vec3 centre = core::sceneCamera->target;
+    if (sceneOfSphereData != core::engineScene) sceneOfSphereData = core::engineScene, sphereDataMirrored = false;
+    // drawLitPatches flips before it draws: the data must hold the other image than the one wanted.
+    if (sphereDataMirrored == mirror)
+        for (engine::ObjectNode* node = core::engineScene->firstObject; node; node = node->next)
+            if (isSphere(engine::asMesh(node))) flipY(*engine::asMesh(node));
+    sphereDataMirrored = mirror;
+    for (engine::ObjectNode* node = core::engineScene->firstObject; node; node = node->next) {
+        engine::TriMesh* mesh = engine::asMesh(node);
+        if (!mesh) continue;
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        gluLookAt(position.x * m, position.y * m + lift, position.z * m, centre.x, centre.y + lift,
+                  centre.z, 0, 1, 0);
+        if (!isSphere(mesh)) continue;
+        glMatrixMode(GL_TEXTURE);
+        glLoadIdentity();
+        glTranslatef(core::sceneTime, core::sceneTime, 0);
+        glMatrixMode(GL_MODELVIEW);
+        engine::drawLitPatches(*mesh, t, sphereIntensity, amp);
+        glMatrixMode(GL_TEXTURE);
+        glLoadIdentity();
+        glMatrixMode(GL_MODELVIEW);
+    }
+}
+
+} // namespace
+
+float barlangSceneClock(uint32_t showMs) {
+    const int32_t sinceStart = int32_t(showMs - clockStartMs);
+    if (sinceStart < 0) return 0.0f;
+    return float(sinceStart / msPerUnit);
+}
+
+float eyeFade(float x, float y, float z) {
+    const long double dx = (long double)x - eye.x, dy = (long double)y - eye.y,
+                      dz = (long double)z - eye.z;
+    const float fade = float(1 - std::sqrt(dx * dx + dy * dy + dz * dz) / fadeDistance);
+    if (fade < 0) return 0.0f;
+    if (fade > 1) return 1.0f;
+    return fade;
+}
+
+void drawEngineSphere() { drawSphereImage(false, 0.0f, 1.0f); }
+
+void drawEngineSphereMirror() { drawSphereImage(true, mirrorLift, -1.0f); }
+
 void drawBarlangScene() {
-    glClearColor(0.2f, 0.1f, 0.0f, 1.0f);
+    core::sceneTime = barlangSceneClock(core::timerTicks(600));
+    glColor3f(1, 1, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    // The walls are drawn with whatever texture matrix is current; start from a clean one.
+    glMatrixMode(GL_TEXTURE);
+    glLoadIdentity();
+
+    const assets::Mesh& mesh = core::barlangMesh;
+    const bool flying = placeCamera(mesh, core::sceneTime);
+    glEnable(GL_TEXTURE_2D);
+    if (flying && mesh.objects) {
+        const float fieldOfView = mesh.cameras[0].fieldOfView;
+        // From the last object down: the water, object 0, comes last, over the mirrored sphere.
+        for (int32_t i = mesh.objectCount - 1; i >= 0; --i) {
+            const assets::MeshObject& object = mesh.objects[i];
+            const assets::MeshMaterial* material = materialOf(mesh, object);
+            if (!material) continue;
+            glBindTexture(GL_TEXTURE_2D, material->texture);
+            floorScroll += scrollPerObject;
+            float scroll = 0.0f;
+            if (i == 0) {
+                drawEngineSphereMirror();
+                glBindTexture(GL_TEXTURE_2D, material->texture);
+                scroll = floorScroll;
+                glEnable(GL_BLEND);
+                glBlendFunc(GL_DST_COLOR, GL_SRC_COLOR);
+            } else {
+                glDisable(GL_BLEND);
+            }
+            loadCaveProjection(fieldOfView);
+            drawCaveObject(object, *material, i == 0, scroll);
+        }
+    }
+    drawEngineSphere();
+    glDisable(GL_BLEND);
+    glMatrixMode(GL_MODELVIEW);
 }
 
 } // namespace effects

@@ -1,0 +1,30 @@
+// The barlang flight (orders 8-11): the camera path of barlangMesh flown through the cave, its
+// walls fading to black away from the eye, and the keyframed scene's "GeoSphere0" drawn as moving
+// lit patches under a breathing camera of its own: mirrored under the water (object 0, blended
+// multiplicatively over it) and upright on top of everything.
+#pragma once
+#include <cstdint>
+
+#include "effects/effects.h"
+
+namespace effects {
+
+// Texture scroll of the water: grows by 0.002 for every object drawn, every frame.
+extern float floorScroll;
+
+// The scene clock from show milliseconds: (ms - 52000) / 2500, never below 0.
+float barlangSceneClock(uint32_t showMs);
+
+// Brightness of a cave vertex: 1 at the eye of the current frame, falling linearly to 0 at 2500
+// mesh units from it.
+float eyeFade(float x, float y, float z);
+
+// "GeoSphere0" upright, and its mirror image seen from 121 units higher up. Each clears the depth
+// buffer first, so the sphere lies over what was drawn before. Both draw nothing when the
+// keyframed scene did not load or lacks its camera or sphere. The sphere's vertex data is flipped
+// in y by every draw; the scene draws the mirror first and the upright second, so it is upright
+// again at the end of each frame.
+void drawEngineSphere();
+void drawEngineSphereMirror();
+
+} // namespace effects
