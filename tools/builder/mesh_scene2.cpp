@@ -182,6 +182,7 @@ void addSpires(BuildMesh& mesh) {
     for (int k = 0; k < 9; ++k) {
         double a = 2 * PI * (k + random.range(0.2, 0.8)) / 9, r = random.range(1100, 1450);
         V3 at{r * std::cos(a), r * std::sin(a), landHeight(r, std::fmod(a + 2 * PI, 2 * PI)) - 10};
+        if (groundClearance(mesh, at) < 200) continue;
         double h = random.range(160, 300);
         addLathe(mesh, stone, at, {0, 0, 1}, {{34, 0}, {26, h * 0.3}, {18, h * 0.8}, {28, h * 0.85}, {0, h}}, 6, 2, 40);
     }
@@ -258,17 +259,17 @@ BuildMesh buildScene2Mesh() {
     mesh.shadeFloor = 0.3;
     mesh.fieldOfView = 62;
 
-    // The knot scene's clock runs 4.7 units a second; orders 12-17 show 7..194. A wide approach,
+    // The knot scene's clock runs 4.7 units a second; orders 12-17 show 7..194. A short approach,
     // through the eastern arch onto the plaza, around the knot, then up and away.
     std::vector<Key> eye = {
-        {0, {1300, -500, 120}},  {30, {1050, -880, 170}}, {60, {720, -620, 150}}, {80, {760, -120, 110}},
-        {92, {620, 0, 100}},     {104, {400, 0, 95}},     {118, {250, 130, 90}},  {136, {-90, 290, 120}},
-        {156, {-290, 10, 190}},  {176, {-150, -310, 290}}, {196, {250, -460, 400}},
-        {double(SCENE2_SEGMENTS), {460, -560, 480}},
+        {0, {1100, -450, 120}},  {20, {900, -700, 160}},  {40, {650, -560, 140}},  {55, {720, -120, 110}},
+        {66, {620, 0, 100}},     {78, {400, 0, 95}},      {92, {250, 130, 90}},    {112, {-90, 290, 120}},
+        {134, {-290, 10, 190}},  {156, {-150, -310, 260}}, {178, {120, -330, 300}}, {200, {250, -460, 400}},
+        {double(SCENE2_SEGMENTS), {420, -540, 470}},
     };
     std::vector<Key> target = {
-        {0, {0, 0, 160}},        {60, {0, 0, 170}},       {92, {0, 0, 150}},      {118, {0, 0, 160}},
-        {156, {0, 0, 165}},      {196, {0, 0, 140}},      {double(SCENE2_SEGMENTS), {0, 0, 130}},
+        {0, {0, 0, 160}},        {40, {0, 0, 170}},       {66, {0, 0, 150}},      {92, {0, 0, 160}},
+        {134, {0, 0, 165}},      {178, {0, 0, 150}},      {double(SCENE2_SEGMENTS), {0, 0, 130}},
     };
     setCameraFlight(mesh, eye, target, SCENE2_SEGMENTS);
 
