@@ -13,6 +13,8 @@
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "assets/gl_state.h"
 #include "assets/mesh_file.h"
@@ -41,6 +43,30 @@ assets::Point3 pathAt(const assets::Point3* points, double t) {
 }
 
 double distance(assets::Point3 a, assets::Point3 b) { return std::hypot(a.x - b.x, a.y - b.y, a.z - b.z); }
+
+// Closest distance from p to the triangle abc (Ericson, Real-Time Collision Detection 5.1.5).
+double distanceToTriangle(V3 p, V3 a, V3 b, V3 c) {
+    V3 ab = b - a, ac = c - a, ap = p - a;
+    double d1 = dot(ab, ap), d2 = dot(ac, ap);
+    if (d1 <= 0 && d2 <= 0) return length(ap);
+    V3 bp = p - b;
+    double d3 = dot(ab, bp), d4 = dot(ac, bp);
+    if (d3 >= 0 && d4 <= d3) return length(bp);
+    double vc = d1 * d4 - d3 * d2;
+    if (vc <= 0 && d1 >= 0 && d3 <= 0) return length(p - (a + ab * (d1 / (d1 - d3))));
+    V3 cp = p - c;
+    double d5 = dot(ab, cp), d6 = dot(ac, cp);
+    if (d6 >= 0 && d5 <= d6) return length(cp);
+    double vb = d5 * d2 - d1 * d6;
+    if (vb <= 0 && d2 >= 0 && d6 <= 0) return length(p - (a + ac * (d2 / (d2 - d6))));
+    double va = d3 * d6 - d5 * d4;
+    if (va <= 0 && (d4 - d3) >= 0 && (d5 - d6) >= 0)
+        return length(p - (b + (c - b) * ((d4 - d3) / ((d4 - d3) + (d5 - d6)))));
+    double denominator = 1 / (va + vb + vc);
+    return length(p - (a + ab * (vb * denominator) + ac * (vc * denominator)));
+}
+
+V3 toV3(assets::Point3 p) { return {p.x, p.y, p.z}; }
 
 // Every member written as a loose file into a scratch folder, which is the working folder while
 // the tests run, so the loaders find meshes and material textures by their plain names.
@@ -263,6 +289,121 @@ TEST_F(BuiltMeshes, OneFrameOfEachMeshShowsLitTexturedStructure) {
     platform::destroyHeadlessGL();
 }
 
+// The camera must never fly into scenery: closer than the near plane (2 units), the inside of
+// whatever it touches fills the picture. Objects on paths are checked where they are at that
+// moment; the last scene draws everything at 0.95 scale. The knot and the sphere are spliced in
+// and deformed by their scenes, so the camera is checked against the room they take up instead.
+TEST_F(BuiltMeshes, TheCameraNeverTouchesTheScenery) {
+    struct Room {
+        V3 centre;
+        double radius;
+    };
+    const std::map<std::string, Room> spliced = {
+        {"scene2.p3d", {KNOT_CENTRE, 80}},  // half the knot's size, as the scene shows it
+        {"scene3.p3d", {SPHERE_CENTRE * 0.95, (70 + 17) * 0.95}},
+    };
+    for (const char* name : {"gyar.p3d", "scene1.p3d", "barlang.p3d", "scene2.p3d", "scene3.p3d"}) {
+        assets::Mesh mesh = load(name);
+        double scale = std::string(name) == "scene3.p3d" ? 0.95 : 1.0;
+        int segments = (mesh.pathPointCount - 1) / 3;
+        // Every triangle once, with a bounding sphere to skip the far ones quickly.
+        struct Face {
+            int object;
+            V3 a, b, c, centre;
+            double radius;
+        };
+        std::vector<Face> faces;
+        for (int i = 0; i < mesh.objectCount; ++i) {
+            if (spliced.count(name) && i == 12) continue;
+            const assets::MeshObject& o = mesh.objects[i];
+            for (int k = 0; k < o.triangleCount; ++k) {
+                V3 a = toV3(o.vertices[o.triangles[k].a]) * scale, b = toV3(o.vertices[o.triangles[k].b]) * scale;
+                V3 c = toV3(o.vertices[o.triangles[k].c]) * scale, centre = (a + b + c) * (1.0 / 3);
+                faces.push_back({i, a, b, c, centre, std::max({length(a - centre), length(b - centre), length(c - centre)})});
+            }
+        }
+        for (double t = 0; t < segments; t += 0.05) {
+            V3 eye = toV3(pathAt(mesh.cameras[0].eye, t));
+            if (spliced.count(name)) {
+                const Room& room = spliced.at(name);
+                ASSERT_GT(length(eye - room.centre), room.radius + 3) << name << " flies into object 12 at " << t;
+            }
+            for (const Face& f : faces) {
+                // An object on a path is drawn moved by its path point of the moment.
+                V3 move = mesh.objects[f.object].hasPath ? toV3(pathAt(mesh.objects[f.object].path, t)) : V3{};
+                V3 local = eye - move;
+                if (length(local - f.centre) > f.radius + 3) continue;
+                ASSERT_GT(distanceToTriangle(local, f.a, f.b, f.c), 3.0)
+                    << name << " eye touches object " << f.object << " at path time " << t;
+            }
+        }
+    }
+}
+
+// A shaded texture holds eight copies at different brightness; a triangle that reached across
+// two of them would smear one shade into another.
+TEST_F(BuiltMeshes, ShadedTrianglesStayWithinOneCopyOfTheirTexture) {
+    std::set<std::string> shaded;
+    for (const Member& m : *members) {
+        if (m.name.size() < 4 || m.name.substr(m.name.size() - 4) != ".raw") continue;
+        // Shaded textures are the ones whose eight copies fall off in brightness as the copies do.
+        auto mean = [&](int level) {
+            double sum = 0;
+            for (int y = (level / 2) * 64; y < (level / 2 + 1) * 64; ++y)
+                for (int x = (level % 2) * 128; x < (level % 2 + 1) * 128; ++x) sum += m.data[(y * 256 + x) * 3];
+            return sum / (64 * 128);
+        };
+        bool fallsOff = true;
+        for (int level : {3, 7})
+            fallsOff = fallsOff && std::fabs(mean(level) / mean(0) - shadeBrightness(level)) < 0.03;
+        if (fallsOff) shaded.insert(m.name.substr(0, m.name.size() - 4));
+    }
+    ASSERT_GT(shaded.size(), 10u);
+    for (const auto& [name, segments] : minimumSegments) {
+        assets::Mesh mesh = load(name);
+        double vFactor = name == "barlang.p3d" ? 10 : 1;  // the cave scene multiplies v scales by 10
+        for (int i = 0; i < mesh.objectCount; ++i) {
+            const assets::MeshObject& o = mesh.objects[i];
+            const assets::MeshMaterial& m = mesh.materials[o.materialIndex];
+            if (!shaded.count(std::string(m.name, m.nameLength))) continue;
+            auto copyOf = [&](int vertex) {
+                double s = 1 - o.texCoords[vertex].u * m.uScale, t = 1 - o.texCoords[vertex].v * m.vScale * vFactor;
+                EXPECT_TRUE(s >= 0 && s <= 1 && t >= 0 && t <= 1) << name << " object " << i;
+                return int(s * 2) + 2 * int(t * 4);
+            };
+            for (int k = 0; k < o.triangleCount; ++k) {
+                int copy = copyOf(o.triangles[k].a);
+                ASSERT_EQ(copyOf(o.triangles[k].b), copy) << name << " object " << i << " triangle " << k;
+                ASSERT_EQ(copyOf(o.triangles[k].c), copy) << name << " object " << i << " triangle " << k;
+            }
+        }
+    }
+}
+
+// The knot and the sphere are closed surfaces: every edge, by position, borders exactly two
+// triangles, so no seam opens when the scenes deform them.
+TEST_F(BuiltMeshes, TheKnotAndTheSphereAreClosedSurfaces) {
+    for (const char* name : {"tknot.p3D", "sphere.p3D"}) {
+        assets::Mesh mesh = load(name);
+        const assets::MeshObject& o = mesh.objects[0];
+        auto key = [&](int v) {
+            const assets::Point3& p = o.vertices[v];
+            return std::tuple{std::lround(p.x * 1000), std::lround(p.y * 1000), std::lround(p.z * 1000)};
+        };
+        std::map<std::pair<std::tuple<long, long, long>, std::tuple<long, long, long>>, int> edges;
+        for (int k = 0; k < o.triangleCount; ++k) {
+            int v[3] = {o.triangles[k].a, o.triangles[k].b, o.triangles[k].c};
+            for (int e = 0; e < 3; ++e) {
+                auto a = key(v[e]), b = key(v[(e + 1) % 3]);
+                ++edges[std::minmax(a, b)];
+            }
+        }
+        int open = 0;
+        for (const auto& [edge, count] : edges) open += count != 2;
+        EXPECT_EQ(open, 0) << name;
+    }
+}
+
 TEST(MeshBuilding, BuildingTwiceGivesTheSameBytes) {
     std::vector<Member> first = buildMeshMembers(), second = buildMeshMembers();
     ASSERT_EQ(first.size(), second.size());
@@ -306,6 +447,23 @@ TEST(MeshBuilding, FacesTakeTheTextureCopyMatchingTheirAngleToTheKeyLight) {
     EXPECT_GT(front, back);
     EXPECT_EQ(back, bottom);
     EXPECT_EQ(bottom, int(std::lround(shadeBrightness(SHADE_LEVELS - 1) * 255)));
+}
+
+// Surfaces repeat their pictures, so the painters' noise must wrap with its period.
+TEST(MeshBuilding, PainterNoiseWrapsWithItsPeriod) {
+    for (double s : {0.0, 0.13, 0.5, 0.77}) {
+        for (double t : {0.0, 0.31, 0.9}) {
+            EXPECT_NEAR(valueNoise(s * 8 + 8, t * 4, 8, 4, 5), valueNoise(s * 8, t * 4, 8, 4, 5), 1e-12);
+            EXPECT_NEAR(valueNoise(s * 8, t * 4 + 4, 8, 4, 5), valueNoise(s * 8, t * 4, 8, 4, 5), 1e-12);
+            EXPECT_NEAR(fractalNoise(s + 1, t, 4, 5, 9), fractalNoise(s, t, 4, 5, 9), 1e-9);
+            EXPECT_NEAR(fractalNoise(s, t - 1, 4, 5, 9), fractalNoise(s, t, 4, 5, 9), 1e-9);
+            double n1, s1, n2, s2;
+            cellDistances(s, t, 5, 3, n1, s1);
+            cellDistances(s + 1, t + 1, 5, 3, n2, s2);
+            EXPECT_NEAR(n1, n2, 1e-9);
+            EXPECT_NEAR(s1, s2, 1e-9);
+        }
+    }
 }
 
 // The camera passes through its keys at whole times, and between them the renderer's Bezier
