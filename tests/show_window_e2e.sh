@@ -11,19 +11,20 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   export SDL_AUDIODRIVER=dummy
   ./tavremon > e2e-show.log 2>&1 &
   pid=$!
-  wait_for() {  # window name pattern; prints the first window id
+  wait_for() {  # exact window title; prints the first window id
+    # xwininfo reads UTF-8 titles too (SDL sets only those), where xdotool search does not.
     for _ in $(seq 1 150); do
-      id=$(xdotool search --name "$1" 2>/dev/null | head -n 1)
+      id=$(xwininfo -root -tree 2>/dev/null | grep -F "\"$1\":" | awk "{print \$1}" | head -n 1)
       if [ -n "$id" ]; then echo "$id"; return 0; fi
       sleep 0.2
     done
     return 1
   }
-  dialog=$(wait_for "Tavremon:54 setup") || { echo "no setup dialog"; kill $pid; exit 1; }
+  dialog=$(wait_for "  Tavremon:54 setup.") || { echo "no setup dialog"; kill $pid; exit 1; }
   sleep 0.5
   xdotool windowfocus --sync "$dialog" 2>/dev/null || true
   xdotool key Return
-  show=$(wait_for "^zelta!morbakunz$") || { echo "no show window"; kill $pid; exit 1; }
+  show=$(wait_for "zelta!morbakunz") || { echo "no show window"; kill $pid; exit 1; }
   echo "show window $show"
   sleep 2
   kill -0 $pid || { echo "show ended early"; cat e2e-show.log; exit 1; }
