@@ -216,32 +216,11 @@ TEST(InflateZlibStreams, DecodeByteExactForEveryBlockKindAtManyOffsets) {
     }
 }
 
-TEST(InflateZlibStreams, EmptyStreamsAndZeroLengthStoredBlocksDecode) {
+TEST(InflateStoredBlocks, EmptyStreamsAndZeroLengthStoredBlocksDecode) {
     Decoded empty = decodeAll(rawDeflate({}, 6), 16);
     EXPECT_EQ(empty.status, archive::INFLATE_OK);
     EXPECT_TRUE(empty.bytes.empty());
     EXPECT_EQ(empty.position, 0u);
-
-    // A sync flush writes an empty stored block between the two halves.
-    Bytes first = wordText(5000, 1), second = wordText(7000, 2);
-    z_stream z{};
-    ASSERT_EQ(deflateInit2(&z, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY), Z_OK);
-    Bytes stream(40000);
-    z.next_out = stream.data();
-    z.avail_out = uInt(stream.size());
-    z.next_in = first.data();
-    z.avail_in = uInt(first.size());
-    ASSERT_EQ(deflate(&z, Z_SYNC_FLUSH), Z_OK);
-    z.next_in = second.data();
-    z.avail_in = uInt(second.size());
-    ASSERT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-    stream.resize(z.total_out);
-    deflateEnd(&z);
-    Bytes both = first;
-    both.insert(both.end(), second.begin(), second.end());
-    Decoded got = decodeAll(stream, uint32_t(both.size()));
-    EXPECT_EQ(got.status, archive::INFLATE_OK);
-    EXPECT_EQ(got.bytes, both);
 
     // Stored blocks only, one of them empty, one final and empty.
     BitWriter w;
@@ -249,7 +228,7 @@ TEST(InflateZlibStreams, EmptyStreamsAndZeroLengthStoredBlocksDecode) {
     storedBlock(w, {}, false);
     storedBlock(w, {'c'}, false);
     storedBlock(w, {}, true);
-    got = decodeAll(w.finish(), 3);
+    Decoded got = decodeAll(w.finish(), 3);
     EXPECT_EQ(got.status, archive::INFLATE_OK);
     EXPECT_EQ(got.bytes, (Bytes{'a', 'b', 'c'}));
 }
@@ -349,28 +328,6 @@ TEST(InflateRequest, DecodingStopsAtTheFirstWindowFlushPastTheRequest) {
     Decoded beyond = decode(stream, 0, uint32_t(stream.size()), 100000, 10);
     EXPECT_EQ(beyond.status, archive::INFLATE_OK);
     EXPECT_TRUE(beyond.bytes.empty());
-}
-
-TEST(InflateRequest, TheSinkSkipsCopiesAndStops) {
-    Bytes window(100);
-    for (size_t i = 0; i < window.size(); ++i) window[i] = uint8_t(i);
-    Bytes out(30, 0xEE);
-    OutputRequest request;
-    request.start = 150;
-    request.length = 30;
-    request.destination = out.data();
-    request.position = 0;
-    EXPECT_EQ(archive::deliverWindow(request, window.data(), 100), archive::Delivery::Continue);
-    EXPECT_EQ(request.position, 100u);
-    EXPECT_EQ(request.delivered, 0u);
-    EXPECT_EQ(archive::deliverWindow(request, window.data(), 60), archive::Delivery::Continue);
-    EXPECT_EQ(request.delivered, 10u);
-    EXPECT_EQ(archive::deliverWindow(request, window.data(), 100), archive::Delivery::Stop);
-    EXPECT_EQ(request.delivered, 30u);
-    Bytes expected;
-    for (int i = 50; i < 60; ++i) expected.push_back(uint8_t(i));
-    for (int i = 0; i < 20; ++i) expected.push_back(uint8_t(i));
-    EXPECT_EQ(out, expected);
 }
 
 TEST(InflateInvalidData, MalformedBlocksAndCodesFailAsInvalidData) {
@@ -526,29 +483,6 @@ TEST(InflateInput, TruncatedStreamsFailInsteadOfDecodingMadeUpBits) {
     Bytes stored = w.finish();
     stored.resize(60);
     EXPECT_EQ(decodeAll(stored, 100).status, archive::INFLATE_NO_INPUT);
-}
-
-TEST(InflateMethod, OnlyMethodEightIsDecoded) {
-    Bytes stream = rawDeflate(wordText(100, 1), 6);
-    EXPECT_EQ(decode(stream, 0, uint32_t(stream.size()), 0, 10, nullptr, 0).status, archive::INFLATE_BAD_METHOD);
-    EXPECT_EQ(decode(stream, 0, uint32_t(stream.size()), 0, 10, nullptr, 12).status, archive::INFLATE_BAD_METHOD);
-}
-
-TEST(InflateResume, UnsoundResumePointsAreRefused) {
-    Bytes stream = rawDeflate(wordText(100, 1), 6);
-    archive::ResumePoint tooManyBits;
-    tooManyBits.bitState = 17u << 16;
-    archive::ResumePoint windowPastEnd;
-    windowPastEnd.windowPosition = 32768;
-    archive::ResumePoint recordPastWindow;
-    recordPastWindow.windowData = {0xF0, 0x7F, 0x20, 0x00}; // 32 bytes at 32752
-    recordPastWindow.windowData.resize(4 + 32);
-    archive::ResumePoint cutRecord;
-    cutRecord.windowData = {0x00, 0x00, 0x10, 0x00, 1, 2, 3};
-    for (const archive::ResumePoint* point : {&tooManyBits, &windowPastEnd, &recordPastWindow, &cutRecord}) {
-        EXPECT_FALSE(archive::resumePointIsSound(*point));
-        EXPECT_EQ(decode(stream, 0, uint32_t(stream.size()), 0, 10, point).status, archive::INFLATE_BAD_DATA);
-    }
 }
 
 } // namespace
