@@ -6,8 +6,8 @@
 // lookup tables: a root table indexed by the next m input bits, and sub-tables for longer codes.
 //
 // Input is hostile: member sizes, table headers and back-references all come from a file someone
-// else made. Every table index is masked to its table, every copy stays inside the window, and a
-// decode that needs bits past the end of its input fails instead of using made-up bits.
+// else made. Every table index is masked to its table, every copy stays inside the decoder's buffer,
+// and a decode that needs bits past the end of its input fails instead of using made-up bits.
 #include "archive/inflate.h"
 
 #include <cstring>
