@@ -441,7 +441,7 @@ std::vector<uint8_t> makeTunnelTexture() {
         // Sixteen ribs per texture length, one per ring, each a bright line with a soft glow.
         float rib = std::fmod(v * 16, 1.0f);
         float ribDist = std::min(rib, 1 - rib);
-        float ribLight = std::exp(-ribDist * ribDist / 0.0025f) + 0.25f * std::exp(-ribDist / 0.12f);
+        float ribLight = std::exp(-ribDist * ribDist / 0.0016f) + 0.08f * std::exp(-ribDist / 0.1f);
         // Eight conduits around the ring.
         float cond = std::fmod(u * 8, 1.0f);
         float condDist = std::min(cond, 1 - cond);
@@ -455,7 +455,10 @@ std::vector<uint8_t> makeTunnelTexture() {
             float on = hash(int(u * 8), int(v * 16), 83) > 0.55f ? 1.0f : 0.0f;
             lamp = on * std::exp(-(lu * lu / 0.004f + lv * lv / 0.02f));
         }
-        Colour c = metal + Colour{0.2f, 0.85f, 1.0f} * (ribLight * 0.8f) + Colour{0.35f, 0.5f, 1.0f} * (conduit * (0.25f + pulse)) +
+        // The tunnel draws this twice, added, and near rings at full brightness: keep it dark
+        // between the lights so the sum does not wash out.
+        Colour c = metal * 0.8f + Colour{0.2f, 0.85f, 1.0f} * (ribLight * 0.6f) +
+                   Colour{0.35f, 0.5f, 1.0f} * (conduit * (0.15f + 0.8f * pulse)) +
                    Colour{1.0f, 0.55f, 0.2f} * (lamp * 0.9f);
         return c;
     });
