@@ -4,6 +4,12 @@
 
 #include <vector>
 
+#include "archive/archive.h"
+#include "assets/gl_state.h"
+#include "assets/mesh_file.h"
+#include "assets/mesh_renderer.h"
+#include "assets/screen_quad.h"
+#include "assets/texture.h"
 #include "core/keyframed_scene.h"
 #include "core/music.h"
 #include "core/show_state.h"
@@ -12,19 +18,6 @@
 #include "effects/effects.h"
 #include "effects/random.h"
 
-#if __has_include("archive/archive.h")
-#include "archive/archive.h"
-#define TAV_HAVE_ARCHIVE 1
-#endif
-#if __has_include("assets/mesh_file.h") && __has_include("assets/texture.h") && __has_include("assets/gl_state.h") && \
-    __has_include("assets/screen_quad.h") && __has_include("assets/mesh_renderer.h")
-#include "assets/gl_state.h"
-#include "assets/mesh_file.h"
-#include "assets/mesh_renderer.h"
-#include "assets/screen_quad.h"
-#include "assets/texture.h"
-#define TAV_HAVE_ASSETS 1
-#endif
 
 namespace core {
 
@@ -52,23 +45,16 @@ void makeNoiseTextures() {
 } // namespace
 
 bool loadShow(void* window, MusicMode mode, const char* archiveName) {
-#ifdef TAV_HAVE_ARCHIVE
     archive::mountArchive(archiveName, false);
-#else
-    (void)archiveName;
-#endif
-#ifdef TAV_HAVE_ASSETS
     assets::initGLState();
     titleTexture = assets::loadRawTexture("tavrion.raw");
     // The loading picture: the strip at rows 159-175 of the title texture, bottom right.
     assets::drawScreenQuad(titleTexture, 0, 159, 256, 175, 384, 460, 640, 476, 1.0f);
-#endif
     swapFrame();
 
     if (mode == MusicMode::Device) loadMusic(-1, 44100, "zlt!qmv.mo3", window);
     else if (!loadMusicOffline("zlt!qmv.mo3", 44100)) return false;
 
-#ifdef TAV_HAVE_ASSETS
     assets::loadMesh(gyarMesh, "gyar.p3d");
     assets::loadMesh(scene1Mesh, "scene1.p3d");
     assets::loadMesh(barlangMesh, "barlang.p3d");
@@ -89,17 +75,14 @@ bool loadShow(void* window, MusicMode mode, const char* archiveName) {
     sphere38Texture = assets::loadRawTexture("sphere38.raw");
     greetsTexture = assets::loadRawTexture("greets.raw");
     assets::copyMeshObject(scene3Mesh, 12, sphereMeshB, 0);
-#endif
     setupKeyframedScene();
     effects::prepareEffects();
     makeNoiseTextures();
-#ifdef TAV_HAVE_ASSETS
     assets::initGLState();
     assets::setAmbientColour(0.1f, 0.3f, 0.3f);
     assets::setLightColour(1.0f, 0.0f, 0.0f, 100.0f);
     assets::setLightPosition(0.0f, 8.7891f, 136.5971f);
     assets::lightingEnabled = true;
-#endif
     return true;
 }
 

@@ -9,20 +9,11 @@
 #include <vector>
 
 #include "tools/builder/member.h"
+#include "tools/builder/meshes.h"
+#include "tools/builder/music.h"
 #include "tools/builder/scene_3ds.h"
 #include "tools/builder/textures.h"
 #include "tools/builder/zip_writer.h"
-
-// The meshes and the music are made by their own builders; until they exist the archive goes
-// without those members.
-#if __has_include("tools/builder/meshes.h")
-#include "tools/builder/meshes.h"
-#define TAV_HAVE_MESHES 1
-#endif
-#if __has_include("tools/builder/music.h")
-#include "tools/builder/music.h"
-#define TAV_HAVE_MUSIC 1
-#endif
 
 namespace {
 
@@ -57,17 +48,10 @@ int main(int argc, char** argv) {
     std::vector<builder::Member> members;
 
     // The module first: the show reads it right after the loading picture.
-    std::vector<uint8_t> module;
-#ifdef TAV_HAVE_MUSIC
-    module = builder::buildModule();
+    std::vector<uint8_t> module = builder::buildModule();
     if (module.empty()) return fail("the music module could not be made");
     members.push_back({MODULE_NAME, module, true});
-#else
-    (void)MODULE_NAME;
-#endif
-#ifdef TAV_HAVE_MESHES
     for (builder::Member& m : builder::buildMeshMembers()) members.push_back(std::move(m));
-#endif
     if (!builder::buildTextureMembers(members))
         return fail("the textures could not be made (are the DejaVu fonts installed?)");
     if (!builder::buildSceneMember(members)) return fail("Gomb.3DS could not be written");
@@ -76,7 +60,6 @@ int main(int argc, char** argv) {
     builder::ZipStatus status = builder::writeZip(members, archive);
     if (status != builder::ZIP_OK) return fail(builder::zipStatusText(status));
     if (!writeFile(dir + "/tavremon.yip", archive)) return fail("cannot write tavremon.yip");
-    // Without a module yet the loose copy is empty; the build still names it as an output.
     if (!writeFile(dir + "/tavremon.xm", module)) return fail("cannot write tavremon.xm");
     return 0;
 }
