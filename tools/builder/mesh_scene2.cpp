@@ -91,7 +91,7 @@ Rgb paintNightSky(double s, double t) {
     c = mix(c, {0.35, 0.2, 0.5}, nebula * 0.7);
     int sx = int(s * 256), sy = int(t * 256);
     double star = valueNoise(sx, sy, 256, 256, 572);
-    uint32_t h = uint32_t(sx * 73856093) ^ uint32_t(sy * 19349663);
+    uint32_t h = uint32_t(sx) * 73856093u ^ uint32_t(sy) * 19349663u;
     if ((h % 97) == 0) c = mix(c, {1, 1, 0.95}, 0.5 + 0.5 * star);
     return c;
 }
