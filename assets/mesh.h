@@ -78,4 +78,19 @@ struct Mesh {
     std::shared_ptr<MeshStorage> storage{};
 };
 
+// Object `index` of `mesh`, or nullptr when the mesh has no such object (a short or empty mesh).
+inline MeshObject* meshObjectAt(Mesh& mesh, int32_t index) {
+    if (!mesh.objects || index < 0 || index >= mesh.objectCount) return nullptr;
+    return &mesh.objects[index];
+}
+
+// The material object `index` of `mesh` is drawn with, or nullptr when the object or its material
+// index names none.
+inline MeshMaterial* meshMaterialOf(Mesh& mesh, int32_t index) {
+    const MeshObject* object = meshObjectAt(mesh, index);
+    if (!object || !mesh.materials || object->materialIndex < 0 || object->materialIndex >= mesh.materialCount)
+        return nullptr;
+    return &mesh.materials[object->materialIndex];
+}
+
 } // namespace assets

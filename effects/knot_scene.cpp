@@ -24,24 +24,9 @@ const long double centreX = 0.307L, centreY = -0.045L, centreZ = 160.253L;
 
 float knotFade = 0.0f;
 
-// Object `index` of `mesh`, or nullptr when the mesh has fewer objects (the splice was skipped).
-assets::MeshObject* objectAt(assets::Mesh& mesh, int32_t index) {
-    if (!mesh.objects || index >= mesh.objectCount) return nullptr;
-    return &mesh.objects[index];
-}
-
-// The material an object of `mesh` is drawn with, or nullptr when its index names none.
-assets::MeshMaterial* materialOf(assets::Mesh& mesh, int32_t index) {
-    const assets::MeshObject* object = objectAt(mesh, index);
-    if (!object || !mesh.materials || object->materialIndex < 0 ||
-        object->materialIndex >= mesh.materialCount)
-        return nullptr;
-    return &mesh.materials[object->materialIndex];
-}
-
 // Draws object `index` with its material's texture replaced by `texture` for this one call.
 void drawWithTexture(assets::Mesh& mesh, int32_t index, uint32_t texture, float alpha) {
-    assets::MeshMaterial* material = materialOf(mesh, index);
+    assets::MeshMaterial* material = assets::meshMaterialOf(mesh, index);
     if (!material) return;
     const uint32_t own = material->texture;
     material->texture = texture;
@@ -96,11 +81,11 @@ void drawScene2Knot() {
     // The wall and the knot are drawn in their own passes below, not by drawMesh; the wall's own
     // pass is unlit. A mesh without these objects is drawn as it is.
     assets::Mesh& mesh = core::scene2Mesh;
-    if (assets::MeshObject* wall = objectAt(mesh, wallObject)) {
+    if (assets::MeshObject* wall = assets::meshObjectAt(mesh, wallObject)) {
         wall->lit = false;
         wall->visible = false;
     }
-    if (assets::MeshObject* knot = objectAt(mesh, knotObject)) {
+    if (assets::MeshObject* knot = assets::meshObjectAt(mesh, knotObject)) {
         knot->visible = false;
         if (core::tknotMeshA.objectCount > 0 && core::tknotMeshA.objects)
             deformKnot(*knot, core::tknotMeshA.objects[0], core::sceneTime / 2.0f, knotLag);

@@ -31,19 +31,6 @@ const float waveFactors[4][3] = {
     {0.728f, 0.284f, 0.369f},
 };
 
-assets::MeshObject* objectAt(assets::Mesh& mesh, int32_t index) {
-    if (!mesh.objects || index >= mesh.objectCount) return nullptr;
-    return &mesh.objects[index];
-}
-
-assets::MeshMaterial* materialOf(assets::Mesh& mesh, int32_t index) {
-    const assets::MeshObject* object = objectAt(mesh, index);
-    if (!object || !mesh.materials || object->materialIndex < 0 ||
-        object->materialIndex >= mesh.materialCount)
-        return nullptr;
-    return &mesh.materials[object->materialIndex];
-}
-
 } // namespace
 
 float wave(int32_t axis, int32_t octave, float u, float v) {
@@ -88,10 +75,10 @@ void drawScene3Sphere() {
     // The sphere is drawn in its own pass below; objects 13 and 14 are never shown. A mesh without
     // these objects is drawn as it is.
     assets::Mesh& mesh = core::scene3Mesh;
-    if (assets::MeshObject* object = objectAt(mesh, unlitObject)) object->lit = false;
+    if (assets::MeshObject* object = assets::meshObjectAt(mesh, unlitObject)) object->lit = false;
     for (int32_t index : hiddenObjects)
-        if (assets::MeshObject* object = objectAt(mesh, index)) object->visible = false;
-    assets::MeshObject* sphere = objectAt(mesh, sphereObject);
+        if (assets::MeshObject* object = assets::meshObjectAt(mesh, index)) object->visible = false;
+    assets::MeshObject* sphere = assets::meshObjectAt(mesh, sphereObject);
     if (sphere && core::sphereMeshA.objectCount > 0 && core::sphereMeshA.objects)
         deformSphere(*sphere, core::sphereMeshA.objects[0], core::sceneTime * phasePerUnit,
                      displacement);
@@ -102,7 +89,7 @@ void drawScene3Sphere() {
     assets::clearBeforeDraw = true;
     assets::drawMesh(mesh, core::sceneTime);
 
-    if (assets::MeshMaterial* material = materialOf(mesh, sphereObject)) {
+    if (assets::MeshMaterial* material = assets::meshMaterialOf(mesh, sphereObject)) {
         const uint32_t own = material->texture;
         material->texture = core::sphere38Texture;
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
