@@ -8,6 +8,9 @@
 # two seconds), or stops with its message: "BASS can't music load file." and exit code 1 when the
 # module cannot be loaded, the engine's message box and exit code 0 when the scene cannot.
 # Nothing may crash, hang, exit otherwise, or print a sanitizer report.
+# Two seconds only ever reach the opening scene, so every case that damages a mesh or the scene
+# also renders the whole show headless with tavremon-capture (2 frames a second, tiny pictures):
+# each scene must draw whatever was loaded, to the end of the song.
 #
 # The cases are shared out between two workers, each with its own X server. Extra arguments after
 # the two folders pick cases by substring (for reruns by hand).
@@ -148,6 +151,22 @@ def press(window, key):
     subprocess.run(['xdotool', 'windowfocus', '--sync', window], capture_output=True, timeout=5)
     subprocess.run(['xdotool', 'key', key], capture_output=True, timeout=5)
 
+def run_capture(build, folder):
+    """The whole show headless from the case's archive; problems found, if any."""
+    env = dict(os.environ)
+    env.pop('DISPLAY', None)  # an engine message box must not wait for a click
+    try:
+        done = subprocess.run([os.path.join(build, 'tavremon-capture'), '--out', os.path.join(folder, 'capture'),
+                               '--data', os.path.join(folder, 'tavremon.yip'), '--fps', '2', '--size', '80x60',
+                               '--every', '100000'], env=env, capture_output=True, timeout=300)
+    except subprocess.TimeoutExpired:
+        return ['capture: no end within 300 s'], ''
+    output = (done.stdout + done.stderr).decode('latin-1')
+    problems = ['capture: ' + mark for mark in SANITIZER_MARKS if mark in output]
+    if done.returncode != 0:
+        problems.append('capture: exit code %d' % done.returncode)
+    return problems, output
+
 def run_case(build, root, label, expect, must_fail, archive):
     folder = os.path.join(root, label)
     os.makedirs(folder)
@@ -182,7 +201,7 @@ def run_case(build, root, label, expect, must_fail, archive):
                 press(box, 'Return')
         if SHOW in titles and shown_at is None:
             shown_at = now
-        if shown_at and not esc_at and not open_boxes and now - shown_at >= 2.0:
+        if shown_at and not esc_at and not open_boxes and SHOW in titles and now - shown_at >= 2.0:
             press(titles[SHOW], 'Escape')
             esc_at = now
         time.sleep(0.1)
@@ -214,6 +233,13 @@ def run_case(build, root, label, expect, must_fail, archive):
             problems.append('ended before Esc without a message')
         if must_fail and played:
             problems.append('played though its data is missing')
+    if archive is not None and (label.endswith('.p3d') or label.endswith('.p3D') or label.endswith('.3DS')
+                                or label == 'header-walk-fault'):
+        found, captured = run_capture(build, folder)
+        problems += found
+        output += captured
+        label += ' +capture'
+        seconds = time.monotonic() - started
     outcome = 'music failure' if music_failed else 'engine error' if engine_failed else 'played' if esc_at else '?'
     return problems, '%-34s %-13s exit %-3s %4.1f s' % (label, outcome, code, seconds), output
 
@@ -245,14 +271,17 @@ if __name__ == '__main__':
 EOF
 
 workers=2
+pids=()
 for i in $(seq 0 $((workers - 1))); do
   xvfb-run -a -s "-screen 0 1024x768x24" python3 "$work/matrix.py" "$build" "$work" $i $workers "$@" \
     > "$work/worker$i.log" 2>&1 &
+  pids+=($!)
   sleep 3  # xvfb-run -a picks its display number by looking: let the first server take one
 done
-wait
+status=0
+for pid in "${pids[@]}"; do wait $pid || status=1; done
 cat "$work"/worker*.log
 passed=$(cat "$work"/worker*.log | grep -c '^ok ')
 failed=$(cat "$work"/worker*.log | grep -c '^FAIL ')
 echo "$passed passed, $failed failed"
-[ "$failed" = 0 ] && [ "$passed" -gt 0 ]
+[ $status = 0 ] && [ "$failed" = 0 ] && [ "$passed" -gt 0 ]
