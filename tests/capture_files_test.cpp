@@ -77,19 +77,13 @@ TEST(CapturePng, WritesEightBitRgbWithTheSamePixelsTopRowFirst) {
     EXPECT_EQ(back.rgb, sampleImage().rgb);
 }
 
-TEST(CapturePng, EqualPicturesGiveEqualFiles) {
-    std::string error;
-    ASSERT_TRUE(capture::writePng(tempPath("a.png"), sampleImage(), &error));
-    ASSERT_TRUE(capture::writePng(tempPath("b.png"), sampleImage(), &error));
-    EXPECT_EQ(fileBytes(tempPath("a.png")), fileBytes(tempPath("b.png")));
-}
-
 TEST(CapturePng, FailuresAreReportedNotCrashed) {
     std::string error;
     EXPECT_FALSE(capture::writePng(tempPath("no/such/folder/x.png"), sampleImage(), &error));
     EXPECT_FALSE(error.empty());
     // A PNG cut short after its header, and a file that is no PNG at all.
-    std::vector<uint8_t> whole = fileBytes(tempPath("a.png"));
+    ASSERT_TRUE(capture::writePng(tempPath("whole.png"), sampleImage(), &error));
+    std::vector<uint8_t> whole = fileBytes(tempPath("whole.png"));
     for (size_t keep : {size_t(40), size_t(5)}) {
         std::ofstream(tempPath("cut.png"), std::ios::binary).write(reinterpret_cast<const char*>(whole.data()), long(keep));
         Image image;
