@@ -25,6 +25,16 @@ bool failed(engine::ResultCode code) {
     return code != engine::ERR_OK;
 }
 
+// A scene whose load failed is no use to anyone: what the load left of it goes, and with it the
+// engine's reference, which the load leaves on it when no scene was active before.
+void discardScene(engine::Scene* scene) {
+    engine::sceneFree(scene);
+    engine::Scene* active = nullptr;
+    engine::getActiveScene(active);
+    if (active == scene) engine::engineDone();
+    delete scene;
+}
+
 } // namespace
 
 std::string engineErrorMessage(engine::ResultCode code) {
@@ -61,7 +71,10 @@ void setupKeyframedScene() {
 
     engine::Scene* scene = nullptr;
     if (failed(engine::sceneCreate(scene))) return;
-    if (failed(engine::sceneLoad(scene, "Gomb.3DS"))) return;
+    if (failed(engine::sceneLoad(scene, "Gomb.3DS"))) {
+        discardScene(scene);
+        return;
+    }
     // Made active before the normals are computed: the load leaves the scene active only when no
     // other scene was active before it, and computeNormals works on the active scene.
     if (failed(engine::setActiveScene(scene))) return;
