@@ -273,10 +273,12 @@ EOF
 workers=2
 pids=()
 for i in $(seq 0 $((workers - 1))); do
-  xvfb-run -a -s "-screen 0 1024x768x24" python3 "$work/matrix.py" "$build" "$work" $i $workers "$@" \
-    > "$work/worker$i.log" 2>&1 &
+  # xvfb-run -a takes the first free display number from where -n says; a random start keeps
+  # servers started at the same moment (ours, or other tests') apart.
+  xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1024x768x24" \
+    python3 "$work/matrix.py" "$build" "$work" $i $workers "$@" > "$work/worker$i.log" 2>&1 &
   pids+=($!)
-  sleep 3  # xvfb-run -a picks its display number by looking: let the first server take one
+  sleep 2
 done
 status=0
 for pid in "${pids[@]}"; do wait $pid || status=1; done

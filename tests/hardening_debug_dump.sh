@@ -23,7 +23,8 @@ trap cleanup EXIT
 # is up, then Esc. Prints the exit code; anything else goes to $1/show.log.
 run_show() {
   local dir=$1 presses=$2
-  xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+  # A random first display number keeps this server apart from others started at the same moment.
+  xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1024x768x24" bash -c '
     dir=$1; presses=$2
     cd "$dir"
     SDL_AUDIODRIVER=dummy ./tavremon > show.log 2>&1 &
