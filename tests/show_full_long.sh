@@ -22,7 +22,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   echo "exit code $rc after $took s"
   cat full-show.log
   [ $rc -eq 0 ] || exit 1
-  # The song ends at order 28 row 17 (about 187 s) plus the 1.25 s fade. SDL's dummy audio driver
+  # The song ends at order 28 row 17 (about 187 s) plus the 1.25 s fade. The dummy audio driver of SDL
   # waits whole milliseconds per buffer and so plays a few per cent fast: allow for that.
   [ $took -ge 170 ] || { echo "ended too early"; exit 1; }
 '
