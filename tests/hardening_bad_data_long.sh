@@ -251,7 +251,8 @@ def worker(build, root, index, count, filters):
             problems, line, output = run_case(build, root, label, expect, must_fail, make_archive())
             shutil.rmtree(os.path.join(root, label))
             # The setup dialog failing to reach the X server says nothing about the data (the
-            # archive is not touched before the dialog): a busy server, so try again.
+            # archive is not touched before the dialog), so try again. (The servers run with
+            # -noreset: a server that resets when its last client leaves refuses the next one.)
             if 'Failed: CreateDialog()' not in output:
                 break
         if attempt:
@@ -275,7 +276,7 @@ pids=()
 for i in $(seq 0 $((workers - 1))); do
   # xvfb-run -a takes the first free display number from where -n says; a random start keeps
   # servers started at the same moment (ours, or other tests') apart.
-  xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1024x768x24" \
+  xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1024x768x24 -noreset" \
     python3 "$work/matrix.py" "$build" "$work" $i $workers "$@" > "$work/worker$i.log" 2>&1 &
   pids+=($!)
   sleep 2

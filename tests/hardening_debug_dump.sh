@@ -24,7 +24,7 @@ trap cleanup EXIT
 run_show() {
   local dir=$1 presses=$2
   # A random first display number keeps this server apart from others started at the same moment.
-  xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1024x768x24" bash -c '
+  xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1024x768x24 -noreset" bash -c '
     dir=$1; presses=$2
     cd "$dir"
     SDL_AUDIODRIVER=dummy ./tavremon > show.log 2>&1 &
