@@ -4,7 +4,9 @@
 set -u
 build=$1
 cd "$build"
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+# -noreset: a server that resets when its last client (a window probe) leaves refuses the next
+# one for a moment. A random first display number keeps it apart from servers other tests start.
+xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1024x768x24 -noreset" bash -c '
   export SDL_AUDIODRIVER=dummy
   start=$(date +%s)
   ./tavremon > full-show.log 2>&1 &
