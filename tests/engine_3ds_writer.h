@@ -115,16 +115,16 @@ inline Chunk nodeHeader(const std::string& name, int16_t parent, uint16_t flags1
 
 inline Chunk nodeId(uint16_t id) { return {0xB030, u16(id), {}}; }
 
-struct KeySpec {
+struct KeyRecipe {
     uint32_t frame;
     Bytes data;                     // the key's own data after its header
     uint16_t splineFlags = 0;
     std::vector<float> splineValues = {};  // one per set flag bit, in bit order
 };
 
-inline Chunk track(uint16_t id, const std::vector<KeySpec>& keys, uint16_t flags = 0) {
+inline Chunk track(uint16_t id, const std::vector<KeyRecipe>& keys, uint16_t flags = 0) {
     Bytes data = cat({u16(flags), Bytes(8, 0), u32(uint32_t(keys.size()))});
-    for (const KeySpec& k : keys) {
+    for (const KeyRecipe& k : keys) {
         Bytes header = cat({u32(k.frame), u16(k.splineFlags)});
         data.insert(data.end(), header.begin(), header.end());
         for (float v : k.splineValues) {

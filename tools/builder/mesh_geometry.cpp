@@ -44,7 +44,7 @@ bool degenerate(V3 a, V3 b, V3 c) { return length(cross(b - a, c - a)) < 1e-9; }
 // Appends one vertex with the final texture coordinate (s, t): the renderer draws
 // (1 - u * uScale, 1 - v * vScale), the scene possibly scaling v further.
 int32_t addVertex(const BuildMesh& mesh, BuildObject& object, V3 p, double s, double t) {
-    const MaterialSpec& material = mesh.materials[object.material];
+    const MaterialRecipe& material = mesh.materials[object.material];
     object.vertices.push_back(toPoint(p));
     object.texCoords.push_back({float((1 - s) / material.uScale),
                                 float((1 - t) / (material.vScale * mesh.sceneVFactor))});
@@ -325,13 +325,13 @@ std::vector<uint8_t> encodeBuildMesh(const BuildMesh& build) {
     int32_t pathPoints = int32_t(build.eye.size());
     std::vector<assets::MeshMaterial> materials(build.materials.size());
     for (size_t i = 0; i < materials.size(); ++i) {
-        const MaterialSpec& spec = build.materials[i];
+        const MaterialRecipe& wanted = build.materials[i];
         assets::MeshMaterial& m = materials[i];
         std::memset(&m, 0, sizeof m);
-        m.nameLength = uint8_t(std::min<size_t>(spec.name.size(), sizeof m.name));
-        std::memcpy(m.name, spec.name.data(), m.nameLength);
-        m.uScale = spec.uScale;
-        m.vScale = spec.vScale;
+        m.nameLength = uint8_t(std::min<size_t>(wanted.name.size(), sizeof m.name));
+        std::memcpy(m.name, wanted.name.data(), m.nameLength);
+        m.uScale = wanted.uScale;
+        m.vScale = wanted.vScale;
     }
     // The writer only reads through these pointers.
     std::vector<uint32_t> perPoint(size_t(pathPoints), 0);

@@ -27,7 +27,7 @@ Rgb paintKnot(double s, double t) {
 
 }  // namespace
 
-MaterialSpec knotMaterial() { return {"s2knot", Layout::Tiled, paintKnot}; }
+MaterialRecipe knotMaterial() { return {"s2knot", Layout::Tiled, paintKnot}; }
 
 BuildObject makeKnotObject() {
     BuildMesh scratch;

@@ -14,7 +14,7 @@ std::vector<Member> buildMeshMembers() {
     for (const BuildMesh& mesh : meshes) members.push_back({mesh.fileName, encodeBuildMesh(mesh), false});
     std::set<std::string> painted;
     for (const BuildMesh& mesh : meshes)
-        for (const MaterialSpec& material : mesh.materials)
+        for (const MaterialRecipe& material : mesh.materials)
             if (painted.insert(material.name).second)
                 members.push_back({material.name + ".raw", paintMaterialTexture(material), true});
     return members;

@@ -84,7 +84,7 @@ void cellDistances(double s, double t, int cells, uint32_t seed, double& nearest
     }
 }
 
-std::vector<uint8_t> paintMaterialTexture(const MaterialSpec& material) {
+std::vector<uint8_t> paintMaterialTexture(const MaterialRecipe& material) {
     std::vector<uint8_t> texture(size_t(SIZE) * SIZE * 3);
     for (int y = 0; y < SIZE; ++y) {
         for (int x = 0; x < SIZE; ++x) {

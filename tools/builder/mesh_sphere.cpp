@@ -25,7 +25,7 @@ Rgb paintBlob(double s, double t) {
 
 }  // namespace
 
-MaterialSpec sphereMaterial() { return {"s3blob", Layout::Tiled, paintBlob}; }
+MaterialRecipe sphereMaterial() { return {"s3blob", Layout::Tiled, paintBlob}; }
 
 BuildObject makeSphereObject() {
     BuildMesh scratch;

@@ -62,7 +62,7 @@ struct Rgb {
 // wrap in both directions, as surfaces repeat it.
 using Painter = Rgb (*)(double s, double t);
 
-struct MaterialSpec {
+struct MaterialRecipe {
     std::string name;  // at most 9 characters; the texture member is name + ".raw"
     Layout layout = Layout::Tiled;
     Painter painter = nullptr;
@@ -70,7 +70,7 @@ struct MaterialSpec {
 };
 
 // The 196608 bytes of a material's texture.
-std::vector<uint8_t> paintMaterialTexture(const MaterialSpec& material);
+std::vector<uint8_t> paintMaterialTexture(const MaterialRecipe& material);
 
 // Periodic noise for the painters: every function wraps with the given integer period.
 double valueNoise(double x, double y, int periodX, int periodY, uint32_t seed);
@@ -94,7 +94,7 @@ struct BuildObject {
 // its light from; `shadeFloor` is the brightness fraction of a face turned fully away from it.
 struct BuildMesh {
     std::string fileName;
-    std::vector<MaterialSpec> materials;
+    std::vector<MaterialRecipe> materials;
     float fieldOfView = 60;
     std::vector<assets::Point3> eye, target;  // 3 * segments + 1 Bezier control points each
     std::deque<BuildObject> objects;  // a deque: references to objects stay valid as more are added
@@ -206,7 +206,7 @@ extern const V3 SPHERE_CENTRE;  // where the last scene shows the blob sphere
 // The knot's rest object (full size; the scene halves it) and the sphere's rest object.
 BuildObject makeKnotObject();
 BuildObject makeSphereObject();
-MaterialSpec knotMaterial();
-MaterialSpec sphereMaterial();
+MaterialRecipe knotMaterial();
+MaterialRecipe sphereMaterial();
 
 }  // namespace builder
