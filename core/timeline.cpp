@@ -2,6 +2,8 @@
 
 #include <GL/gl.h>
 
+#include <cstring>
+
 #include "core/music.h"
 #include "core/show_state.h"
 #include "core/window.h"
@@ -41,7 +43,7 @@ const SceneRoutine routines[] = {
 void call(const char* name) {
     if (!name) return;
     for (const SceneRoutine& routine : routines)
-        if (routine.name == name || __builtin_strcmp(routine.name, name) == 0) {
+        if (routine.name == name || std::strcmp(routine.name, name) == 0) {
             routine.draw();
             return;
         }
