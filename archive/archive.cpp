@@ -542,6 +542,22 @@ uint32_t fileSize(const ArchiveFile& file) {
     return 0;
 }
 
+uint32_t fileSizeBound(const ArchiveFile& file) {
+    if (file.mode != FileMode::Member) return fileSize(file);
+    const MemberCursor& m = *file.member;
+    // The compressed bytes the archive file really holds for this member.
+    uint64_t stored = 0;
+    if (const MountedArchive* archive = cursorArchive(m)) {
+        uint64_t archiveBytes = 0;
+        platform::diskFileSize(archive->file, &archiveBytes);
+        if (archiveBytes > m.dataOffset) stored = archiveBytes - m.dataOffset;
+    }
+    if (stored > m.compressedSize) stored = m.compressedSize;
+    uint64_t bound = m.method == 0 ? stored : stored * 1032u + 1032u;
+    uint64_t bytes = bound < m.uncompressedSize ? bound : m.uncompressedSize;
+    return uint32_t(bytes / (file.recordSize == 0 ? 1 : file.recordSize));
+}
+
 bool atEndOfFile(ArchiveFile& file) {
     if (file.mode == FileMode::Member) return file.member->position >= file.member->uncompressedSize;
     lastArchiveError = ZFS_OK;

@@ -85,6 +85,11 @@ void readBlock(ArchiveFile& file, void* dest, uint32_t count, uint32_t* read = n
 void seekFile(ArchiveFile& file, uint32_t position);
 uint32_t filePosition(const ArchiveFile& file);
 uint32_t fileSize(const ArchiveFile& file);
+// The most bytes an open file can really deliver, whatever its header claims: a stored member no
+// more than its compressed size, a deflated one no more than DEFLATE's best ratio (1032:1) allows,
+// a disk file its size. Readers that allocate a whole file up front allocate
+// min(fileSize, fileSizeBound), so a forged size cannot make them allocate gigabytes.
+uint32_t fileSizeBound(const ArchiveFile& file);
 bool atEndOfFile(ArchiveFile& file);
 void closeFile(ArchiveFile& file);
 

@@ -14,7 +14,7 @@ std::vector<uint8_t> readAssetFile(const char* name, uint32_t limit) {
     if (archive::takeFileError() != 0) return data;
 
     // One read of the whole file: a deflated member costs its whole prefix again for every read.
-    data.resize(std::min(archive::fileSize(file), limit));
+    data.resize(std::min({archive::fileSize(file), archive::fileSizeBound(file), limit}));
     uint32_t got = 0;
     if (!data.empty()) archive::readBlock(file, data.data(), uint32_t(data.size()), &got);
     data.resize(std::min<size_t>(got, data.size()));

@@ -47,10 +47,13 @@ bool readWholeMember(const char* name, std::vector<uint8_t>& block) {
     archive::ArchiveFile file;
     if (!openMember(file, name)) return false;
     uint32_t size = archive::fileSize(file);
-    block.resize(size);
+    // A member whose header claims more than its data can hold is not a module; never allocate
+    // what a forged size asks for.
+    bool failed = archive::fileSizeBound(file) < size;
+    if (!failed) block.resize(size);
     uint32_t read = 0;
-    if (size > 0) archive::readBlock(file, block.data(), size, &read);
-    bool failed = archive::takeFileError() != 0;
+    if (!failed && size > 0) archive::readBlock(file, block.data(), size, &read);
+    failed = archive::takeFileError() != 0 || failed;
     archive::closeFile(file);
     archive::takeFileError();
     block.resize(read);

@@ -289,6 +289,26 @@ TEST_F(ArchiveTest, UnreadableMemberDataFailsTheReadAndKeepsThePosition) {
     closeFile(stored);
 }
 
+TEST_F(ArchiveTest, SizeBoundNeverExceedsWhatTheDataCanHold) {
+    // Headers that claim far more than their data: a stored member with 10 bytes of data and a
+    // deflated one with 10 bytes of stream; an honest member is bounded by its own size.
+    Bytes claimed(100000, 'x');
+    mount({{"stored.raw", claimed, 0, Bytes(10, 'a')},
+           {"deflated.raw", claimed, 8, Bytes(10, 0x03)},
+           {"honest.raw", text(5000, 3), 8}});
+    ArchiveFile file;
+    open(file, "stored.raw");
+    EXPECT_EQ(fileSize(file), 100000u);
+    EXPECT_EQ(fileSizeBound(file), 10u);
+    closeFile(file);
+    open(file, "deflated.raw");
+    EXPECT_EQ(fileSizeBound(file), 10u * 1032u + 1032u);
+    closeFile(file);
+    open(file, "honest.raw");
+    EXPECT_EQ(fileSizeBound(file), 5000u);
+    closeFile(file);
+}
+
 TEST_F(ArchiveTest, HeaderWalkStopsAtTheCentralDirectoryOrAtAFault) {
     // Central directory first: no members, no error.
     writeFile("cd.yip", zipFile({}, true));
