@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
 
 #include <GL/gl.h>
 
@@ -30,9 +33,11 @@ std::vector<uint8_t> boundTexels() {
 }
 
 uint32_t textureFrom(const std::vector<uint8_t>& bytes) {
-    writeFile("assets_texture_test.raw", bytes);
-    uint32_t texture = loadRawTexture("assets_texture_test.raw");
-    std::remove("assets_texture_test.raw");
+    // Named after the process: ctest runs this file's tests side by side in one folder.
+    const std::string name = "assets_texture_test_" + std::to_string(getpid()) + ".raw";
+    writeFile(name.c_str(), bytes);
+    uint32_t texture = loadRawTexture(name.c_str());
+    std::remove(name.c_str());
     return texture;
 }
 
