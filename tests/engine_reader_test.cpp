@@ -3,6 +3,8 @@
 // would make the reader read or write outside its records.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <cmath>
 #include <string>
 
@@ -34,7 +36,9 @@ protected:
         std::string path = std::string("engine_reader_") +
                            ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".3ds";
         writeFile(path, file);
-        return motion ? sceneLoad(scene, path.c_str()) : sceneLoadWorld(scene, path.c_str());
+        ResultCode result = motion ? sceneLoad(scene, path.c_str()) : sceneLoadWorld(scene, path.c_str());
+        std::remove(path.c_str());
+        return result;
     }
     ObjectNode* find(const char* name) {
         Scene* previous = activeScene;
