@@ -3,6 +3,8 @@
 #include "archive/archive.h"
 
 #include <gtest/gtest.h>
+
+#include "tests/archive_zlib_reference.h"
 #include <zlib.h>
 
 #include <cstdio>
@@ -18,20 +20,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 using namespace archive;
-
-Bytes rawDeflate(const Bytes& data, int level = 6) {
-    z_stream z{};
-    EXPECT_EQ(deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY), Z_OK);
-    Bytes out(deflateBound(&z, uLong(data.size())) + 16);
-    z.next_in = const_cast<uint8_t*>(data.data());
-    z.avail_in = uInt(data.size());
-    z.next_out = out.data();
-    z.avail_out = uInt(out.size());
-    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-}
 
 Bytes text(size_t size, uint32_t seed) {
     static const char* words[] = {"mesh ", "texture ", "scene ", "flare ", "knot\n", "the ", "a "};

@@ -3,6 +3,8 @@
 #include "archive/inflate.h"
 
 #include <gtest/gtest.h>
+
+#include "tests/archive_zlib_reference.h"
 #include <zlib.h>
 
 #include <cstring>
@@ -13,20 +15,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 using archive::OutputRequest;
-
-Bytes rawDeflate(const Bytes& data, int level, int strategy = Z_DEFAULT_STRATEGY) {
-    z_stream z{};
-    EXPECT_EQ(deflateInit2(&z, level, Z_DEFLATED, -15, 8, strategy), Z_OK);
-    Bytes out(deflateBound(&z, uLong(data.size())) + 16);
-    z.next_in = const_cast<uint8_t*>(data.data());
-    z.avail_in = uInt(data.size());
-    z.next_out = out.data();
-    z.avail_out = uInt(out.size());
-    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-}
 
 // Text-like bytes: words from a small vocabulary, so matches of every length and distance occur.
 Bytes wordText(size_t size, uint32_t seed) {
