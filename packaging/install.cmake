@@ -48,6 +48,9 @@ foreach(line ${tav_changelog})
     break()
   endif()
 endforeach()
+if(NOT TAV_RELEASE_DATE)
+  message(FATAL_ERROR "packaging/changelog: no dated ' -- name <address>  Day, DD Mon YYYY ...' line")
+endif()
 
 # Manual pages and the changelog: the version and date filled in, then compressed without a time
 # stamp (gzip -n), so every build gives the same bytes.
