@@ -1,5 +1,6 @@
 // tavremon: the setup dialog, the show window, the loading, then one loop that draws whatever
 // scene owns the current music position until the song ends, Esc is pressed or the window closes.
+#include "core/command_line.h"
 #include "core/music.h"
 #include "core/setup_dialog.h"
 #include "core/show_state.h"
@@ -8,7 +9,8 @@
 #include "core/window.h"
 #include "platform/program_folder.h"
 
-int main() {
+int main(int argc, char** argv) {
+    if (int code = core::answerCommandLine(argc, argv, TAV_VERSION); code >= 0) return code;
     platform::changeToProgramFolder();
 
     if (!core::runSetupDialog()) return 0;

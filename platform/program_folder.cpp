@@ -7,14 +7,39 @@
 
 namespace platform {
 
-bool changeToProgramFolder() {
+namespace {
+
+// The kernel's link resolves every symbolic link on the way, so a program started through a
+// link (an installed launcher, say) gets the folder of the real file.
+bool programFolder(std::string* folder) {
     char path[PATH_MAX];
     ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
     if (length <= 0) return false;
-    std::string folder(path, size_t(length));
-    size_t slash = folder.rfind('/');
+    folder->assign(path, size_t(length));
+    size_t slash = folder->rfind('/');
     if (slash == std::string::npos) return false;
-    folder.resize(slash == 0 ? 1 : slash);
+    folder->resize(slash == 0 ? 1 : slash);
+    return true;
+}
+
+bool holds(const std::string& folder, const char* file) {
+    return access((folder + "/" + file).c_str(), R_OK) == 0;
+}
+
+} // namespace
+
+bool changeToProgramFolder() {
+    std::string folder;
+    return programFolder(&folder) && chdir(folder.c_str()) == 0;
+}
+
+bool changeToFolderHolding(const char* file, const char* fallback) {
+    std::string folder;
+    if (!programFolder(&folder)) return false;
+    if (!holds(folder, file)) {
+        folder += std::string("/") + fallback;
+        if (!holds(folder, file)) return false;
+    }
     return chdir(folder.c_str()) == 0;
 }
 

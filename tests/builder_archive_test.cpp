@@ -1,7 +1,7 @@
 // The ZIP writer as the show reads it: every member comes back byte-exact through the project's
 // archive layer, headers carry sizes and fixed time stamps, and names the show could not tell
 // apart are refused. Then the archive the build made: every member the show opens is there, and
-// a second run of the builder writes the same bytes.
+// a second run of the builder writes the same bytes, desktop icons included.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "archive/archive.h"
+#include "tools/builder/icons.h"
 #include "tools/builder/scene_3ds.h"
 #include "tools/builder/textures.h"
 #include "tools/builder/zip_writer.h"
@@ -183,5 +184,11 @@ TEST(BuiltArchive, HoldsEveryMemberTheShowOpensAndIsRebuiltByteIdentical) {
     std::string command = std::string(TAV_BUILD_DIR) + "/tavremon-build " + dir;
     ASSERT_EQ(std::system(command.c_str()), 0);
     EXPECT_TRUE(readWholeFile(dir + "/tavremon.yip") == zip);
+    for (int size : ICON_SIZES) {
+        std::string icon = "/tavremon-" + std::to_string(size) + ".png";
+        std::vector<uint8_t> first = readWholeFile(std::string(TAV_BUILD_DIR) + icon);
+        EXPECT_FALSE(first.empty()) << icon;
+        EXPECT_TRUE(readWholeFile(dir + icon) == first) << icon;
+    }
     std::system(("rm -rf " + dir).c_str());
 }

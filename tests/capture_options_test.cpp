@@ -99,9 +99,3 @@ TEST(CaptureOptions, MalformedCommandLinesAreRejectedWithAReason) {
         EXPECT_FALSE(error.empty()) << line;
     }
 }
-
-TEST(CaptureOptions, HelpNeedsNoOutputFolder) {
-    CaptureOptions o;
-    ASSERT_TRUE(parse({"--help"}, &o));
-    EXPECT_TRUE(o.help);
-}

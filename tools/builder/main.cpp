@@ -1,5 +1,6 @@
 // Data builder: makes the show's data archive tavremon.yip (meshes, textures, the keyframed scene
-// and the music module) and a loose copy of the module, tavremon.xm, in the folder given.
+// and the music module), a loose copy of the module, tavremon.xm, and the desktop icons
+// tavremon-N.png in the folder given.
 // Everything is made from code with fixed seeds and time stamps, so every build writes the same
 // bytes.
 //
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/builder/icons.h"
 #include "tools/builder/member.h"
 #include "tools/builder/meshes.h"
 #include "tools/builder/music.h"
@@ -61,5 +63,11 @@ int main(int argc, char** argv) {
     if (status != builder::ZIP_OK) return fail(builder::zipStatusText(status));
     if (!writeFile(dir + "/tavremon.yip", archive)) return fail("cannot write tavremon.yip");
     if (!writeFile(dir + "/tavremon.xm", module)) return fail("cannot write tavremon.xm");
+    const std::vector<uint8_t> title = builder::makeTitleTexture();
+    for (int size : builder::ICON_SIZES) {
+        std::vector<uint8_t> icon = builder::makeIconPng(title, size);
+        std::string name = "tavremon-" + std::to_string(size) + ".png";
+        if (icon.empty() || !writeFile(dir + "/" + name, icon)) return fail(("cannot make " + name).c_str());
+    }
     return 0;
 }

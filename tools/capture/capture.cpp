@@ -240,8 +240,15 @@ bool capture(const CaptureOptions& given) {
             return fail("--video needs ffmpeg, which is not installed (Debian package ffmpeg)");
     }
     if (!makeFolders(options.outDir, &error)) return fail(error);
-    if (!platform::changeToProgramFolder()) return fail("cannot find the program's own folder");
-    if (options.archive.empty()) options.archive = "tavremon.yip";
+    if (!options.archive.empty()) {
+        if (!platform::changeToProgramFolder()) return fail("cannot find the program's own folder");
+    } else {
+        // In the build folder the archive lies beside the tool; an installed tool finds it in the
+        // show's own folder, where the show then runs as it does when started itself.
+        if (!platform::changeToFolderHolding("tavremon.yip", TAV_INSTALLED_SHOW_FOLDER))
+            return fail("cannot find tavremon.yip beside this program or in its " TAV_INSTALLED_SHOW_FOLDER);
+        options.archive = "tavremon.yip";
+    }
     if (!isReadableFile(options.archive)) return fail("cannot read the archive " + absolutePath(options.archive));
 
     if (!platform::createHeadlessGL(options.width, options.height, &error))

@@ -13,9 +13,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tavremon-capture: %s\n%s", error.c_str(), capture::usageText());
         return 2;
     }
-    if (options.help) {
-        std::fputs(capture::usageText(), stdout);
-        return 0;
+    if (options.help || options.version) {
+        if (options.help)
+            std::fputs(capture::usageText(), stdout);
+        else
+            std::printf("tavremon-capture %s\n", TAV_VERSION);
+        // A closed or full stdout must not look like a successful answer.
+        return std::fflush(stdout) != 0 || std::ferror(stdout) ? 1 : 0;
     }
     return capture::runCapture(options);
 }

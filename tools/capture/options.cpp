@@ -17,7 +17,9 @@ constexpr int64_t maxMicroseconds = int64_t(86400) * 1000000;
 const char usage[] =
     "usage: tavremon-capture --out DIR [options]\n"
     "Renders the show without a window or sound device, frame by frame, to\n"
-    "DIR/frame-NNNNNN.png, DIR/audio.wav and DIR/timeline.csv.\n"
+    "DIR/frame-NNNNNN.png, DIR/audio.wav and DIR/timeline.csv. The show's data,\n"
+    "tavremon.yip, is read from beside this program, or else from the folder the\n"
+    "show is installed in.\n"
     "  --out DIR               output folder (created if missing)\n"
     "  --size WxH              picture size, default 640x480; other shapes get the\n"
     "                          4:3 picture centred between black bars\n"
@@ -28,7 +30,8 @@ const char usage[] =
     "  --video FILE.mp4        also encode H.264 + AAC video with ffmpeg\n"
     "  --contact-sheet FILE    a labelled grid of one picture from every scene\n"
     "  --data FILE             another archive instead of tavremon.yip\n"
-    "  --help                  this text\n";
+    "  --help                  this text\n"
+    "  --version               the version number\n";
 
 bool parseUnsigned(const char* text, uint64_t limit, uint64_t* value) {
     if (!*text) return false;
@@ -98,6 +101,10 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* opti
             result.help = true;
             continue;
         }
+        if (name == "--version") {
+            result.version = true;
+            continue;
+        }
         static const char* const valued[] = {"--out", "--size", "--fps", "--from", "--to", "--every",
                                              "--video", "--contact-sheet", "--data"};
         bool known = false;
@@ -153,7 +160,7 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* opti
             result.archive = value;
         }
     }
-    if (result.help) {
+    if (result.help || result.version) {
         *options = result;
         return true;
     }

@@ -18,6 +18,7 @@ struct CaptureOptions {
     std::string contactSheet;           // --contact-sheet FILE.png, empty: none
     std::string archive;                // --data FILE, empty: the show's own tavremon.yip
     bool help = false;                  // --help
+    bool version = false;               // --version
 };
 
 // The text printed for --help and after a usage error.
