@@ -82,8 +82,36 @@ void addHarmonics(std::vector<float>& out, uint32_t loopFrames, uint32_t cycles,
     }
 }
 
+// Takes the offset out of a sample, as the last step before it is stored. A tracker plays
+// one-shots note after note, so an offset they share piles up into a DC level on the mix that grows
+// with the density of the pattern. A correction shaped like a raised cosine makes the sum exactly
+// zero without moving either end of the sample. In a looped sample the loop's mean is what plays on
+// and on: it is taken out of the whole sample, which keeps the loop seamless, and the part before
+// the loop is then zeroed the same way. (Notes cut short still leave the offset of the part they
+// played; the drums get a gentle high-pass first, the pluck starts in cosine phase.)
+void removeDc(std::vector<float>& x, size_t loopStart = 0, size_t loopLength = 0) {
+    size_t head = x.size();
+    if (loopLength > 0) {
+        double sum = 0.0;
+        for (size_t i = loopStart; i < loopStart + loopLength; ++i) sum += x[i];
+        const float mean = static_cast<float>(sum / static_cast<double>(loopLength));
+        for (float& v : x) v -= mean;
+        head = loopStart;
+    }
+    if (head < 3) return;
+    double sum = 0.0, weight = 0.0;
+    std::vector<double> bump(head);
+    for (size_t i = 0; i < head; ++i) {
+        bump[i] = 0.5 - 0.5 * std::cos(TWO_PI * static_cast<double>(i) / static_cast<double>(head - 1));
+        sum += x[i];
+        weight += bump[i];
+    }
+    for (size_t i = 0; i < head; ++i) x[i] -= static_cast<float>(sum / weight * bump[i]);
+}
+
 // Scales to 90% of full scale so that mixing levels are set only by volumes in the module.
-std::vector<int16_t> toPcm(const std::vector<float>& x) {
+std::vector<int16_t> toPcm(std::vector<float> x, size_t loopStart = 0, size_t loopLength = 0) {
+    removeDc(x, loopStart, loopLength);
     float peak = 1e-9f;
     for (float v : x) peak = std::max(peak, std::fabs(v));
     std::vector<int16_t> out(x.size());
@@ -100,19 +128,22 @@ void fadeTail(std::vector<float>& x, size_t frames) {
 
 double seconds(size_t frame, double rate) { return static_cast<double>(frame) / rate; }
 
-XmInstrument oneShot(const char* name, const std::vector<float>& data, double rate) {
-    XmInstrument ins;
-    ins.name = name;
-    ins.sample.name = name;
-    ins.sample.data = toPcm(data);
-    tuneSample(ins.sample, rate, C4_HZ);
-    return ins;
-}
-
 void setLoop(XmSample& s, size_t start, size_t length) {
     s.loop = XM_LOOP_FORWARD;
     s.loopStart = static_cast<uint32_t>(start);
     s.loopLength = static_cast<uint32_t>(length);
+}
+
+// An unpitched sample that plays at its natural speed on C-4, looped when loopLength is not 0.
+XmInstrument oneShot(const char* name, const std::vector<float>& data, double rate, size_t loopStart = 0,
+                     size_t loopLength = 0) {
+    XmInstrument ins;
+    ins.name = name;
+    ins.sample.name = name;
+    ins.sample.data = toPcm(data, loopStart, loopLength);
+    if (loopLength > 0) setLoop(ins.sample, loopStart, loopLength);
+    tuneSample(ins.sample, rate, C4_HZ);
+    return ins;
 }
 
 std::vector<float> hatSource(size_t frames, double rate, uint32_t seed) {
@@ -149,6 +180,7 @@ XmInstrument makeKick() {
         double tick = click[i] * 0.6 * std::exp(-t / 0.003);
         x[i] = static_cast<float>(std::tanh(1.6 * (body + tick)));
     }
+    highPass(x, 20.0, rate);  // the body's first swing is all on one side
     fadeTail(x, 256);
     return oneShot("kick", x, rate);
 }
@@ -173,6 +205,7 @@ XmInstrument makeSnare() {
             if (t >= start) clap += std::exp(-(t - start) / 0.006);
         x[i] = static_cast<float>(body + 0.9 * rattle + 0.8 * clapBand[i] * clap);
     }
+    highPass(x, 20.0, rate);
     fadeTail(x, 256);
     return oneShot("snare clap", x, rate);
 }
@@ -211,8 +244,7 @@ XmInstrument makeCrash() {
     // The attack settles onto the level of the looped tail; the envelope does the long decay.
     for (size_t i = 0; i < attack; ++i) x[i] *= static_cast<float>(0.55 + 0.45 * std::exp(-seconds(i, rate) / 0.03));
     for (size_t i = attack; i < x.size(); ++i) x[i] *= 0.55f;
-    XmInstrument ins = oneShot("crash", x, rate);
-    setLoop(ins.sample, attack, tail);
+    XmInstrument ins = oneShot("crash", x, rate, attack, tail);
     ins.volumeEnvelope.points = {{0, 64}, {10, 50}, {60, 24}, {140, 8}, {230, 0}};
     ins.fadeout = 1024;  // a key-off chokes it within a second
     return ins;
@@ -233,11 +265,21 @@ XmInstrument makeBass() {
         double level = 1.0 / k / std::sqrt(1.0 + r * r * r * r);
         return k == 1 ? level + 0.6 : level;  // extra fundamental: a sub under the saw
     };
-    addHarmonics(x, period, 1, 40, amplitude, [](int) { return 0.0; });
+    // Bass notes are short and cut by a key-off anywhere in the cycle. A harmonic in sine phase
+    // leaves part of a half-wave behind when it is cut, always of the same sign, and a bar of bass
+    // notes adds these up into an offset. In cosine phase (a quarter turn either way) the running
+    // sum swings evenly about zero. The signs of the first six keep the peaks low; the start of
+    // the sample is then far from zero, so it fades in over the first millisecond.
+    auto phase = [](int k) {
+        static const double firstSix[6] = {0.75, 0.75, 0.25, 0.25, 0.75, 0.25};
+        return k <= 6 ? firstSix[k - 1] : k % 2 ? 0.25 : 0.75;
+    };
+    addHarmonics(x, period, 1, 40, amplitude, phase);
+    for (size_t i = 0; i < 22; ++i) x[i] *= static_cast<float>(i) / 22.0f;
     XmInstrument ins;
     ins.name = "bass";
     ins.sample.name = "bass";
-    ins.sample.data = toPcm(x);
+    ins.sample.data = toPcm(x, decayCycles * period, period);
     setLoop(ins.sample, decayCycles * period, period);
     tuneSample(ins.sample, rate, f0);
     ins.volumeEnvelope.points = {{0, 64}, {12, 46}};
@@ -265,7 +307,7 @@ XmInstrument makePad() {
     XmInstrument ins;
     ins.name = "pad";
     ins.sample.name = "pad";
-    ins.sample.data = toPcm(x);
+    ins.sample.data = toPcm(x, 0, loop);
     setLoop(ins.sample, 0, loop);
     tuneSample(ins.sample, rate, centre * rate / loop);
     ins.volumeEnvelope.points = {{0, 0}, {30, 64}, {60, 52}};
@@ -290,7 +332,7 @@ XmInstrument makeLead() {
     XmInstrument ins;
     ins.name = "lead";
     ins.sample.name = "lead";
-    ins.sample.data = toPcm(x);
+    ins.sample.data = toPcm(x, 0, loop);
     setLoop(ins.sample, 0, loop);
     tuneSample(ins.sample, rate, 128.5 * rate / loop);
     ins.volumeEnvelope.points = {{0, 0}, {2, 64}, {12, 50}};
@@ -329,8 +371,7 @@ XmInstrument makeRiser() {
     lowPass(x, 3000.0, rate);
     lowPass(x, 3000.0, rate);
     highPass(x, 400.0, rate);
-    XmInstrument ins = oneShot("riser", x, rate);
-    setLoop(ins.sample, 0, frames);
+    XmInstrument ins = oneShot("riser", x, rate, 0, frames);
     ins.volumeEnvelope.points = {{0, 64}};
     ins.volumeEnvelope.sustainPoint = 0;
     ins.fadeout = 1200;
