@@ -597,7 +597,7 @@ void ending(Score& s) {
     play(s, at(o, 0), AIR_CH, top + 12, PAD, 24, SET_PANNING, AIR_PANNING);
     const char* fall[4] = {"A5", "E5", "C5", "A4"};
     for (int i = 0; i < 4; ++i) pluck(s, at(o, 2 * i), parseNote(fall[i]) + FINALE_KEY, 40 - 6 * i);
-    for (int ch : std::initializer_list<int>{CRASH_CH, BASS_CH, PAD_CH, PAD_CH + 1, PAD_CH + 2, LEAD_CH, HARMONY_CH, AIR_CH}) {
+    for (int ch : std::initializer_list<int>{CRASH_CH, BASS_CH, PAD_CH, PAD_CH + 1, PAD_CH + 2, LEAD_CH, ECHO_CH, HARMONY_CH, AIR_CH}) {
         int start = volumeAt(s, at(o, 0), ch);
         for (int r = 1; r < fadeRows; ++r) {
             double left = 1.0 - static_cast<double>(r) / fadeRows;

@@ -350,12 +350,13 @@ XmInstrument makeLead() {
     for (uint32_t cycles : {128u, 129u}) {  // 13.5 cents apart
         const double f = cycles * rate / loop;
         // The lead plays about an octave above the sample's own pitch, which moves the lift from
-        // 1.6 kHz here to 2.5-4 kHz in the song.
+        // 1.6 kHz here to 2.5-4 kHz in the song. Its highest notes, near D-6, take the top
+        // harmonics close to the output's limit: there are no more than 22.
         auto amplitude = [&](int k, size_t) {
             double shape = (k % 2 ? 1.0 : 0.6) / std::pow(k, 0.85);  // between square and saw
-            return shape * presence(k * f, 1600.0, 7000.0);
+            return shape * presence(k * f, 1600.0, 6500.0);
         };
-        addHarmonics(x, loop, cycles, 28, amplitude, [&](int k) { return cycles == 128 ? 0.0 : 0.25 * k; });
+        addHarmonics(x, loop, cycles, 22, amplitude, [&](int k) { return cycles == 128 ? 0.0 : 0.25 * k; });
     }
     softClip(x, 1.5);  // the moments where the two oscillators line up
     XmInstrument ins;
