@@ -52,7 +52,7 @@ constexpr uint8_t ECHO_PANNING = 0x30;
 constexpr uint8_t HARMONY_PANNING = 0xC8;
 constexpr uint8_t ARP_ECHO_PANNING = 0xD0;
 constexpr uint8_t AIR_PANNING = 0xB0;
-constexpr uint8_t PAD_PANNING[3] = {0x28, 0x80, 0xD8};
+constexpr uint8_t PAD_PANNING[3] = {0x30, 0x80, 0xD0};
 
 struct Score {
     std::vector<XmCell> cells = std::vector<XmCell>(static_cast<size_t>(ORDERS) * ROWS * CHANNELS);
@@ -192,19 +192,22 @@ int thirdBelow(int key) {
 
 // ---- Parts ----------------------------------------------------------------------------------------
 
-// A glide reaches its note in about eight ticks, whatever the interval: the speed counts
-// sixteenths of a semitone per tick.
-uint8_t glideSpeed(int from, int to) {
+// A glide slides on the five ticks after the first of each row that asks for it, and stops where
+// a row does not: over two rows it reaches its note in eight ticks, in one row (a short note) in
+// five. The speed counts sixteenths of a semitone per tick.
+uint8_t glideSpeed(int from, int to, int ticks) {
     int distance = std::abs(to - from) * 16;
-    return static_cast<uint8_t>(std::clamp((distance + 7) / 8, 2, 0xFF));
+    return static_cast<uint8_t>(std::clamp((distance + ticks - 1) / ticks, 2, 0xFF));
 }
 
-// A note on a voice of the melody: struck, or reached by a glide from the voice's sounding note
-// (no instrument, so the note is not struck again and its panning stays).
-void sing(Score& s, int absRow, int ch, int key, int volume, int glideFrom, uint8_t panning) {
+// A note on a voice of the melody, held for `length` rows: struck, or reached by a glide from the
+// voice's sounding note (no instrument, so the note is not struck again and its panning stays).
+void sing(Score& s, int absRow, int ch, int key, int volume, int length, int glideFrom, uint8_t panning) {
     if (glideFrom > 0) {
+        int ticks = length > 1 ? 8 : 5;
         if (XmCell* c = cell(s, absRow, ch))
-            *c = XmCell{static_cast<uint8_t>(key), 0, volumeByte(volume), TONE_PORTA, glideSpeed(glideFrom, key)};
+            *c = XmCell{static_cast<uint8_t>(key), 0, volumeByte(volume), TONE_PORTA, glideSpeed(glideFrom, key, ticks)};
+        if (length > 1) addEffect(s, absRow + 1, ch, TONE_PORTA, 0);  // 0: go on at the same speed
     } else {
         play(s, absRow, ch, key, LEAD, volume, panning ? SET_PANNING : 0, panning);
     }
@@ -240,14 +243,14 @@ void melody(Score& s, int order, const char* text, int volume, int transpose, bo
         while (i + length < rows.size() && rows[i + length] == HOLD) ++length;
         int key = keyOf(token) + transpose;
         int from = (token & GLIDE) ? sounding : 0;
-        sing(s, r, LEAD_CH, key, volume, from, 0);
-        sing(s, r + 3, ECHO_CH, key, volume * 2 / 5, from, ECHO_PANNING);
+        sing(s, r, LEAD_CH, key, volume, length, from, 0);
+        sing(s, r + 3, ECHO_CH, key, volume * 2 / 5, length, from, ECHO_PANNING);
         vibrato(s, r, length, LEAD_CH);
         vibrato(s, r + 3, length, ECHO_CH);
         if (harmony) {
             int below = thirdBelow(keyOf(token)) + transpose;
             int belowFrom = from ? thirdBelow(from - transpose) + transpose : 0;
-            sing(s, r, HARMONY_CH, below, volume * 3 / 4, belowFrom, HARMONY_PANNING);
+            sing(s, r, HARMONY_CH, below, volume * 3 / 4, length, belowFrom, HARMONY_PANNING);
             vibrato(s, r, length, HARMONY_CH);
         }
         sounding = key;
@@ -445,16 +448,16 @@ const Break FLARE_BREAKS[] = {{at(5, 40), at(5, 48)}, {at(5, 56), at(6, 4)}, {at
 void flare(Score& s) {
     auto bars = progression("Am F C G");
     for (int o = 4; o < 8; ++o) {
-        pads(s, o, bars, 40, 0);
-        bass(s, o, bars, "R.R.O.R.R.R.O.R.", 48, 0);
+        pads(s, o, bars, 46, 0);
+        bass(s, o, bars, "R.R.O.R.R.R.O.R.", 52, 0);
         drums(s, o, KICK_CH, "K...K...K...K...", 4, 0, 95);
         if (o >= 5) drums(s, o, SNARE_CH, "....S.......S...");
         drums(s, o, HAT_CH, o == 4 ? "..c...c...c...c." : o == 5 ? "h.c.h.c.h.c.h.c." : "h.C.h.O.h.C.h.Oc");
-        if (o < 6) arpeggio(s, o, bars, "0.1.2.3.2.1.0.1.", 30, 0);
+        if (o < 6) arpeggio(s, o, bars, "0.1.2.3.2.1.0.1.", 34, 0);
     }
     // The theme, quietly on the pluck, before it arrives on the lead.
-    pluckLine(s, 6, THEME_A1, 32);
-    pluckLine(s, 7, THEME_A2, 32);
+    pluckLine(s, 6, THEME_A1, 38);
+    pluckLine(s, 7, THEME_A2, 38);
 
     for (const Break& b : FLARE_BREAKS) {
         clear(s, b.fromAbs, b.toAbs, {KICK_CH, SNARE_CH, HAT_CH, BASS_CH});
@@ -500,12 +503,12 @@ void mainTheme(Score& s) {
     for (int i = 0; i < 6; ++i) {
         int o = 12 + i;
         auto bars = progression(steps[i].chords);
-        pads(s, o, bars, 44, 0);
-        bass(s, o, bars, "R.-R.-R.O.-R.-O.", 38, 0);
-        drums(s, o, KICK_CH, MAIN_KICK, 4, 0, 85);
+        pads(s, o, bars, 42, 0);
+        bass(s, o, bars, "R.-R.-R.O.-R.-O.", 34, 0);
+        drums(s, o, KICK_CH, MAIN_KICK, 4, 0, 90);
         drums(s, o, SNARE_CH, MAIN_SNARE);
-        drums(s, o, HAT_CH, i < 2 ? "c.h.c.h.c.h.c.h." : MAIN_HATS);
-        arpeggio(s, o, bars, i < 2 ? "0.1.2.1.0.1.2.1." : "0123212301232123", 26, 0);
+        drums(s, o, HAT_CH, i < 2 ? "c.h.c.h.c.h.c.h." : MAIN_HATS, 4, 0, 115);
+        arpeggio(s, o, bars, i < 2 ? "0.1.2.1.0.1.2.1." : "0123212301232123", 30, 0);
         melody(s, o, steps[i].line, 62, 0);
         if (i % 2 == 0) crash(s, at(o, 0), i == 0 ? 62 : 44);
     }
@@ -544,13 +547,13 @@ void tunnel(Score& s) {
     for (int i = 0; i < 3; ++i) {
         int o = 18 + i;
         auto bars = progression(chords[i]);
-        pads(s, o, bars, 38, 0);
-        bass(s, o, bars, "R.ROR.ROR.ROR.RO", 48, 0);
+        pads(s, o, bars, 44, 0);
+        bass(s, o, bars, "R.ROR.ROR.ROR.RO", 50, 0);
         drums(s, o, KICK_CH, "K...K...K...K.k.", 4, 0, 90);
         drums(s, o, SNARE_CH, "....S..g....S.g.");
-        drums(s, o, HAT_CH, "chcOchcOchcOchco");
-        arpeggio(s, o, bars, "0123123023013012", 30, 0);
-        melody(s, o, lines[i], 60, 0);
+        drums(s, o, HAT_CH, "chcOchcOchcOchco", 4, 0, 115);
+        arpeggio(s, o, bars, "0123123023013012", 32, 0);
+        melody(s, o, lines[i], 64, 0);
         if (i != 1) crash(s, at(o, 0), i == 0 ? 62 : 48);
     }
     lift(s);
@@ -566,12 +569,12 @@ void finale(Score& s) {
     for (int i = 0; i < 6; ++i) {
         int o = 22 + i;
         auto bars = progression(steps[i].chords);
-        pads(s, o, bars, 52, FINALE_KEY);
+        pads(s, o, bars, 56, FINALE_KEY);
         bass(s, o, bars, "R.RR.RR.O.RR.RRO", 64, FINALE_KEY);
         // A little less kick under the snare: the two together make the loudest peaks.
         drums(s, o, KICK_CH, "K...M...K...M...");
         drums(s, o, SNARE_CH, "....S...g...S.gs", 4, 0, 85);
-        drums(s, o, HAT_CH, "cCcOcCcOcCcOcCcO", 4, 0, 120);
+        drums(s, o, HAT_CH, "cCcOcCcOcCcOcCcO", 4, 0, 105);
         arpeggio(s, o, bars, "0123123023013012", 36, FINALE_KEY);
         melody(s, o, steps[i].line, 64, FINALE_KEY, true);
         if (i % 2 == 0) crash(s, at(o, 0), i == 0 ? 64 : 46);
