@@ -205,8 +205,9 @@ uint8_t glideSpeed(int from, int to, int ticks) {
 void sing(Score& s, int absRow, int ch, int key, int volume, int length, int glideFrom, uint8_t panning) {
     if (glideFrom > 0) {
         int ticks = length > 1 ? 8 : 5;
+        uint8_t speed = glideSpeed(glideFrom, key, ticks);
         if (XmCell* c = cell(s, absRow, ch))
-            *c = XmCell{static_cast<uint8_t>(key), 0, volumeByte(volume), TONE_PORTA, glideSpeed(glideFrom, key, ticks)};
+            *c = XmCell{static_cast<uint8_t>(key), 0, volumeByte(volume), TONE_PORTA, speed};
         if (length > 1) addEffect(s, absRow + 1, ch, TONE_PORTA, 0);  // 0: go on at the same speed
     } else {
         play(s, absRow, ch, key, LEAD, volume, panning ? SET_PANNING : 0, panning);
@@ -393,7 +394,7 @@ const char* CAVE_1 =
     "~G#4 . . . . . . . E4 . . . . . . - ";
 const char* CAVE_2 =
     "A3 . . C4 . . E4 . . . D4 . C4 . D4 . "
-    "~D4 . . . . . . . . . . . F4 . . . "
+    "D4 . . . . . . . . . . . ~F4 . . . "
     "F4 . . . . . E4 . D4 . . . . . . . "
     "~E4 . . . . . . . . . . . . . . - ";
 // The tunnel's own line, an octave above the pads: three-three-two rhythms over the theme's
@@ -589,6 +590,9 @@ void ending(Score& s) {
     const int o = 28;
     const int fadeRows = 15;
     const Chord home = chordNamed("Am");
+    // The echoes of the last phrase would sound its notes over the final chord: they stop here.
+    clear(s, at(o, 0), at(o, 3), {ECHO_CH, ARP_ECHO_CH});
+    *cell(s, at(o, 0), ECHO_CH) = XmCell{XM_KEY_OFF, 0, volumeByte(0), 0, 0};
     crash(s, at(o, 0), 60);
     play(s, at(o, 0), KICK_CH, 49, KICK, 64);
     play(s, at(o, 0), BASS_CH, home.root + FINALE_KEY, BASS, 52);
@@ -600,7 +604,8 @@ void ending(Score& s) {
     play(s, at(o, 0), AIR_CH, top + 12, PAD, 24, SET_PANNING, AIR_PANNING);
     const char* fall[4] = {"A5", "E5", "C5", "A4"};
     for (int i = 0; i < 4; ++i) pluck(s, at(o, 2 * i), parseNote(fall[i]) + FINALE_KEY, 40 - 6 * i);
-    for (int ch : std::initializer_list<int>{CRASH_CH, BASS_CH, PAD_CH, PAD_CH + 1, PAD_CH + 2, LEAD_CH, ECHO_CH, HARMONY_CH, AIR_CH}) {
+    const int ringing[] = {CRASH_CH, BASS_CH, PAD_CH, PAD_CH + 1, PAD_CH + 2, LEAD_CH, HARMONY_CH, AIR_CH};
+    for (int ch : ringing) {
         int start = volumeAt(s, at(o, 0), ch);
         for (int r = 1; r < fadeRows; ++r) {
             double left = 1.0 - static_cast<double>(r) / fadeRows;
