@@ -45,8 +45,6 @@ constexpr uint8_t PORTA_UP = 0x1;
 constexpr uint8_t TONE_PORTA = 0x3;  // glide from the sounding pitch to the cell's note
 constexpr uint8_t VIBRATO = 0x4;     // speed in the high nibble, depth in the low
 constexpr uint8_t SET_PANNING = 0x8;
-// Volume column: set volume is 0x10 + volume; these slide it by the low nibble on every tick.
-constexpr uint8_t VOLUME_SLIDE_DOWN = 0x60;
 
 constexpr uint8_t ECHO_PANNING = 0x30;
 constexpr uint8_t HARMONY_PANNING = 0xC8;
@@ -65,6 +63,7 @@ XmCell* cell(Score& s, int absRow, int ch) {
     return &s.cells[static_cast<size_t>(absRow) * CHANNELS + ch];
 }
 
+// The volume column sets a volume 0..64 as 0x10 + volume.
 uint8_t volumeByte(int volume) { return static_cast<uint8_t>(0x10 + std::clamp(volume, 0, 64)); }
 
 void play(Score& s, int absRow, int ch, int key, int instrument, int volume, uint8_t effect = 0, uint8_t param = 0) {
