@@ -94,7 +94,7 @@ void addHarmonics(std::vector<float>& out, uint32_t loopFrames, uint32_t cycles,
 // zero without moving either end of the sample. In a looped sample the loop's mean is what plays on
 // and on: it is taken out of the whole sample, which keeps the loop seamless, and the part before
 // the loop is then zeroed the same way. (Notes cut short still leave the offset of the part they
-// played; the drums get a gentle high-pass first, the pluck starts in cosine phase.)
+// played: the drums get a gentle high-pass first, and the bass starts in cosine phase.)
 void removeDc(std::vector<float>& x, size_t loopStart = 0, size_t loopLength = 0) {
     size_t head = x.size();
     if (loopLength > 0) {
@@ -126,7 +126,7 @@ std::vector<int16_t> toPcm(std::vector<float> x, size_t loopStart = 0, size_t lo
     return out;
 }
 
-// Rounds off the few sharpest peaks of a hit: they decide how loud the whole mix can be and
+// Rounds off the few sharpest peaks of a sound: they decide how loud the whole mix can be and
 // carry almost none of its loudness. Scales to a peak of 1 first; drive sets how hard it bends.
 void softClip(std::vector<float>& x, double drive) {
     float peak = 1e-9f;
