@@ -2,12 +2,17 @@
 // bars to a pattern; every order has its own pattern. Sections follow the show's scenes:
 //   0-3   opening: pads and plucks, a riser into the white-out at the end of order 3
 //   4-7   the beat enters; it drops out while the flare vanishes (three breaks)
-//   8-11  the cave: half-time, darker chords, sparse drips
+//   8-11  the cave: half-time, darker chords, sparse drips; the quietest groove
 //   12-17 the main theme over the full band
-//   18-21 the tunnel: rolling bass and sixteenth-note arpeggios
-//   22-27 the finale, a tone higher, with a harmony under the theme
-//   28    one final hit that rings out
-// Scene changes (orders 4, 8, 12, 18, 22, 28) start on a crash after a fill and a riser.
+//   18-20 the tunnel: rolling bass, sixteenth-note arpeggios and a lead of its own above the pads
+//   21    the lift: kick and bass drop out while the chords climb into the new key
+//   22-27 the finale, a tone higher, with a harmony under the theme; the loudest part
+//   28    the final chord, faded out within the sixteen rows the show still plays
+// Scene changes (orders 4, 8, 12, 18, 22, 28) start on a crash after a fill and a riser; the
+// sections before them fade their pads (and the lead) under the fill.
+// The stereo picture: kick, snare, bass and lead in the centre; the lead's echo left and its
+// harmony right; the pluck left with its echo right; hats right, crash a little left; the pad's
+// three chord tones spread wide.
 // Speed and tempo are only set in the header: the show's timeline counts on every order
 // lasting exactly 64 rows at speed 6, 145 BPM.
 #include "tools/builder/music.h"
@@ -29,14 +34,23 @@ constexpr int ORDERS = 29;
 
 enum Channel {
     KICK_CH, SNARE_CH, HAT_CH, CRASH_CH, BASS_CH, PAD_CH,  // PAD_CH .. PAD_CH + 2: one chord tone each
-    LEAD_CH = PAD_CH + 3, ECHO_CH, HARMONY_CH, ARP_CH, RISER_CH, FILL_CH, CHANNELS
+    LEAD_CH = PAD_CH + 3, ECHO_CH, HARMONY_CH, ARP_CH, ARP_ECHO_CH, RISER_CH, FILL_CH, AIR_CH, CHANNELS
 };
 
 // Instrument numbers in the module (1-based, in the order they are added).
 enum Instrument { KICK = 1, SNARE, CLOSED_HAT, OPEN_HAT, CRASH, BASS, PAD, LEAD, PLUCK, RISER };
 
+// Effect column commands.
 constexpr uint8_t PORTA_UP = 0x1;
+constexpr uint8_t TONE_PORTA = 0x3;  // glide from the sounding pitch to the cell's note
+constexpr uint8_t VIBRATO = 0x4;     // speed in the high nibble, depth in the low
 constexpr uint8_t SET_PANNING = 0x8;
+
+constexpr uint8_t ECHO_PANNING = 0x30;
+constexpr uint8_t HARMONY_PANNING = 0xC8;
+constexpr uint8_t ARP_ECHO_PANNING = 0xD0;
+constexpr uint8_t AIR_PANNING = 0xB0;
+constexpr uint8_t PAD_PANNING[3] = {0x30, 0x80, 0xD0};
 
 struct Score {
     std::vector<XmCell> cells = std::vector<XmCell>(static_cast<size_t>(ORDERS) * ROWS * CHANNELS);
@@ -49,12 +63,15 @@ XmCell* cell(Score& s, int absRow, int ch) {
     return &s.cells[static_cast<size_t>(absRow) * CHANNELS + ch];
 }
 
+// The volume column sets a volume 0..64 as 0x10 + volume.
+uint8_t volumeByte(int volume) { return static_cast<uint8_t>(0x10 + std::clamp(volume, 0, 64)); }
+
 void play(Score& s, int absRow, int ch, int key, int instrument, int volume, uint8_t effect = 0, uint8_t param = 0) {
     XmCell* c = cell(s, absRow, ch);
     if (!c) return;
     c->note = static_cast<uint8_t>(key);
     c->instrument = static_cast<uint8_t>(instrument);
-    c->volume = static_cast<uint8_t>(0x10 + std::clamp(volume, 0, 64));
+    c->volume = volumeByte(volume);
     c->effect = effect;
     c->param = param;
 }
@@ -71,6 +88,36 @@ void clear(Score& s, int fromAbs, int toAbs, std::initializer_list<int> channels
             if (XmCell* c = cell(s, r, ch)) *c = XmCell{};
 }
 
+// An effect on a row that has none yet (a note's panning stays).
+void addEffect(Score& s, int absRow, int ch, uint8_t effect, uint8_t param) {
+    XmCell* c = cell(s, absRow, ch);
+    if (c && c->effect == 0 && c->note != XM_KEY_OFF) c->effect = effect, c->param = param;
+}
+
+// The volume a channel plays at on absRow: the last volume set at or before it.
+int volumeAt(Score& s, int absRow, int ch) {
+    for (int r = absRow; r >= 0; --r) {
+        const XmCell* c = cell(s, r, ch);
+        if (c->volume >= 0x10 && c->volume <= 0x50) return c->volume - 0x10;
+    }
+    return 0;
+}
+
+// Scales the channels' volume row by row over [fromAbs, toAbs) from what they play at down (or up)
+// to `endGain` of it at the last row. Notes that start inside the range are scaled the same way.
+void fade(Score& s, int fromAbs, int toAbs, std::initializer_list<int> channels, double endGain) {
+    for (int ch : channels) {
+        int volume = volumeAt(s, fromAbs, ch);
+        for (int r = fromAbs; r < toAbs; ++r) {
+            XmCell* c = cell(s, r, ch);
+            if (!c || c->note == XM_KEY_OFF) continue;
+            if (c->volume >= 0x10 && c->volume <= 0x50) volume = c->volume - 0x10;
+            double gain = 1.0 + (endGain - 1.0) * (r - fromAbs + 1) / (toAbs - fromAbs);
+            c->volume = volumeByte(static_cast<int>(volume * gain + 0.5));
+        }
+    }
+}
+
 // ---- Pitches and lines --------------------------------------------------------------------------
 
 // "A4", "C#5", "Bb3" -> XM note (C-0 = 1).
@@ -84,13 +131,22 @@ int parseNote(const std::string& name) {
 }
 
 constexpr int HOLD = 0;
+constexpr int GLIDE = 0x100;  // flag on a note: slide into it from the note before
 
-// A line is one token per row: a note, "." to hold, "-" to release.
+int keyOf(int token) { return token & 0xFF; }
+bool isNote(int token) { return token != HOLD && token != XM_KEY_OFF; }
+
+// A line is one token per row: a note, "~" and a note to glide into it, "." to hold, "-" to release.
 std::vector<int> parseLine(const char* text) {
     std::istringstream in(text);
     std::vector<int> rows;
     std::string token;
-    while (in >> token) rows.push_back(token == "." ? HOLD : token == "-" ? XM_KEY_OFF : parseNote(token));
+    while (in >> token) {
+        if (token == ".") rows.push_back(HOLD);
+        else if (token == "-") rows.push_back(XM_KEY_OFF);
+        else if (token[0] == '~') rows.push_back(parseNote(token.substr(1)) | GLIDE);
+        else rows.push_back(parseNote(token));
+    }
     return rows;
 }
 
@@ -102,9 +158,9 @@ struct Chord {
 Chord chordNamed(const std::string& name) {
     struct Entry { const char* name; const char* notes[4]; };
     static const Entry table[] = {
-        {"Am", {"A3", "C4", "E4", "A1"}}, {"F", {"A3", "C4", "F4", "F1"}},  {"C", {"G3", "C4", "E4", "C2"}},
-        {"G", {"G3", "B3", "D4", "G1"}},  {"Dm", {"A3", "D4", "F4", "D2"}}, {"E", {"G#3", "B3", "E4", "E1"}},
-        {"Em", {"G3", "B3", "E4", "E1"}}, {"Bb", {"Bb3", "D4", "F4", "Bb1"}},
+        {"Am", {"A3", "C4", "E4", "A1"}}, {"F", {"A3", "C4", "F4", "F1"}},   {"C", {"G3", "C4", "E4", "C2"}},
+        {"G", {"G3", "B3", "D4", "G1"}},  {"Dm", {"A3", "D4", "F4", "D2"}},  {"E", {"G#3", "B3", "E4", "E1"}},
+        {"Em", {"G3", "B3", "E4", "E1"}}, {"Bb", {"Bb3", "D4", "F4", "Bb1"}}, {"A", {"A3", "C#4", "E4", "A1"}},
     };
     for (const Entry& e : table)
         if (name == e.name)
@@ -135,28 +191,71 @@ int thirdBelow(int key) {
 
 // ---- Parts ----------------------------------------------------------------------------------------
 
-// A melody on the lead, with a dotted-eighth echo (three rows later, quieter) on its own channel,
-// and optionally a third below on the harmony channel.
-void melody(Score& s, int order, const char* text, int volume, int transpose, bool harmony = false) {
-    std::vector<int> rows = parseLine(text);
-    for (size_t i = 0; i < rows.size(); ++i) {
-        int r = at(order, static_cast<int>(i));
-        int k = rows[i];
-        if (k == HOLD) continue;
-        if (k == XM_KEY_OFF) {
-            release(s, r, LEAD_CH);
-            release(s, r + 3, ECHO_CH);
-            if (harmony) release(s, r, HARMONY_CH);
-            continue;
-        }
-        play(s, r, LEAD_CH, k + transpose, LEAD, volume);
-        play(s, r + 3, ECHO_CH, k + transpose, LEAD, volume * 2 / 5, SET_PANNING, 0x50);
-        if (harmony) play(s, r, HARMONY_CH, thirdBelow(k) + transpose, LEAD, volume * 3 / 5, SET_PANNING, 0xA8);
+// A glide slides on the five ticks after the first of each row that asks for it, and stops where
+// a row does not: over two rows it reaches its note in eight ticks, in one row (a short note) in
+// five. The speed counts sixteenths of a semitone per tick.
+uint8_t glideSpeed(int from, int to, int ticks) {
+    int distance = std::abs(to - from) * 16;
+    return static_cast<uint8_t>(std::clamp((distance + ticks - 1) / ticks, 2, 0xFF));
+}
+
+// A note on a voice of the melody, held for `length` rows: struck, or reached by a glide from the
+// voice's sounding note (no instrument, so the note is not struck again and its panning stays).
+void sing(Score& s, int absRow, int ch, int key, int volume, int length, int glideFrom, uint8_t panning) {
+    if (glideFrom > 0) {
+        int ticks = length > 1 ? 8 : 5;
+        uint8_t speed = glideSpeed(glideFrom, key, ticks);
+        if (XmCell* c = cell(s, absRow, ch))
+            *c = XmCell{static_cast<uint8_t>(key), 0, volumeByte(volume), TONE_PORTA, speed};
+        if (length > 1) addEffect(s, absRow + 1, ch, TONE_PORTA, 0);  // 0: go on at the same speed
+    } else {
+        play(s, absRow, ch, key, LEAD, volume, panning ? SET_PANNING : 0, panning);
     }
 }
 
-// The three chord tones spread left, centre and right.
-constexpr uint8_t PAD_PANNING[3] = {0x48, 0x80, 0xB8};
+// A note held this long gets a vibrato that starts after a short wait and then deepens.
+constexpr int VIBRATO_AFTER = 3;
+constexpr int VIBRATO_MIN_LENGTH = 6;
+
+void vibrato(Score& s, int absRow, int length, int ch) {
+    if (length < VIBRATO_MIN_LENGTH) return;
+    for (int i = VIBRATO_AFTER; i < length; ++i)
+        addEffect(s, absRow + i, ch, VIBRATO, i < VIBRATO_AFTER + 2 ? 0x52 : 0x53);
+}
+
+// A melody on the lead, with a dotted-eighth echo (three rows later, quieter) on its own channel,
+// and optionally a third below on the harmony channel. Glides and vibrato are sung by every voice.
+void melody(Score& s, int order, const char* text, int volume, int transpose, bool harmony = false) {
+    std::vector<int> rows = parseLine(text);
+    int sounding = 0;  // the note the lead holds, 0 after a release
+    for (size_t i = 0; i < rows.size(); ++i) {
+        int r = at(order, static_cast<int>(i));
+        int token = rows[i];
+        if (token == HOLD) continue;
+        if (token == XM_KEY_OFF) {
+            release(s, r, LEAD_CH);
+            release(s, r + 3, ECHO_CH);
+            if (harmony) release(s, r, HARMONY_CH);
+            sounding = 0;
+            continue;
+        }
+        int length = 1;
+        while (i + length < rows.size() && rows[i + length] == HOLD) ++length;
+        int key = keyOf(token) + transpose;
+        int from = (token & GLIDE) ? sounding : 0;
+        sing(s, r, LEAD_CH, key, volume, length, from, 0);
+        sing(s, r + 3, ECHO_CH, key, volume * 2 / 5, length, from, ECHO_PANNING);
+        vibrato(s, r, length, LEAD_CH);
+        vibrato(s, r + 3, length, ECHO_CH);
+        if (harmony) {
+            int below = thirdBelow(keyOf(token)) + transpose;
+            int belowFrom = from ? thirdBelow(from - transpose) + transpose : 0;
+            sing(s, r, HARMONY_CH, below, volume * 3 / 4, length, belowFrom, HARMONY_PANNING);
+            vibrato(s, r, length, HARMONY_CH);
+        }
+        sounding = key;
+    }
+}
 
 // Pads change only with the chord, so a chord held over two bars keeps breathing.
 void pads(Score& s, int order, const std::array<Chord, 4>& bars, int volume, int transpose) {
@@ -168,9 +267,7 @@ void pads(Score& s, int order, const std::array<Chord, 4>& bars, int volume, int
     }
 }
 
-void releasePads(Score& s, int absRow) {
-    for (int v = 0; v < 3; ++v) release(s, absRow, PAD_CH + v);
-}
+constexpr std::initializer_list<int> PAD_CHANNELS = {PAD_CH, PAD_CH + 1, PAD_CH + 2};
 
 // Bass figure per bar: R root, O octave above, "." hold, "-" release.
 void bass(Score& s, int order, const std::array<Chord, 4>& bars, const char* figure, int volume, int transpose) {
@@ -185,40 +282,53 @@ void bass(Score& s, int order, const std::array<Chord, 4>& bars, const char* fig
     }
 }
 
+// A note on the pluck, answered three rows later and softer on the other side.
+void pluck(Score& s, int absRow, int key, int volume) {
+    play(s, absRow, ARP_CH, key, PLUCK, volume);
+    play(s, absRow + 3, ARP_ECHO_CH, key, PLUCK, volume * 2 / 5, SET_PANNING, ARP_ECHO_PANNING);
+}
+
 // Arpeggio per bar over the chord an octave up: digits pick root, third, fifth, octave.
-void arpeggio(Score& s, int order, const std::array<Chord, 4>& bars, const char* figure, int volume, int transpose,
-              int echoChannel = -1) {
+void arpeggio(Score& s, int order, const std::array<Chord, 4>& bars, const char* figure, int volume, int transpose) {
     for (int b = 0; b < 4; ++b) {
         const Chord& c = bars[b];
         int notes[4] = {c.voicing[0] + 12, c.voicing[1] + 12, c.voicing[2] + 12, c.voicing[0] + 24};
         for (int i = 0; i < BAR; ++i) {
             char ch = figure[i];
             if (ch < '0' || ch > '3') continue;
-            int r = at(order, b * BAR + i);
-            int accent = i % 4 == 0 ? 0 : -6;
-            play(s, r, ARP_CH, notes[ch - '0'] + transpose, PLUCK, volume + accent);
-            if (echoChannel >= 0) play(s, r + 3, echoChannel, notes[ch - '0'] + transpose, PLUCK, (volume + accent) / 3);
+            int accent = i % 4 == 2 ? 0 : -6;  // accents off the beat, where the kick leaves room
+            pluck(s, at(order, b * BAR + i), notes[ch - '0'] + transpose, volume + accent);
         }
     }
 }
 
-// Drum bar: one character per row. K/k kick, S/s/g snare (loud, normal, ghost),
+// A melody line played on the pluck from row `from` up to row `to`.
+void pluckLine(Score& s, int order, const char* text, int volume, int from = 0, int to = ROWS) {
+    std::vector<int> rows = parseLine(text);
+    for (int i = from; i < to && i < static_cast<int>(rows.size()); ++i)
+        if (isNote(rows[i])) pluck(s, at(order, i), keyOf(rows[i]), volume);
+}
+
+// Drum bar: one character per row. K/M/k kick (loud, medium, soft), S/s/g snare (loud, normal, ghost),
 // C/c/h closed hat, O/o open hat. The open hat shares the hat channel, so a closed hat chokes it.
-void drums(Score& s, int order, int ch, const char* bar, int bars = 4, int firstBar = 0) {
+// `level` scales every hit, in percent.
+void drums(Score& s, int order, int ch, const char* bar, int bars = 4, int firstBar = 0, int level = 100) {
     for (int b = firstBar; b < firstBar + bars; ++b) {
         for (int i = 0; i < BAR; ++i) {
             int r = at(order, b * BAR + i);
+            auto hit = [&](int instrument, int volume) { play(s, r, ch, 49, instrument, volume * level / 100); };
             switch (bar[i]) {
-            case 'K': play(s, r, ch, 49, KICK, 64); break;
-            case 'k': play(s, r, ch, 49, KICK, 40); break;
-            case 'S': play(s, r, ch, 49, SNARE, 56); break;
-            case 's': play(s, r, ch, 49, SNARE, 36); break;
-            case 'g': play(s, r, ch, 49, SNARE, 16); break;
-            case 'C': play(s, r, ch, 49, CLOSED_HAT, 44); break;
-            case 'c': play(s, r, ch, 49, CLOSED_HAT, 30); break;
-            case 'h': play(s, r, ch, 49, CLOSED_HAT, 18); break;
-            case 'O': play(s, r, ch, 49, OPEN_HAT, 38); break;
-            case 'o': play(s, r, ch, 49, OPEN_HAT, 24); break;
+            case 'K': hit(KICK, 64); break;
+            case 'M': hit(KICK, 54); break;
+            case 'k': hit(KICK, 40); break;
+            case 'S': hit(SNARE, 56); break;
+            case 's': hit(SNARE, 36); break;
+            case 'g': hit(SNARE, 16); break;
+            case 'C': hit(CLOSED_HAT, 44); break;
+            case 'c': hit(CLOSED_HAT, 30); break;
+            case 'h': hit(CLOSED_HAT, 18); break;
+            case 'O': hit(OPEN_HAT, 38); break;
+            case 'o': hit(OPEN_HAT, 24); break;
             default: break;
             }
         }
@@ -228,13 +338,13 @@ void drums(Score& s, int order, int ch, const char* bar, int bars = 4, int first
 void crash(Score& s, int absRow, int volume) { play(s, absRow, CRASH_CH, 49, CRASH, volume); }
 
 // Snare fill over the last rows of an order, getting denser and louder toward the next downbeat.
-void fill(Score& s, int order, int length) {
+void fill(Score& s, int order, int length, int peak = 60) {
     int start = ROWS - length;
     for (int i = 0; i < length; ++i) {
         int row = start + i;
         bool dense = i >= length / 2;
         if (!dense && i % 2) continue;
-        int volume = 20 + 40 * (i + 1) / length;
+        int volume = 20 + (peak - 20) * (i + 1) / length;
         play(s, at(order, row), FILL_CH, 49, SNARE, volume);
     }
     clear(s, at(order, start), at(order, ROWS), {SNARE_CH});
@@ -247,9 +357,7 @@ void riser(Score& s, int order, int fromRow, int peakVolume) {
         int r = at(order, fromRow + i);
         int volume = 6 + (peakVolume - 6) * i / (length - 1);
         if (i == 0) play(s, r, RISER_CH, parseNote("C3"), RISER, volume, PORTA_UP, 0x02);
-        else {
-            if (XmCell* c = cell(s, r, RISER_CH)) *c = XmCell{0, 0, static_cast<uint8_t>(0x10 + volume), PORTA_UP, 0x02};
-        }
+        else if (XmCell* c = cell(s, r, RISER_CH)) *c = XmCell{0, 0, volumeByte(volume), PORTA_UP, 0x02};
     }
     release(s, at(order + 1, 0), RISER_CH);
 }
@@ -259,35 +367,57 @@ void riser(Score& s, int order, int fromRow, int peakVolume) {
 // The main theme, two patterns over Am F C G, and its answer over F G Em Am / F G E E.
 const char* THEME_A1 =
     "A4 . . C5 . . E5 . . . D5 . C5 . D5 . "
-    "E5 . . . . . F5 . E5 . . . C5 . . . "
-    "G5 . . . E5 . D5 . C5 . . . D5 . E5 . "
+    "~E5 . . . . . F5 . E5 . . . C5 . . . "
+    "~G5 . . . E5 . D5 . C5 . . . D5 . E5 . "
     "D5 . . . . . . . B4 . . . G4 . . - ";
 const char* THEME_A2 =
-    "A4 . . C5 . . E5 . . . A5 . . . . . "
+    "A4 . . C5 . . E5 . . . ~A5 . . . . . "
     "G5 . . . F5 . E5 . F5 . . . A5 . . . "
-    "G5 . . . . . E5 . C5 . . . E5 . D5 . "
+    "G5 . . . . . E5 . C5 . . . E5 . ~D5 . "
     "D5 . . . . . B4 . C5 . . . B4 . . - ";
 const char* THEME_B1 =
-    "C5 . . . A4 . C5 . F5 . . . . . E5 . "
-    "D5 . . . B4 . D5 . G5 . . . . . . . "
+    "C5 . . . A4 . C5 . ~F5 . . . . . E5 . "
+    "D5 . . . B4 . D5 . ~G5 . . . . . . . "
     "G5 . . . . . E5 . B4 . . . . . . . "
-    "C5 . . . E5 . . . A5 . . . . . . - ";
+    "C5 . . . E5 . . . ~A5 . . . . . . - ";
 const char* THEME_B2 =
     "A5 . . . G5 . F5 . E5 . . . F5 . . . "
-    "G5 . . . . . F5 . D5 . . . B4 . . . "
+    "~G5 . . . . . F5 . D5 . . . B4 . . . "
     "B4 . . . . . C5 . D5 . . . B4 . . . "
-    "G#4 . . . . . . . . . . . B4 . D5 . ";
+    "~G#4 . . . . . . . . . . . B4 . D5 . ";
 // The theme's opening, low and slow, for the cave.
 const char* CAVE_1 =
     "A3 . . C4 . . E4 . . . . . . . . . "
-    "F4 . . . . . . . D4 . . . . . . - "
+    "~F4 . . . . . . . D4 . . . . . . - "
     "D4 . . F4 . . A4 . . . . . . . . . "
-    "G#4 . . . . . . . E4 . . . . . . - ";
+    "~G#4 . . . . . . . E4 . . . . . . - ";
 const char* CAVE_2 =
     "A3 . . C4 . . E4 . . . D4 . C4 . D4 . "
-    "D4 . . . . . . . . . . . F4 . . . "
+    "D4 . . . . . . . . . . . ~F4 . . . "
     "F4 . . . . . E4 . D4 . . . . . . . "
-    "E4 . . . . . . . . . . . . . . - ";
+    "~E4 . . . . . . . . . . . . . . - ";
+// The tunnel's own line, an octave above the pads: three-three-two rhythms over the theme's
+// chords, then long climbing notes for the lift into the finale's key.
+const char* DRIVE_1 =
+    "E5 . . A5 . . C6 . B5 . . A5 . G5 . . "
+    "~A5 . . . . . . . F5 . . A5 . C6 . . "
+    "C6 . . G5 . . E5 . G5 . . C6 . D6 . . "
+    "~B5 . . . . . . . . . . . G5 . A5 . ";
+const char* DRIVE_2 =
+    "C6 . . B5 . . A5 . E5 . . A5 . B5 . . "
+    "~C6 . . . . . . . . . . . A5 . C6 . "
+    "D6 . . C6 . . G5 . E5 . . G5 . C6 . . "
+    "~B5 . . . . . . . D6 . . . . . . - ";
+const char* DRIVE_3 =
+    "C6 . . A5 . . F5 . A5 . . C6 . A5 . . "
+    "D6 . . B5 . . G5 . B5 . . D6 . B5 . . "
+    "B5 . . G5 . . E5 . G5 . . B5 . C6 . . "
+    "~A5 . . . . . . . . . . . . . . - ";
+const char* LIFT =
+    "D5 . . . . . . . F5 . . . A5 . . . "
+    "~C6 . . . . . . . . . . . A5 . C6 . "
+    "~D6 . . . . . . . B5 . . . D6 . . . "
+    "~C#6 . . . . . . . . . . . . . . - ";
 
 // ---- Sections -------------------------------------------------------------------------------------
 
@@ -295,17 +425,16 @@ void opening(Score& s) {
     const char* chords[4] = {"Am Am F F", "C C G G", "Am Am F F", "Dm Dm E E"};
     for (int o = 0; o < 4; ++o) {
         auto bars = progression(chords[o]);
-        pads(s, o, bars, o == 0 ? 30 : 40, 0);
-        if (o >= 1) bass(s, o, bars, "R...............", 30, 0);
+        pads(s, o, bars, o == 0 ? 20 : 26, 0);
+        if (o >= 1) bass(s, o, bars, "R...............", 24, 0);
         if (o == 1) arpeggio(s, o, bars, "0...1...2...3...", 30, 0);
         if (o >= 2) drums(s, o, HAT_CH, "..h...h...h...h.");
     }
     arpeggio(s, 0, progression("Am Am F F"), "0.......2.......", 24, 0);
     // The theme's first bars on the pluck: the melody the show comes back to.
-    std::vector<int> hint = parseLine(THEME_A1);
-    for (int i = 0; i < 32; ++i)
-        if (hint[i] != HOLD && hint[i] != XM_KEY_OFF) play(s, at(2, i), ARP_CH, hint[i], PLUCK, 34);
+    pluckLine(s, 2, THEME_A1, 34, 0, 32);
     arpeggio(s, 3, progression("Dm Dm E E"), "0.1.2.3.0.1.2.3.", 30, 0);
+    fade(s, at(3, 0), at(3, ROWS), PAD_CHANNELS, 1.6);  // swelling into the white-out
     drums(s, 3, KICK_CH, "K.......k.......", 2, 2);
     riser(s, 3, 32, 44);
     fill(s, 3, 16);
@@ -319,18 +448,16 @@ const Break FLARE_BREAKS[] = {{at(5, 40), at(5, 48)}, {at(5, 56), at(6, 4)}, {at
 void flare(Score& s) {
     auto bars = progression("Am F C G");
     for (int o = 4; o < 8; ++o) {
-        pads(s, o, bars, 30, 0);
-        bass(s, o, bars, "R.R.O.R.R.R.O.R.", 50, 0);
-        drums(s, o, KICK_CH, "K...K...K...K...");
+        pads(s, o, bars, 46, 0);
+        bass(s, o, bars, "R.R.O.R.R.R.O.R.", 52, 0);
+        drums(s, o, KICK_CH, "K...K...K...K...", 4, 0, 95);
         if (o >= 5) drums(s, o, SNARE_CH, "....S.......S...");
         drums(s, o, HAT_CH, o == 4 ? "..c...c...c...c." : o == 5 ? "h.c.h.c.h.c.h.c." : "h.C.h.O.h.C.h.Oc");
-        if (o < 6) arpeggio(s, o, bars, "0.1.2.3.2.1.0.1.", 26, 0);
+        if (o < 6) arpeggio(s, o, bars, "0.1.2.3.2.1.0.1.", 34, 0);
     }
     // The theme, quietly on the pluck, before it arrives on the lead.
-    std::vector<int> lines[2] = {parseLine(THEME_A1), parseLine(THEME_A2)};
-    for (int o = 6; o < 8; ++o)
-        for (int i = 0; i < ROWS; ++i)
-            if (int k = lines[o - 6][i]; k != HOLD && k != XM_KEY_OFF) play(s, at(o, i), ARP_CH, k, PLUCK, 32);
+    pluckLine(s, 6, THEME_A1, 38);
+    pluckLine(s, 7, THEME_A2, 38);
 
     for (const Break& b : FLARE_BREAKS) {
         clear(s, b.fromAbs, b.toAbs, {KICK_CH, SNARE_CH, HAT_CH, BASS_CH});
@@ -338,10 +465,11 @@ void flare(Score& s) {
         release(s, b.fromAbs, CRASH_CH);  // a ringing cymbal would fill the gap
         for (int r = b.toAbs - 4; r < b.toAbs; ++r) play(s, r, FILL_CH, 49, SNARE, 24 + 8 * (r - b.toAbs + 4));
         crash(s, b.toAbs, 52);
-        play(s, b.toAbs, KICK_CH, 49, KICK, 64);
-        play(s, b.toAbs, BASS_CH, bars[(b.toAbs % ROWS) / BAR].root, BASS, 54);
+        play(s, b.toAbs, KICK_CH, 49, KICK, 58);
+        play(s, b.toAbs, BASS_CH, bars[(b.toAbs % ROWS) / BAR].root, BASS, 50);
     }
     crash(s, at(4, 0), 60);
+    fade(s, at(7, 40), at(7, ROWS), PAD_CHANNELS, 0.2);
     riser(s, 7, 40, 40);
     fill(s, 7, 8);
 }
@@ -349,16 +477,17 @@ void flare(Score& s) {
 void cave(Score& s) {
     auto bars = progression("Am Bb Dm E");
     for (int o = 8; o < 12; ++o) {
-        pads(s, o, bars, 34, -12);
-        bass(s, o, bars, "R.........-...O.", 54, 0);
-        drums(s, o, KICK_CH, "K.....k.........");
-        drums(s, o, SNARE_CH, "........s.......");
+        pads(s, o, bars, 30, -12);
+        bass(s, o, bars, "R.........-...O.", 28, 0);
+        drums(s, o, KICK_CH, "K.....k.........", 4, 0, 60);
+        drums(s, o, SNARE_CH, "........s.......", 4, 0, 70);
         drums(s, o, HAT_CH, "..h.......h....h");
-        if (o < 10) arpeggio(s, o, bars, "3......1....2...", 30, 12, HARMONY_CH);
+        if (o < 10) arpeggio(s, o, bars, "3......1....2...", 26, 12);
     }
     melody(s, 10, CAVE_1, 40, 0);
     melody(s, 11, CAVE_2, 40, 0);
-    crash(s, at(8, 0), 60);
+    crash(s, at(8, 0), 54);
+    fade(s, at(11, 44), at(11, ROWS), {PAD_CH, PAD_CH + 1, PAD_CH + 2, LEAD_CH, ECHO_CH}, 0.3);
     riser(s, 11, 48, 36);
     fill(s, 11, 8);
 }
@@ -374,39 +503,60 @@ void mainTheme(Score& s) {
     for (int i = 0; i < 6; ++i) {
         int o = 12 + i;
         auto bars = progression(steps[i].chords);
-        pads(s, o, bars, 28, 0);
-        bass(s, o, bars, "R.-R.-R.O.-R.-O.", 46, 0);
-        drums(s, o, KICK_CH, MAIN_KICK);
+        pads(s, o, bars, 42, 0);
+        bass(s, o, bars, "R.-R.-R.O.-R.-O.", 34, 0);
+        drums(s, o, KICK_CH, MAIN_KICK, 4, 0, 90);
         drums(s, o, SNARE_CH, MAIN_SNARE);
-        drums(s, o, HAT_CH, i < 2 ? "c.h.c.h.c.h.c.h." : MAIN_HATS);
-        arpeggio(s, o, bars, i < 2 ? "0.1.2.1.0.1.2.1." : "0123212301232123", 24, 0);
-        melody(s, o, steps[i].line, 54, 0);
+        drums(s, o, HAT_CH, i < 2 ? "c.h.c.h.c.h.c.h." : MAIN_HATS, 4, 0, 115);
+        arpeggio(s, o, bars, i < 2 ? "0.1.2.1.0.1.2.1." : "0123212301232123", 30, 0);
+        melody(s, o, steps[i].line, 62, 0);
         if (i % 2 == 0) crash(s, at(o, 0), i == 0 ? 62 : 44);
     }
+    fade(s, at(17, 48), at(17, ROWS), PAD_CHANNELS, 0.3);
     riser(s, 17, 48, 40);
     fill(s, 17, 8);
 }
 
+// Order 21 climbs into the finale's key without kick and bass: the chords rise a step at a time
+// to A, a step below the new tonic; the pads and the arpeggio swell, the snare doubles its pace
+// every bar into the fill, and the riser takes the second half.
+void lift(Score& s) {
+    const int o = 21;
+    auto bars = progression("Dm F G A");
+    pads(s, o, bars, 26, 0);
+    fade(s, at(o, 0), at(o, ROWS), PAD_CHANNELS, 1.7);
+    release(s, at(o, 0), BASS_CH);
+    for (int b = 0; b < 4; ++b)  // the chord's top note an octave up, growing bar by bar
+        play(s, at(o, b * BAR), AIR_CH, bars[b].voicing[2] + 12, PAD, 14 + 4 * b, SET_PANNING, AIR_PANNING);
+    arpeggio(s, o, bars, "0123012301230123", 22, 0);
+    fade(s, at(o, 0), at(o, ROWS), {ARP_CH, ARP_ECHO_CH}, 1.6);
+    drums(s, o, SNARE_CH, "....s.......s...", 1, 0);
+    drums(s, o, SNARE_CH, "s.......s.......", 1, 1);
+    drums(s, o, SNARE_CH, "s...s...s...s...", 1, 2);
+    drums(s, o, HAT_CH, "c.h.c.h.c.h.c.h.", 3, 0);
+    melody(s, o, LIFT, 42, 0);
+    crash(s, at(o, 0), 48);
+    riser(s, o, 32, 46);
+    fill(s, o, 16, 62);
+    release(s, at(22, 0), AIR_CH);
+}
+
 void tunnel(Score& s) {
-    const char* chords[4] = {"Am F C G", "Am F C G", "F G Em Am", "F G E E"};
-    for (int i = 0; i < 4; ++i) {
+    const char* chords[3] = {"Am F C G", "Am F C G", "F G Em Am"};
+    const char* lines[3] = {DRIVE_1, DRIVE_2, DRIVE_3};
+    for (int i = 0; i < 3; ++i) {
         int o = 18 + i;
         auto bars = progression(chords[i]);
-        pads(s, o, bars, 24, 0);
+        pads(s, o, bars, 44, 0);
         bass(s, o, bars, "R.ROR.ROR.ROR.RO", 50, 0);
-        drums(s, o, KICK_CH, "K...K...K...K.k.");
+        drums(s, o, KICK_CH, "K...K...K...K.k.", 4, 0, 90);
         drums(s, o, SNARE_CH, "....S..g....S.g.");
-        drums(s, o, HAT_CH, "chcOchcOchcOchco");
-        arpeggio(s, o, bars, "0123123023013012", 34, 0, i < 2 ? ECHO_CH : -1);
-        if (i % 2 == 0) crash(s, at(o, 0), i == 0 ? 62 : 44);
+        drums(s, o, HAT_CH, "chcOchcOchcOchco", 4, 0, 115);
+        arpeggio(s, o, bars, "0123123023013012", 32, 0);
+        melody(s, o, lines[i], 64, 0);
+        if (i != 1) crash(s, at(o, 0), i == 0 ? 62 : 48);
     }
-    // The theme's answer comes back, softer, under the arpeggios.
-    play(s, at(18, 0), LEAD_CH, parseNote("A4"), LEAD, 40);
-    release(s, at(18, 8), LEAD_CH);
-    melody(s, 20, THEME_B1, 44, -12);
-    melody(s, 21, THEME_B2, 44, -12);
-    riser(s, 21, 48, 40);
-    fill(s, 21, 8);
+    lift(s);
 }
 
 // Everything at once, a whole tone up for the lift.
@@ -419,37 +569,49 @@ void finale(Score& s) {
     for (int i = 0; i < 6; ++i) {
         int o = 22 + i;
         auto bars = progression(steps[i].chords);
-        pads(s, o, bars, 32, FINALE_KEY);
-        bass(s, o, bars, "R.RR.RR.O.RR.RRO", 46, FINALE_KEY);
-        drums(s, o, KICK_CH, MAIN_KICK);
-        drums(s, o, SNARE_CH, "....S...g...S.gs");
-        drums(s, o, HAT_CH, "cCcOcCcOcCcOcCcO");
-        arpeggio(s, o, bars, "0123123023013012", 30, FINALE_KEY);
-        melody(s, o, steps[i].line, 56, FINALE_KEY, true);
+        pads(s, o, bars, 56, FINALE_KEY);
+        bass(s, o, bars, "R.RR.RR.O.RR.RRO", 64, FINALE_KEY);
+        // A little less kick under the snare: the two together make the loudest peaks.
+        drums(s, o, KICK_CH, "K...M...K...M...");
+        drums(s, o, SNARE_CH, "....S...g...S.gs", 4, 0, 85);
+        drums(s, o, HAT_CH, "cCcOcCcOcCcOcCcO", 4, 0, 105);
+        arpeggio(s, o, bars, "0123123023013012", 36, FINALE_KEY);
+        melody(s, o, steps[i].line, 64, FINALE_KEY, true);
         if (i % 2 == 0) crash(s, at(o, 0), i == 0 ? 64 : 46);
     }
     riser(s, 27, 32, 44);
     fill(s, 27, 16);
 }
 
-// The final hit on the home chord; everything is released at once and rings out.
+// The final chord on the home key, struck with the flash at order 28 and faded row by row (a
+// curve that falls ever faster in level) to silence by row 15: the show stops at row 17.
 void ending(Score& s) {
     const int o = 28;
+    const int fadeRows = 15;
     const Chord home = chordNamed("Am");
-    crash(s, at(o, 0), 64);
+    // The echoes of the last phrase would sound its notes over the final chord: they stop here.
+    clear(s, at(o, 0), at(o, 3), {ECHO_CH, ARP_ECHO_CH});
+    *cell(s, at(o, 0), ECHO_CH) = XmCell{XM_KEY_OFF, 0, volumeByte(0), 0, 0};
+    crash(s, at(o, 0), 60);
     play(s, at(o, 0), KICK_CH, 49, KICK, 64);
-    play(s, at(o, 0), BASS_CH, home.root + FINALE_KEY, BASS, 56);
+    play(s, at(o, 0), BASS_CH, home.root + FINALE_KEY, BASS, 52);
     for (int v = 0; v < 3; ++v)
         play(s, at(o, 0), PAD_CH + v, home.voicing[v] + FINALE_KEY, PAD, 44, SET_PANNING, PAD_PANNING[v]);
-    play(s, at(o, 0), LEAD_CH, parseNote("A4") + FINALE_KEY, LEAD, 48);
-    play(s, at(o, 3), ECHO_CH, parseNote("A4") + FINALE_KEY, LEAD, 20);
+    const int top = parseNote("A4") + FINALE_KEY;
+    play(s, at(o, 0), LEAD_CH, top, LEAD, 50);
+    play(s, at(o, 0), HARMONY_CH, top - 12, LEAD, 30, SET_PANNING, HARMONY_PANNING);
+    play(s, at(o, 0), AIR_CH, top + 12, PAD, 24, SET_PANNING, AIR_PANNING);
     const char* fall[4] = {"A5", "E5", "C5", "A4"};
-    for (int i = 0; i < 4; ++i) play(s, at(o, 2 * i), ARP_CH, parseNote(fall[i]) + FINALE_KEY, PLUCK, 40 - 6 * i);
-    releasePads(s, at(o, 8));
-    release(s, at(o, 8), LEAD_CH);
-    release(s, at(o, 8), HARMONY_CH);
-    release(s, at(o, 11), ECHO_CH);
-    release(s, at(o, 14), BASS_CH);
+    for (int i = 0; i < 4; ++i) pluck(s, at(o, 2 * i), parseNote(fall[i]) + FINALE_KEY, 40 - 6 * i);
+    const int ringing[] = {CRASH_CH, BASS_CH, PAD_CH, PAD_CH + 1, PAD_CH + 2, LEAD_CH, HARMONY_CH, AIR_CH};
+    for (int ch : ringing) {
+        int start = volumeAt(s, at(o, 0), ch);
+        for (int r = 1; r < fadeRows; ++r) {
+            double left = 1.0 - static_cast<double>(r) / fadeRows;
+            cell(s, at(o, r), ch)->volume = volumeByte(static_cast<int>(start * left * left + 0.5));
+        }
+        release(s, at(o, fadeRows), ch);
+    }
 }
 
 Score compose() {

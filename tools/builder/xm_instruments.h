@@ -9,13 +9,13 @@ namespace builder {
 
 XmInstrument makeKick();
 XmInstrument makeSnare();      // snare body with a hand-clap layer
-XmInstrument makeClosedHat();
+XmInstrument makeClosedHat();  // both hats panned right
 XmInstrument makeOpenHat();
 XmInstrument makeCrash();      // attack plus a looped tail shaped by the envelope
 XmInstrument makeBass();       // filter-swept saw, looped steady state
 XmInstrument makePad();        // three detuned saws, looped
-XmInstrument makeLead();       // two detuned saw/square oscillators, looped, automatic vibrato
-XmInstrument makePluck();      // decaying harmonic pluck for arpeggios
+XmInstrument makeLead();       // two detuned saw/square oscillators, looped, bright
+XmInstrument makePluck();      // bright decaying harmonic pluck for arpeggios, panned left
 XmInstrument makeRiser();      // looped band noise, raised by portamento in the patterns
 
 // Sets relative note and finetune so that C-4 sounds at 261.63 Hz when the sample data, played
