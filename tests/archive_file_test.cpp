@@ -424,20 +424,6 @@ TEST_F(ArchiveTest, ALooseFileShadowsTheMemberOfItsName) {
     closeFile(file);
 }
 
-TEST_F(ArchiveTest, ALooseFileThatCannotBeOpenedFailsWithoutFallingBack) {
-    // A regular file nobody may read, not even root.
-    const char* locked = "/proc/sys/vm/drop_caches";
-    if (!platform::isRegularDiskFile(locked) || access(locked, R_OK) == 0) GTEST_SKIP() << "no unreadable file";
-    ASSERT_NE(mount({{locked, bytesOf("member"), 0}}), nullptr);
-    ArchiveFile file;
-    assignFile(file, locked);
-    openFile(file, 1);
-    readBlock(file, nullptr, 1); // the handle stayed closed: 103, behind the pending open failure
-    EXPECT_EQ(takeFileError(), platform::DISK_ACCESS_DENIED);
-    EXPECT_EQ(takeFileError(), 0);
-    EXPECT_EQ(file.mode, FileMode::Closed);
-}
-
 TEST_F(ArchiveTest, OperationsOnHandlesThatAreNotOpenReport103) {
     ArchiveFile file;
     assignFile(file, "never-opened");

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 
 #include "assets/mesh_renderer.h"
@@ -51,6 +52,16 @@ TEST_F(TimerTest, RestartDropsTheTimeSpentLoading) {
     core::timerRestart();
     fakeNow = 5100;
     EXPECT_EQ(core::timerTicks(1000), 100u);
+}
+
+TEST(RealClock, CountsMillisecondsOfTheMonotonicClock) {
+    const auto before = std::chrono::steady_clock::now();
+    const uint32_t start = platform::milliseconds();
+    platform::sleepMilliseconds(40);
+    const uint32_t end = platform::milliseconds();
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - before);
+    EXPECT_GE(end - start, 40u);
+    EXPECT_LE(end - start, uint32_t(elapsed.count()) + 1);
 }
 
 bool named(const char* actual, const char* expected) {
