@@ -405,6 +405,14 @@ TEST_F(ArchiveTest, ALooseFileShadowsTheMemberOfItsName) {
     EXPECT_TRUE(atEndOfFile(file));
     closeFile(file);
     EXPECT_EQ(takeFileError(), 0);
+    // Counts are in whole records: the part record at the end is left unread.
+    open(file, "mesh.p3d", 4);
+    Bytes records(20);
+    uint32_t read = 0;
+    readBlock(file, records.data(), 5, &read);
+    EXPECT_EQ(read, 3u);
+    EXPECT_FALSE(atEndOfFile(file));
+    closeFile(file);
 
     // A directory is not a file: the member is read, though the name exists on disk.
     std::filesystem::create_directory("folder");
