@@ -85,18 +85,6 @@ TEST_F(FirstHalf, AtOverlayTimeThirtyTwoAndAHalfOnlyTheCreditBoxIsLit) {
     EXPECT_NEAR(at(112, 18), 64, 2);
 }
 
-TEST_F(FirstHalf, FlashesAddTheirRowsGreyToTheWholeFrame) {
-    glClear(GL_COLOR_BUFFER_BIT);
-    core::musicRow = 55;
-    effects::drawFlashOut();
-    EXPECT_NEAR(at(3, 3), 51, 1);  // (55 - 53) / 10
-    glClear(GL_COLOR_BUFFER_BIT);
-    core::musicRow = 9;
-    effects::drawFlashIn();
-    EXPECT_NEAR(at(150, 100), 26, 1);  // 1 - 9 / 10
-    EXPECT_FLOAT_EQ(core::flashLevel, 0.1f);
-}
-
 TEST_F(FirstHalf, OpeningLightStartsAboveTheHallAndTheGrainRepeatsFiveTimesAtElevenHundredths) {
     const uint8_t blackWhite[6] = {0, 0, 0, 255, 255, 255};
     std::fill(core::noiseTextures, core::noiseTextures + 16, texture(2, blackWhite));
@@ -120,7 +108,17 @@ TEST_F(FirstHalf, OpeningLightStartsAboveTheHallAndTheGrainRepeatsFiveTimesAtEle
     EXPECT_FLOAT_EQ(core::flashLevel, 0.11f);
 }
 
-TEST_F(FirstHalf, BuildUpAddsNineEleventhsOfWhiteAtTheLastRow) {
+TEST_F(FirstHalf, FlashesAndTheBuildUpAddTheGreyOfTheirRowToTheWholeFrame) {
+    glClear(GL_COLOR_BUFFER_BIT);
+    core::musicRow = 55;
+    effects::drawFlashOut();
+    EXPECT_NEAR(at(3, 3), 51, 1);  // (55 - 53) / 10
+    glClear(GL_COLOR_BUFFER_BIT);
+    core::musicRow = 9;
+    effects::drawFlashIn();
+    EXPECT_NEAR(at(150, 100), 26, 1);  // 1 - 9 / 10
+    EXPECT_FLOAT_EQ(core::flashLevel, 0.1f);
+
     const uint8_t black[3] = {0, 0, 0};
     std::fill(core::noiseTextures, core::noiseTextures + 16, texture(1, black));
     core::musicRow = 54;
@@ -128,7 +126,7 @@ TEST_F(FirstHalf, BuildUpAddsNineEleventhsOfWhiteAtTheLastRow) {
     EXPECT_EQ(at(5, 5), 0);
     core::musicRow = 63;
     effects::drawOpeningBuildUp();
-    EXPECT_NEAR(at(5, 5), 209, 2);
+    EXPECT_NEAR(at(5, 5), 209, 2);  // 9 / 11
 }
 
 // The temple mesh reduced to a camera standing 400 units from the flare at `azimuth` degrees,
