@@ -14,6 +14,7 @@ namespace core {
 namespace {
 uint32_t musicHandle = 0;  // 0 until a module is loaded
 MusicSleep fadeSleep = nullptr;
+MusicPositionSource positionSource = nullptr;
 
 // Opens the name for reading in bytes. A pending error means the handle is not open and must not
 // be touched again.
@@ -97,7 +98,9 @@ bool loadMusicOffline(const char* name, uint32_t frequency) {
 
 bool playMusic() { return platform::audioPlay(musicHandle); }
 
-uint32_t getMusicPosition() { return platform::audioPosition(musicHandle); }
+uint32_t getMusicPosition() { return positionSource ? positionSource() : platform::audioPosition(musicHandle); }
+
+void setMusicPositionSource(MusicPositionSource source) { positionSource = source; }
 
 size_t renderMusic(int16_t* interleavedStereo, size_t frames) {
     return platform::audioRender(musicHandle, interleavedStereo, frames);

@@ -16,6 +16,10 @@ bool playMusic();
 // 0 before playMusic; then the position being heard (offline: right after the last rendered
 // chunk). Stays on the last row once the song has ended; the song never loops.
 uint32_t getMusicPosition();
+// Where getMusicPosition reads from: the audio layer, or while a source is set (tests driving the
+// frame loop through a song of their own making) that source. nullptr restores the audio layer.
+using MusicPositionSource = uint32_t (*)();
+void setMusicPositionSource(MusicPositionSource source);
 // Fades out over 1.25 s, then frees the module and the device.
 void stopMusic();
 void fadeOutMusic();

@@ -347,15 +347,17 @@ TEST_F(ArchiveTest, HeaderWalkStopsAtTheCentralDirectoryOrAtAFault) {
 }
 
 TEST_F(ArchiveTest, MemberNamesMatchAcrossSlashesAndCaseOnly) {
-    ASSERT_NE(mount({{"data/Tex.raw", bytesOf("texture"), 0}}), nullptr);
-    for (const char* name : {"data/Tex.raw", "DATA\\TEX.RAW", "data\\tex.RAW", "Data/tex.raw"}) {
+    MountedArchive* archive = mount({{"data/Tez.raw", bytesOf("texture"), 0}});
+    ASSERT_NE(archive, nullptr);
+    EXPECT_EQ(archive->entries[0].timeStamp, 0x5A216000u);  // DOS date above DOS time
+    for (const char* name : {"data/Tez.raw", "DATA\\TEZ.RAW", "data\\tez.RAW", "Data/tez.raw"}) {
         ArchiveFile file;
         open(file, name);
         EXPECT_EQ(readAt(file, 0, 100), bytesOf("texture")) << name;
         EXPECT_TRUE(fileExists(name));
         closeFile(file);
     }
-    for (const char* name : {"./data/Tex.raw", "/data/Tex.raw", "data//Tex.raw", "data/Tex.raw "}) {
+    for (const char* name : {"./data/Tez.raw", "/data/Tez.raw", "data//Tez.raw", "data/Tez.raw "}) {
         ArchiveFile file;
         assignFile(file, name);
         openFile(file, 1);
@@ -403,6 +405,14 @@ TEST_F(ArchiveTest, ALooseFileShadowsTheMemberOfItsName) {
     EXPECT_TRUE(atEndOfFile(file));
     closeFile(file);
     EXPECT_EQ(takeFileError(), 0);
+    // Counts are in whole records: the part record at the end is left unread.
+    open(file, "mesh.p3d", 4);
+    Bytes records(20);
+    uint32_t read = 0;
+    readBlock(file, records.data(), 5, &read);
+    EXPECT_EQ(read, 3u);
+    EXPECT_FALSE(atEndOfFile(file));
+    closeFile(file);
 
     // A directory is not a file: the member is read, though the name exists on disk.
     std::filesystem::create_directory("folder");
@@ -420,20 +430,6 @@ TEST_F(ArchiveTest, ALooseFileShadowsTheMemberOfItsName) {
     EXPECT_EQ(takeFileError(), 0);
     EXPECT_TRUE(file.isMember);
     closeFile(file);
-}
-
-TEST_F(ArchiveTest, ALooseFileThatCannotBeOpenedFailsWithoutFallingBack) {
-    // A regular file nobody may read, not even root.
-    const char* locked = "/proc/sys/vm/drop_caches";
-    if (!platform::isRegularDiskFile(locked) || access(locked, R_OK) == 0) GTEST_SKIP() << "no unreadable file";
-    ASSERT_NE(mount({{locked, bytesOf("member"), 0}}), nullptr);
-    ArchiveFile file;
-    assignFile(file, locked);
-    openFile(file, 1);
-    readBlock(file, nullptr, 1); // the handle stayed closed: 103, behind the pending open failure
-    EXPECT_EQ(takeFileError(), platform::DISK_ACCESS_DENIED);
-    EXPECT_EQ(takeFileError(), 0);
-    EXPECT_EQ(file.mode, FileMode::Closed);
 }
 
 TEST_F(ArchiveTest, OperationsOnHandlesThatAreNotOpenReport103) {

@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 
+#include "assets/mesh_renderer.h"
+#include "core/music.h"
+#include "core/show_state.h"
 #include "core/timeline.h"
+#include "core/window.h"
 #include "platform/clock.h"
+#include "platform/headless_gl.h"
 
 namespace {
 
@@ -46,6 +52,16 @@ TEST_F(TimerTest, RestartDropsTheTimeSpentLoading) {
     core::timerRestart();
     fakeNow = 5100;
     EXPECT_EQ(core::timerTicks(1000), 100u);
+}
+
+TEST(RealClock, CountsMillisecondsOfTheMonotonicClock) {
+    const auto before = std::chrono::steady_clock::now();
+    const uint32_t start = platform::milliseconds();
+    platform::sleepMilliseconds(40);
+    const uint32_t end = platform::milliseconds();
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - before);
+    EXPECT_GE(end - start, 40u);
+    EXPECT_LE(end - start, uint32_t(elapsed.count()) + 1);
 }
 
 bool named(const char* actual, const char* expected) {
@@ -109,6 +125,88 @@ TEST(FlareSize, GrowsWithTheSceneClockAndDipsThreeTimes) {
     for (float edge : {27.5f, 28.5f, 32.0f, 34.0f, 43.5f, 45.5f}) {
         EXPECT_NEAR(core::flareSizeFor(edge - 1e-4f), core::flareSizeFor(edge + 1e-4f), 0.05f) << edge;
     }
+}
+
+// The frame loop itself: one runFrame after another on a virtual song position and clock, drawing
+// the scenes of an unloaded show (every mesh empty) into a headless context.
+uint32_t songWords[2] = {};  // what the two position reads of the next frame return, row read first
+int positionReads = 0;
+uint32_t songPosition() { return songWords[positionReads++ % 2]; }
+int swaps = 0;
+void countSwap() { ++swaps; }
+
+struct FrameLoop : TimerTest {
+    void SetUp() override {
+        TimerTest::SetUp();
+        ASSERT_TRUE(platform::createHeadlessGL(32, 24));
+        core::setMusicPositionSource(songPosition);
+        core::setSwapHook(countSwap);
+        core::sceneTime = core::flashLevel = core::flareSize = 0;
+        swaps = 0;
+    }
+    void TearDown() override {
+        core::setMusicPositionSource(nullptr);
+        core::setSwapHook(nullptr);
+        platform::destroyHeadlessGL();
+        TimerTest::TearDown();
+    }
+    // One frame at `ms` of show time with the song at order/row (the two reads may differ).
+    core::FramePlan frame(uint32_t ms, uint32_t order, uint32_t row, uint32_t nextOrder = ~0u, uint32_t nextRow = 0) {
+        fakeNow = ms;
+        songWords[0] = row << 16 | order;
+        songWords[1] = nextOrder == ~0u ? songWords[0] : (nextRow << 16 | nextOrder);
+        positionReads = 0;
+        return core::runFrame();
+    }
+};
+
+TEST_F(FrameLoop, OpeningDrawsWithTheClockTheLastFrameLeftAndStoresItsOwnAfterwards) {
+    frame(6800, 0, 5);
+    EXPECT_FLOAT_EQ(core::overlayTime, 10.0f);  // 3400 ticks of 2 ms / 340
+    EXPECT_FLOAT_EQ(core::sceneTime, 10.0f);
+    // The red light circles at radius 80 with the clock of the previous frame: 0 on the first.
+    EXPECT_NEAR(assets::lightPosition.x, 0.0f, 1e-4);
+    EXPECT_NEAR(assets::lightPosition.y, 88.7891f, 1e-3);
+    EXPECT_NEAR(assets::lightPosition.z, 136.5971f, 1e-3);
+    frame(7480, 2, 63);
+    EXPECT_FLOAT_EQ(core::sceneTime, 11.0f);
+    EXPECT_NEAR(assets::lightPosition.x, -3.5394f, 1e-3);  // sin(11 x 10) x 80
+    EXPECT_NEAR(assets::lightPosition.y, -71.1326f, 1e-3);
+    EXPECT_EQ(swaps, 0);  // presenting a normal frame is the caller's job
+    frame(8000, 7, 63, 8, 0);  // the song moves on between the two reads
+    EXPECT_EQ(core::musicRow, 63);
+    EXPECT_EQ(core::musicOrder, 8);
+}
+
+TEST_F(FrameLoop, BuildUpEndsWithFullFlashLevelAndTheFlareUsesTheClockOneFrameLate) {
+    frame(20000, 3, 60);
+    EXPECT_EQ(core::flashLevel, 1.0f);
+    core::sceneTime = 27.6f;
+    frame(38500, 4, 0);
+    EXPECT_NEAR(core::flareSize, 99.36f, 1e-3);  // from 27.6, the clock of the frame before
+    EXPECT_FLOAT_EQ(core::sceneTime, 30.0f);     // (38500 - 26500) / 400, set by the scene
+    frame(38900, 4, 1);
+    EXPECT_FLOAT_EQ(core::flareSize, 120.0f);
+}
+
+TEST_F(FrameLoop, SphereClockStartsAt145SecondsAndWrapsBeforeThem) {
+    frame(145000, 22, 0);
+    EXPECT_EQ(core::sceneTime, 0.0f);
+    frame(145420, 23, 0);
+    EXPECT_FLOAT_EQ(core::sceneTime, 1.0f);
+    core::resetTimer();
+    fakeNow = 0;
+    frame(100000, 27, 10);  // 45 s early: the unsigned difference wraps to nearly 2^32
+    EXPECT_FLOAT_EQ(core::sceneTime, float((4294967296.0 - 45000) / 420));
+}
+
+TEST_F(FrameLoop, SongEndsAtOrderTwentyEightRowSeventeenWithBothBuffersCleared) {
+    EXPECT_FALSE(frame(200000, 28, 5).ended);
+    EXPECT_FLOAT_EQ(core::flashLevel, 0.5f);  // the flash-in over the black screen
+    EXPECT_TRUE(frame(200010, 28, 16).clearOnly);
+    EXPECT_EQ(swaps, 0);
+    EXPECT_TRUE(frame(200020, 28, 17).ended);
+    EXPECT_EQ(swaps, 2);
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -10,6 +11,7 @@
 #include "core/setup_dialog.h"
 #include "core/show_state.h"
 #include "core/window.h"
+#include "platform/window.h"
 
 namespace {
 
@@ -56,12 +58,56 @@ TEST_F(DumpFileTest, NeverCreatesTheFile) {
     EXPECT_NE(stat("ize.dbg", &st), 0);
 }
 
-TEST_F(DumpFileTest, ReadOnlyFileIsLeftAlone) {
+// The window's events as the main loop sees them, on SDL's dummy video driver: it starts the event
+// queue but has no GL, so openWindow fails after starting it, and the events are pushed by hand.
+void push(SDL_Event event) { ASSERT_EQ(SDL_PushEvent(&event), 1) << SDL_GetError(); }
+void pressKey(SDL_Keycode key) {
+    SDL_Event event{};
+    event.type = SDL_KEYDOWN;
+    event.key.keysym.sym = key;
+    push(event);
+}
+
+struct WindowEvents : DumpFileTest {
+    void SetUp() override {
+        DumpFileTest::SetUp();
+        // No message box may find a display and wait for a click.
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+        ASSERT_NE(platform::openWindow(platform::WindowRequest{}), platform::WindowFailure::None);
+        core::quitRequested = false;
+    }
+};
+
+TEST_F(WindowEvents, SpaceDumpsOnEveryPressOtherKeysDoNothingEscapeAndCloseQuit) {
     { std::ofstream("ize.dbg", std::ios::binary) << "x"; }
-    chmod("ize.dbg", 0444);
-    core::writeDebugDump();  // as root the file is still writable; either way nothing breaks
-    std::string content = readAll("ize.dbg");
-    EXPECT_TRUE(content == "x" || content.size() == 1 + core::debugDumpText(core::overlayTime, core::sceneTime).size());
+    core::overlayTime = 1.0f;
+    core::sceneTime = 2.0f;
+    pressKey(SDLK_a);
+    pressKey(SDLK_RETURN);
+    pressKey(SDLK_SPACE);
+    pressKey(SDLK_SPACE);
+    EXPECT_FALSE(core::pumpMessages());
+    EXPECT_FALSE(core::quitRequested);
+    EXPECT_EQ(readAll("ize.dbg"), std::string("x") + core::debugDumpText(1, 2) + core::debugDumpText(1, 2));
+
+    pressKey(SDLK_ESCAPE);
+    EXPECT_TRUE(core::pumpMessages());
+    EXPECT_TRUE(core::quitRequested);
+
+    core::quitRequested = false;
+    SDL_Event close{};
+    close.type = SDL_WINDOWEVENT;
+    close.window.event = SDL_WINDOWEVENT_CLOSE;
+    push(close);
+    EXPECT_TRUE(core::pumpMessages());
+    EXPECT_TRUE(core::quitRequested);
+    core::quitRequested = false;
+}
+
+TEST_F(WindowEvents, AWindowThatCannotBeMadeEndsTheProgramWithItsMessageAndCodeOne) {
+    EXPECT_EXIT(core::createGLWindow(320, 240, 16, false), testing::ExitedWithCode(1), "Fail: CreateWindowEx");
 }
 
 TEST(SetupDialog, ListsTheTwelveModesInTableOrderWith640x480x16Selected) {

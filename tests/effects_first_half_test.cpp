@@ -1,72 +1,188 @@
+// The scenes of the first half (orders 0-7) and the flashes, drawn headless with hand-made meshes
+// and one-colour textures, and read back: where light falls, how much grey is added, and what each
+// routine leaves in the shared show state.
 #include <gtest/gtest.h>
 
-#include "effects/flare_scene.h"
-#include "effects/flash_transitions.h"
-#include "effects/opening_scene.h"
-#include "effects/title_overlays.h"
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "assets/mesh_renderer.h"
+#include "core/show_state.h"
+#include "core/timeline.h"
+#include "effects/effects.h"
+#include "platform/clock.h"
+#include "platform/headless_gl.h"
 
 namespace {
 
-float intensity(float t, float start, float end, bool expectVisible = true) {
-    bool visible = false;
-    float value = effects::overlayIntensity(t, start, end, &visible);
-    EXPECT_EQ(visible, expectVisible) << t;
-    return value;
+const int width = 160, height = 120;  // a quarter of the 640 x 480 virtual screen
+uint32_t fakeNow = 0;
+uint32_t fakeClock() { return fakeNow; }
+
+uint32_t texture(int texels, const uint8_t* rgb) {
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, texels, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+    return name;
 }
 
-TEST(Overlays, NothingAtTheWindowEdgesAndPointEightAtTheMiddle) {
-    intensity(180.0f, 180, 186, false);
-    intensity(186.0f, 180, 186, false);
-    intensity(179.0f, 180, 186, false);
-    EXPECT_NEAR(intensity(183.0f, 180, 186), 0.8f, 1e-6);
+// Red channel of every pixel, bottom row first.
+std::vector<int> frame() {
+    std::vector<uint8_t> rgba(width * height * 4);
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    std::vector<int> red(width * height);
+    for (int i = 0; i < width * height; ++i) red[i] = rgba[4 * i];
+    return red;
+}
+int at(int x, int y) { return frame()[y * width + x]; }
+
+struct FirstHalf : ::testing::Test {
+    void SetUp() override {
+        ASSERT_TRUE(platform::createHeadlessGL(width, height));
+        platform::setClockSource(fakeClock);
+        fakeNow = 0;
+        core::resetTimer();
+        glEnable(GL_TEXTURE_2D);  // as the show's start-up leaves it
+        const uint8_t white[3] = {255, 255, 255};
+        whiteTexture = texture(1, white);
+        core::flashLevel = core::sceneTime = core::flareSize = 0;
+        core::musicRow = 0;
+        assets::clearBeforeDraw = true;
+    }
+    void TearDown() override {
+        platform::setClockSource(nullptr);
+        core::scene1Mesh = core::gyarMesh = {};
+        platform::destroyHeadlessGL();
+    }
+    uint32_t whiteTexture = 0;
+};
+
+TEST_F(FirstHalf, AtOverlayTimeThirtyTwoAndAHalfOnlyTheCreditBoxIsLit) {
+    core::titleTexture = whiteTexture;
+    core::overlayTime = 32.5f;
+    glClear(GL_COLOR_BUFFER_BIT);
+    effects::drawTitleOverlays();
+    // Credit 3 rising and credit 4 falling share the box x 320..576, y 400..416: 0.625 + 0.175.
+    std::vector<int> red = frame();
+    EXPECT_NEAR(red[18 * width + 112], 204, 2);
+    int litElsewhere = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            litElsewhere += red[y * width + x] > 0 && !(x >= 80 && x < 144 && y >= 16 && y < 20);
+    EXPECT_EQ(litElsewhere, 0);
+
+    // At 11 the title rises through half its 30-unit window and credit 7 through a quarter of its 10.
+    core::overlayTime = 11.0f;
+    glClear(GL_COLOR_BUFFER_BIT);
+    effects::drawTitleOverlays();
+    EXPECT_NEAR(at(80, 60), 128, 2);
+    EXPECT_NEAR(at(112, 18), 64, 2);
 }
 
-TEST(Overlays, SixUnitGreetingWindowRisesStepsDownAndFades) {
-    EXPECT_NEAR(intensity(181.2f, 180, 186), 0.5f, 1e-4);
-    EXPECT_GT(intensity(182.5f, 180, 186), 1.0f);  // clamped to full by GL
-    EXPECT_NEAR(intensity(184.2f, 180, 186), 0.3f, 1e-4);
-    EXPECT_NEAR(intensity(184.92f, 180, 186), 0.0f, 1e-4);
-    EXPECT_LT(intensity(185.5f, 180, 186), 0.0f);  // drawn, but adds nothing
+TEST_F(FirstHalf, OpeningLightStartsAboveTheHallAndTheGrainRepeatsFiveTimesAtElevenHundredths) {
+    const uint8_t blackWhite[6] = {0, 0, 0, 255, 255, 255};
+    std::fill(core::noiseTextures, core::noiseTextures + 16, texture(2, blackWhite));
+    effects::drawOpeningScene();
+    EXPECT_EQ(assets::lightPosition.x, 0.0f);
+    EXPECT_NEAR(assets::lightPosition.y, 88.7891f, 1e-3);
+    core::sceneTime = float(M_PI / 22);  // a quarter turn
+    effects::drawOpeningScene();
+    EXPECT_NEAR(assets::lightPosition.x, 80.0f, 1e-3);
+    EXPECT_NEAR(assets::lightPosition.y, 8.7891f, 1e-3);
+
+    // Two texels five times over: ten bands across the bottom row, the white ones at 0.11.
+    std::vector<int> red = frame();
+    int changes = 0, brightest = 0;
+    for (int x = 0; x < width; ++x) {
+        brightest = std::max(brightest, red[width + x]);
+        if (x > 0 && (red[width + x] > 14) != (red[width + x - 1] > 14)) ++changes;
+    }
+    EXPECT_EQ(changes, 9);
+    EXPECT_NEAR(brightest, 28, 1);
+    EXPECT_FLOAT_EQ(core::flashLevel, 0.11f);
 }
 
-TEST(Overlays, TitleStripsAtThirtyTwoAndAHalf) {
-    EXPECT_NEAR(intensity(32.5f, 5, 35), 0.8f - 12.5f / 12.0f, 1e-5);  // title: invisible
-    EXPECT_NEAR(intensity(32.5f, 30, 40), 0.625f, 1e-6);                // credit 3 rising
-    EXPECT_NEAR(intensity(32.5f, 25, 35), 0.175f, 1e-6);                // credit 4 falling
-    intensity(32.5f, 20, 30, false);
+TEST_F(FirstHalf, FlashesAndTheBuildUpAddTheGreyOfTheirRowToTheWholeFrame) {
+    glClear(GL_COLOR_BUFFER_BIT);
+    core::musicRow = 55;
+    effects::drawFlashOut();
+    EXPECT_NEAR(at(3, 3), 51, 1);  // (55 - 53) / 10
+    glClear(GL_COLOR_BUFFER_BIT);
+    core::musicRow = 9;
+    effects::drawFlashIn();
+    EXPECT_NEAR(at(150, 100), 26, 1);  // 1 - 9 / 10
+    EXPECT_FLOAT_EQ(core::flashLevel, 0.1f);
+
+    const uint8_t black[3] = {0, 0, 0};
+    std::fill(core::noiseTextures, core::noiseTextures + 16, texture(1, black));
+    core::musicRow = 54;
+    effects::drawOpeningBuildUp();
+    EXPECT_EQ(at(5, 5), 0);
+    core::musicRow = 63;
+    effects::drawOpeningBuildUp();
+    EXPECT_NEAR(at(5, 5), 209, 2);  // 9 / 11
 }
 
-TEST(Flashes, LevelsFollowTheRows) {
-    EXPECT_FLOAT_EQ(effects::flashInLevel(0), 1.0f);
-    EXPECT_NEAR(effects::flashInLevel(9), 0.1f, 1e-6);
-    for (int row = 10; row <= 15; ++row) EXPECT_EQ(effects::flashInLevel(row), 0.0f) << row;
-    EXPECT_NEAR(effects::flashOutLevel(55), 0.2f, 1e-6);
-    EXPECT_FLOAT_EQ(effects::flashOutLevel(63), 1.0f);
-    EXPECT_EQ(effects::flashOutLevel(40), 0.0f);
+// The temple mesh reduced to a camera standing 400 units from the flare at `azimuth` degrees,
+// level with it, and no objects.
+struct FlareCamera {
+    std::vector<assets::Point3> eye, target;
+    assets::MeshCamera camera;
+    FlareCamera(double azimuth) {
+        const double a = azimuth * M_PI / 180;
+        eye.assign(4, {float(400 * std::cos(a)), float(400 * std::sin(a)), 389.92f});
+        target.assign(4, {0, 0, 389.92f});
+        camera.fieldOfView = 60;
+        camera.eye = eye.data();
+        camera.target = target.data();
+        core::scene1Mesh = {};
+        core::scene1Mesh.pathPointCount = 4;
+        core::scene1Mesh.cameraCount = 1;
+        core::scene1Mesh.cameras = &camera;
+    }
+};
+
+TEST_F(FirstHalf, FlareIsASquareFacingTheCameraFromEitherSide) {
+    core::effect1Texture = whiteTexture;
+    for (double azimuth : {0.0, 90.0}) {
+        FlareCamera camera(azimuth);
+        core::flareSize = 40;
+        effects::drawFlareScene();
+        int left = width, right = -1, bottom = height, top = -1;
+        std::vector<int> red = frame();
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                if (red[y * width + x] > 128)
+                    left = std::min(left, x), right = std::max(right, x), bottom = std::min(bottom, y), top = std::max(top, y);
+        EXPECT_GT(top - bottom, 15) << azimuth;
+        EXPECT_NEAR(right - left, top - bottom, 2) << azimuth;
+    }
 }
 
-TEST(OpeningBuildUp, AddsNothingAtRowFiftyFourAndNineEleventhsAtTheLastRow) {
-    EXPECT_EQ(effects::buildUpLevel(54), 0.0f);
-    EXPECT_NEAR(effects::buildUpLevel(63), 9.0f / 11.0f, 1e-6);
-}
+TEST_F(FirstHalf, FlareWhiteFadesOverTwentyFramesAndTheEndingBrightensFromRowFiftySeven) {
+    core::effect1Texture = whiteTexture;
+    FlareCamera camera(0);
+    core::flashLevel = 1.0f;
+    for (int i = 0; i < 19; ++i) effects::drawFlareScene();
+    EXPECT_GT(core::flashLevel, 0.0f);
+    effects::drawFlareScene();
+    EXPECT_EQ(core::flashLevel, 0.0f);
 
-TEST(FlareScene, ClockStartsAtTwentySixAndAHalfSecondsAndNeverGoesNegative) {
-    EXPECT_EQ(effects::flareSceneClock(0), 0.0f);
-    EXPECT_EQ(effects::flareSceneClock(26500), 0.0f);
-    EXPECT_FLOAT_EQ(effects::flareSceneClock(26900), 1.0f);
-    EXPECT_FLOAT_EQ(effects::flareSceneClock(38500), 30.0f);
-}
-
-TEST(FlareScene, WhiteFadeTakesTwentyFramesAndBuildUpTenFrames) {
-    float level = 1.0f;
-    int frames = 0;
-    while (level > 0.0f && frames < 100) level = effects::fadeStep(level), ++frames;
-    EXPECT_EQ(frames, 20);
-    level = 0.0f;
-    frames = 0;
-    while (level < 0.999f && frames < 100) level = effects::buildUpStep(level), ++frames;
-    EXPECT_EQ(frames, 10);
-    EXPECT_GT(effects::buildUpStep(1.5f), 1.5f);  // no upper limit: GL clamps the colour
+    fakeNow = 38500;  // flare clock (38500 - 26500) / 400 = 30
+    core::musicRow = 56;
+    effects::drawFlareSceneEnding();
+    EXPECT_EQ(at(2, 2), 0);
+    EXPECT_FLOAT_EQ(core::sceneTime, 30.0f);
+    EXPECT_FLOAT_EQ(core::flareSize, 120.0f);
+    core::musicRow = 57;
+    effects::drawFlareSceneEnding();
+    EXPECT_NEAR(at(2, 2), 26, 1);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <GL/glu.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,10 @@ TEST(SecondHalfFrames, EveryScenePaintsAVariedPictureFromTheShowData) {
     showTime(90000);
     effects::drawScene2Knot();
     expectAPicture("knot scene");
+    // The knot is turned from the rest shape each frame, never from the shape it had last frame.
+    const assets::Point3 knotVertex = core::scene2Mesh.objects[12].vertices[0];
+    effects::drawScene2Knot();
+    EXPECT_EQ(std::memcmp(&knotVertex, core::scene2Mesh.objects[12].vertices, sizeof knotVertex), 0);
 
     // The tunnel fades to black ahead: wherever the inner tube is in view, its rings just ahead
     // of the camera are brighter than those near the far end (mostly hidden behind the bends).

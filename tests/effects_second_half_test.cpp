@@ -11,6 +11,7 @@
 #include "core/show_state.h"
 #include "core/timeline.h"
 #include "effects/effects.h"
+#include "effects/barlang_scene.h"
 #include "effects/flight_path.h"
 #include "effects/knot_scene.h"
 #include "effects/sphere_scene.h"
@@ -61,43 +62,35 @@ TEST(TunnelFlight, RingsWrapAcrossTheSeamAndTheCameraRidesTheSamples) {
     EXPECT_TRUE(same(eye, effects::flightPath[5].position) && same(target, effects::flightPath[8].position));
     effects::flightCamera(float(128 * 3 + 126), eye, target);  // a later lap, target past the seam
     EXPECT_TRUE(same(eye, effects::flightPath[126].position) && same(target, effects::flightPath[1].position));
+    // Full grey one sample ahead of the camera, black eight ahead.
+    EXPECT_FLOAT_EQ(effects::ringBrightness(10.0f, 11), 1.0f);
+    EXPECT_FLOAT_EQ(effects::ringBrightness(10.0f, 18), 0.0f);
 }
 
-TEST(KnotScene, DeformTurnsAboutTheCentreHalvingAndHandlesLargeVertexCounts) {
-    const Point3 centre = {0.307f, -0.045f, 160.253f};
-    std::vector<Point3> rest(40000, Point3{0, 0, 0}), out(40000, Point3{9, 9, 9});
-    rest[1] = {centre.x + 10, centre.y, centre.z};
-    assets::MeshObject restObject{40000, rest.data()}, target{40000, out.data()};
-    effects::deformKnot(target, restObject, 0.0f, 0.03f);
-    // At phase 0 a vertex at the origin does not turn: it is only halved towards the centre.
-    EXPECT_NEAR(distance(out[0], {0.1535f, -0.0225f, 80.1265f}), 0.0, 1e-4);
-    EXPECT_NEAR(distance(out[1], centre), 5.0, 1e-4);  // turned by its lagging angle, halved
-    EXPECT_GT(distance(out[1], {centre.x + 5, centre.y, centre.z}), 1.0);
-    EXPECT_TRUE(std::memcmp(&out[39999], &out[0], sizeof(Point3)) == 0);  // past 32767 too
-
-    std::vector<Point3> shortOut(3, Point3{9, 9, 9});
-    target = {2, shortOut.data()};  // a target smaller than the rest shape is only filled
-    effects::deformKnot(target, restObject, 1.0f, 0.03f);
-    EXPECT_EQ(shortOut[2].x, 9.0f);
+TEST(KnotScene, DeformTurnsEachVertexByItsLaggingAngleAndPullsItHalfwayToTheCentre) {
+    // Rest vertex at centre + (10, 20, 30), phase 2: a = 2 - 0.03 |p| = -3.74722; the vertex turns
+    // by the three angles 0.476a, 0.247a, 0.525a about the centre and halves its distance.
+    std::vector<Point3> rest{{10.307f, 19.955f, 190.253f}, {0, 0, 0}}, out(3, Point3{9, 9, 9});
+    assets::MeshObject restObject{2, rest.data()}, target{3, out.data()};
+    effects::deformKnot(target, restObject, 2.0f, 0.03f);
+    EXPECT_NEAR(distance(out[0], {-0.43636f, -17.39594f, 153.29655f}), 0.0, 2e-4);
+    EXPECT_NEAR(distance(out[1], {0.307f, -0.045f, 160.253f}), 80.1266, 1e-3);  // halfway in
+    EXPECT_EQ(out[2].x, 9.0f);  // only as many vertices as both objects hold
 }
 
-TEST(SphereScene, OriginStaysAtPhaseZeroAndNothingMovesBeyondTheBound) {
-    std::vector<Point3> rest, out(2000);
-    for (int i = 0; i < 2000; ++i)
-        rest.push_back({float(i % 37) * 11 - 200, float(i % 53) * 7 - 180, float(i % 29) * 13 - 190});
-    rest[0] = {0, 0, 0};
-    assets::MeshObject restObject{2000, rest.data()}, target{2000, out.data()};
-    effects::deformSphere(target, restObject, 0.0f, 18.0f);
-    EXPECT_TRUE(out[0].x == 0 && out[0].y == 0 && out[0].z == 0);
-    float largest = 0;
-    for (float phase : {0.0f, 37.5f, 96000.0f}) {
-        effects::deformSphere(target, restObject, phase, 18.0f);
-        for (size_t i = 0; i < rest.size(); ++i)
-            for (float d : {out[i].x - rest[i].x, out[i].y - rest[i].y, out[i].z - rest[i].z})
-                largest = std::max(largest, std::fabs(d));
-    }
-    EXPECT_LT(largest, 16.875f);
-    EXPECT_GT(largest, 8.0f);  // the surface does boil
+TEST(SphereScene, EveryAxisBoilsWithItsOwnSumOfFourOctaves) {
+    // Rest vertex (1, 2, 3) at phase 0.5: each coordinate moves by 18 x its sum of four octaves.
+    std::vector<Point3> rest{{1, 2, 3}}, out(1);
+    assets::MeshObject restObject{1, rest.data()}, target{1, out.data()};
+    effects::deformSphere(target, restObject, 0.5f, 18.0f);
+    EXPECT_NEAR(distance(out[0], {2.83279f, 6.04073f, 6.72037f}), 0.0, 2e-4);
+}
+
+TEST(BarlangScene, CaveWallsFadeToBlackTwentyFiveHundredUnitsFromTheEye) {
+    // No barlang frame is drawn in this program, so the eye is still at the origin.
+    EXPECT_FLOAT_EQ(effects::eyeFade(0, 0, 0), 1.0f);
+    EXPECT_FLOAT_EQ(effects::eyeFade(0, 1500, -2000), 0.0f);
+    EXPECT_FLOAT_EQ(effects::eyeFade(600, 0, 800), 0.6f);
 }
 
 // Headless frames of the scenes with hand-made meshes: `count` objects, object `quad` a 200 x 200

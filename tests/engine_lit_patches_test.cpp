@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/lit_patches.h"
@@ -113,6 +114,7 @@ TEST_F(LitPatches, OnlyThePartAboveTheThresholdIsDrawnWithItsShell) {
     // Grey 0.5 - 0.4 * normal z, from normals facing the viewer: 0.1.
     EXPECT_NEAR(at(0.6f, 0.72f), 26, 1);
     EXPECT_NEAR(at(0.35f, 0.45f), 26, 1);  // the inner copy, scaled to 0.6
+    EXPECT_NEAR(at(0.25f, 0.6f), 26, 1);  // the wall from the cut down to the inner copy
     EXPECT_EQ(at(-0.3f, 0.3f), 0);     // inside the triangle, below the threshold
     EXPECT_EQ(at(0.6f, -0.7f), 0);     // where the unmirrored triangle would be
 }
@@ -131,4 +133,45 @@ TEST_F(LitPatches, EveryCallMirrorsTheMeshInY) {
     EXPECT_GT(at(0.8f, 0.55f), 0);
     EXPECT_EQ(mesh.vertices[1].position.y, 0.8f);
     EXPECT_EQ(mesh.vertices[1].normal.z, 1);  // normals are never touched
+}
+
+TEST_F(LitPatches, EachMaskDrawsTheSideOfTheCutThatHoldsItsLitVertices) {
+    // Vertices at x = 0.9 are lit (sum 1.9), those at x = -0.9 are not; drawn mirrored in y.
+    struct Case {
+        Vec3 a, b, c;
+        std::vector<std::pair<float, float>> drawn, empty;  // points of the mirrored picture
+    };
+    const Case cases[] = {
+        {{-0.9f, -0.7f, 0}, {0.9f, 0.3f, 0}, {-0.9f, 0.7f, 0}, {{0.8f, -0.3f}}, {{-0.8f, 0.6f}, {-0.8f, -0.6f}}},
+        {{0.9f, -0.3f, 0}, {0.9f, 0.3f, 0}, {-0.9f, 0, 0}, {{0.85f, 0.2f}, {0.85f, -0.2f}}, {{-0.8f, 0}}},
+        {{0.9f, -0.3f, 0}, {-0.9f, 0, 0}, {0.9f, 0.3f, 0}, {{0.85f, 0.2f}, {0.85f, -0.2f}}, {{-0.8f, 0}}},
+        {{-0.9f, 0, 0}, {0.9f, -0.3f, 0}, {0.9f, 0.3f, 0}, {{0.85f, 0.2f}, {0.85f, -0.2f}}, {{-0.8f, 0}}},
+    };
+    for (const Case& c : cases) {
+        delete[] mesh.vertices;
+        delete[] mesh.faces;
+        makeTriangle(c.a, c.b, c.c);
+        clear();
+        drawLitPatches(mesh, 0, 0.5f, 1);
+        glFinish();
+        for (auto [x, y] : c.drawn) EXPECT_GT(at(x, y), 0) << &c - cases << ": " << x << ", " << y;
+        for (auto [x, y] : c.empty) EXPECT_EQ(at(x, y), 0) << &c - cases << ": " << x << ", " << y;
+    }
+}
+
+TEST_F(LitPatches, MirrorImageWithNegativeAmpIsLitLikeTheOriginal) {
+    // With amp -1 the lights are mirrored in y along with the mesh, so a vertex and its mirror
+    // image get the same light sum; the sum of the unmirrored lights differs.
+    float sums[3];
+    const Vec3 vertices[3] = {{0.3f, 0.8f, 0.5f}, {0.3f, -0.8f, 0.5f}, {0.3f, -0.8f, 0.5f}};
+    const float amps[3] = {1, -1, 1};
+    for (int i = 0; i < 3; ++i) {
+        delete[] mesh.vertices;
+        delete[] mesh.faces;
+        makeTriangle(vertices[i], {-0.9f, 0, 0}, {-0.9f, 0.1f, 0});
+        drawLitPatches(mesh, 1.3f, 1, amps[i]);
+        sums[i] = mesh.vertices[0].transformedPosition.x;
+    }
+    EXPECT_NEAR(sums[0], sums[1], 1e-5f);
+    EXPECT_GT(std::fabs(sums[0] - sums[2]), 0.05f);
 }

@@ -2,7 +2,6 @@
 // evaluation, and updateScene's writes into the world records.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
 #include <vector>
 
@@ -63,6 +62,26 @@ TEST(Splines, TwoKeysGiveStraightTangentsScaledByTension) {
     EXPECT_FLOAT_EQ(k1->inTangent[0], 8);    // value[3] maps to tangent element 0
     EXPECT_EQ(k0->inTangent[1], 0);
     EXPECT_EQ(k1->outTangent[1], 0);
+    // Unequal tangents bend the segment: at t = 0.25, 0.15625 x 10 + 0.140625 x 5 - 0.046875 x 20.
+    EXPECT_FLOAT_EQ(at(t, 2.5f).x, 1.328125f);
+    freeTrack(t);
+}
+
+TEST(Splines, InteriorKeyTensionContinuityAndBiasShapeItsTwoTangents) {
+    // Keys at frames 0, 4, 10 with x 0, 2, 8; the middle one with tension 0.5, continuity 0.25,
+    // bias -0.5. Spacing 0.8 and 1.2 pulled toward 1 by the continuity: 0.85 and 1.15. Weights
+    // 0.25 x (0.75 x 0.5 x 0.85, 1.25 x 1.5 x 0.85) on the steps 2 and 6 in, the same with 1.15 out.
+    Track* t = vectorTrack({{0, {0, 0, 0, 0}}, {4, {2, 0, 0, 0}, 0.5f, 0.25f, -0.5f}, {10, {8, 0, 0, 0}}});
+    EXPECT_FLOAT_EQ(t->firstKey->next->inTangent[1], 2.55f);
+    EXPECT_FLOAT_EQ(t->firstKey->next->outTangent[1], 2.3f);
+    freeTrack(t);
+    // A loop's last key has its own parameters and sees the second key one period on: tension and
+    // bias 0.5 give weights 0.375 and 0.125 on the steps -10 in and +10 out.
+    t = vectorTrack({{0, {0, 0, 0, 0}}, {10, {10, 0, 0, 0}}, {20, {0, 0, 0, 0}, 0.5f, 0, 0.5f}}, 2);
+    Key* last = t->firstKey->next->next;
+    EXPECT_NEAR(t->firstKey->outTangent[1], 0, 1e-6);  // the middle key on both sides: flat
+    EXPECT_FLOAT_EQ(last->inTangent[1], -2.5f);
+    EXPECT_FLOAT_EQ(last->outTangent[1], -2.5f);
     freeTrack(t);
 }
 
@@ -75,34 +94,6 @@ TEST(Splines, EvenlySpacedLineGetsLinearTangentsEverywhere) {
     EXPECT_FLOAT_EQ(k0->next->next->inTangent[1], 10);
     EXPECT_FLOAT_EQ(at(t, 5).x, 5);
     EXPECT_FLOAT_EQ(at(t, 15).x, 15);
-    freeTrack(t);
-}
-
-TEST(Splines, UnevenSpacingScalesTangentsUnlessContinuityIsOne) {
-    // Middle key 2 frames after the first and 8 before the last: kp = 0.4, kn = 1.6.
-    Track* t = vectorTrack({{0, {0, 0, 0, 0}}, {2, {2, 0, 0, 0}}, {10, {10, 0, 0, 0}}});
-    Key* mid = t->firstKey->next;
-    EXPECT_NEAR(mid->inTangent[1], 0.5 * 0.4 * (2 + 8), 1e-5);
-    EXPECT_NEAR(mid->outTangent[1], 0.5 * 1.6 * (2 + 8), 1e-5);
-    freeTrack(t);
-    // Continuity 1: kp = kn = 1, and with cm = 0 the in tangent takes only the outgoing side.
-    t = vectorTrack({{0, {0, 0, 0, 0}}, {2, {2, 0, 0, 0}, 0, 1}, {10, {10, 0, 0, 0}}});
-    mid = t->firstKey->next;
-    EXPECT_NEAR(mid->inTangent[1], 0.5 * 2 * 8, 1e-5);
-    EXPECT_NEAR(mid->outTangent[1], 0.5 * 2 * 2, 1e-5);
-    freeTrack(t);
-}
-
-TEST(Splines, LoopTracksSeeAcrossTheWrap) {
-    // A loop of period 20 where the value goes 0, 10, 0: the first key's neighbours are the
-    // middle key on both sides, so its tangents are flat.
-    Track* t = vectorTrack({{0, {0, 0, 0, 0}}, {10, {10, 0, 0, 0}}, {20, {0, 0, 0, 0}}}, 2);
-    EXPECT_NEAR(t->firstKey->inTangent[1], 0, 1e-6);
-    EXPECT_NEAR(t->firstKey->outTangent[1], 0, 1e-6);
-    freeTrack(t);
-    // The same keys as an open track get a one-sided, rising first tangent.
-    t = vectorTrack({{0, {0, 0, 0, 0}}, {10, {10, 0, 0, 0}}, {20, {0, 0, 0, 0}}});
-    EXPECT_GT(t->firstKey->outTangent[1], 5);
     freeTrack(t);
 }
 
@@ -158,11 +149,9 @@ TEST(TrackEvaluation, LoopTracksWrapAtTheirLastFrame) {
     EXPECT_EQ(wrapFrame(25, 10), 5);
     EXPECT_EQ(wrapFrame(10, 10), 10);
     EXPECT_EQ(wrapFrame(3, 0), 3);
-    // A frame far beyond the period must not take a subtraction per period.
-    auto start = std::chrono::steady_clock::now();
+    // A frame far beyond the period, where subtracting the period no longer changes a float.
     EXPECT_EQ(wrapFrame(2e9f, 1), 1);
     EXPECT_EQ(at(t, 1e9f).x, 10);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
     freeTrack(t);
 }
 
@@ -197,25 +186,6 @@ TEST(TrackEvaluation, SingleKeyRotationHoldsItsOrientation) {
     freeTrack(t);
 }
 
-TEST(TrackEvaluation, RotationInterpolatesBetweenKeysAndHitsThemExactly) {
-    // Two keys about y: 0.5 rad, then a further 1.0 rad (running sum 1.5).
-    Track* t = makeTrack({{0, {0, 1, 0, 0.5f}}, {10, {0, 1, 0, 1.5f}}});
-    quatFromAngleAxis(t->firstKey->orientation, 0.5f, 0, 1, 0);
-    quatFromAngleAxis(t->firstKey->next->orientation, 1.5f, 0, 1, 0);
-    ASSERT_EQ(computeRotationControls(t), ERR_OK);
-    Quat q, expected;
-    evalRotationTrack(q, t, 0);
-    EXPECT_NEAR(q.y, t->firstKey->orientation.y, 1e-6f);
-    evalRotationTrack(q, t, 10);
-    EXPECT_NEAR(q.y, t->firstKey->next->orientation.y, 1e-5f);
-    evalRotationTrack(q, t, 5);
-    quatFromAngleAxis(expected, 1.0f, 0, 1, 0);
-    EXPECT_NEAR(q.y, expected.y, 1e-3f);
-    EXPECT_NEAR(q.w, expected.w, 1e-3f);
-    EXPECT_NEAR(quatLength(q), 1, 1e-3f);
-    freeTrack(t);
-}
-
 TEST(TrackEvaluation, FullTurnKeysUseTheirAxisAndStayFinite) {
     // The second key turns 2.5 turns about z; the controls come from the axis log, and the
     // evaluation spins through the whole turns.
@@ -227,6 +197,40 @@ TEST(TrackEvaluation, FullTurnKeysUseTheirAxisAndStayFinite) {
         Quat q;
         evalRotationTrack(q, t, f);
         EXPECT_TRUE(std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z) && std::isfinite(q.w)) << f;
+    }
+    freeTrack(t);
+}
+
+// A rotation track about y from running angle sums, as the reader builds it.
+Track* turnsAboutY(const std::vector<KeyInit>& keys) {
+    Track* t = makeTrack(keys);
+    for (Key* k = t->firstKey; k; k = k->next) quatFromAngleAxis(k->orientation, k->value[3], 0, 1, 0);
+    EXPECT_EQ(computeRotationControls(t), ERR_OK);
+    return t;
+}
+
+TEST(TrackEvaluation, ThreeKeyRotationBendsTowardTheBiasedMiddleKey) {
+    // Half-angles 0.25, 0.75, 0.85. The middle key's bias 0.5 puts its inner controls 0.15 and
+    // 0.05 past it; the first key's sit on it. Halfway through the first segment:
+    // 0.5 (keys) and 0.575 (controls) blend to 0.5375.
+    Track* t = turnsAboutY({{0, {0, 1, 0, 0.5f}}, {10, {0, 1, 0, 1.5f}, 0, 0, 0.5f}, {20, {0, 1, 0, 1.7f}}});
+    Quat q;
+    ASSERT_EQ(evalRotationTrack(q, t, 5), ERR_OK);
+    EXPECT_NEAR(q.y, std::sin(0.5375), 1e-5);
+    EXPECT_NEAR(q.w, std::cos(0.5375), 1e-5);
+    evalRotationTrack(q, t, 20);  // keys are hit exactly
+    EXPECT_NEAR(q.y, std::sin(0.85), 1e-5);
+    freeTrack(t);
+}
+
+TEST(TrackEvaluation, TurnsOfMoreThanHalfACircleGoTheLongWay) {
+    Track* t = turnsAboutY({{0, {0, 1, 0, 0}}, {10, {0, 1, 0, 4.0f}}});
+    for (float f : {2.5f, 5.0f, 7.5f}) {
+        Quat q;
+        evalRotationTrack(q, t, f);
+        double angle = 2 * std::atan2(double(q.y), double(q.w));
+        if (angle < 0) angle += 2 * M_PI;
+        EXPECT_NEAR(angle, 4.0 * f / 10, 0.5) << f;  // never back through 0
     }
     freeTrack(t);
 }
@@ -297,18 +301,9 @@ TEST_F(SceneUpdate, HideFlagFollowsTheTrackAndClearsWithoutOne) {
     EXPECT_EQ(mesh->flags, MESH_DUMMY);
 }
 
-TEST_F(SceneUpdate, CameraMatrixLooksFromPositionToTarget) {
+TEST_F(SceneUpdate, CameraStraightBelowOrOnItsTargetStaysFinite) {
     addTrackNode(NODE_CAMERA, 0, -1, camera);
     addTrackNode(NODE_CAMERA_TARGET, 1, -1, camera);
-    attachTrack(TRACK_POSITION, 0, vectorTrack({{0, {0, 0, -10, 0}}}));
-    // The target comes from a later node; the matrix must still see it.
-    attachTrack(TRACK_POSITION, 1, vectorTrack({{0, {0, 0, 5, 0}}}));
-    ASSERT_EQ(updateScene(), ERR_OK);
-    Vec3 p;
-    matTransformPoint(p, {0, 0, 5}, camera->viewMatrix);
-    EXPECT_NEAR(p.x, 0, 1e-5f);
-    EXPECT_NEAR(p.y, 0, 1e-5f);
-    EXPECT_NEAR(p.z, 15, 1e-5f);
     // Target straight above: pitch 90 degrees, no NaN from the rounding of d.y / len.
     attachTrack(TRACK_POSITION, 1, vectorTrack({{0, {0, 7, -10, 0}}}));
     attachTrack(TRACK_POSITION, 0, vectorTrack({{0, {0, 0, -10, 0}}}));
@@ -322,19 +317,48 @@ TEST_F(SceneUpdate, CameraMatrixLooksFromPositionToTarget) {
     EXPECT_NEAR(camera->viewMatrix.m[2][3], 10, 1e-6f);
 }
 
-TEST_F(SceneUpdate, TransformMeshesAppliesTheActiveCamera) {
+TEST_F(SceneUpdate, ObliqueCameraWithThirtyDegreesOfRoll) {
+    addTrackNode(NODE_CAMERA, 0, -1, camera);
+    addTrackNode(NODE_CAMERA_TARGET, 1, -1, camera);
+    attachTrack(TRACK_POSITION, 0, vectorTrack({{0, {1, 2, 3, 0}}}));
+    attachTrack(TRACK_FOV, 0, vectorTrack({{0, {0, 0, 0, 40}}}));
+    attachTrack(TRACK_ROLL, 0, vectorTrack({{0, {0, 0, 0, 30}}}));
+    attachTrack(TRACK_POSITION, 1, vectorTrack({{0, {4, 6, 15, 0}}}));
+    ASSERT_EQ(updateScene(), ERR_OK);
+    EXPECT_EQ(camera->fov, 40);
+    EXPECT_EQ(camera->roll, 30);
+    // Looking along (3, 4, 12) / 13, the side and up rows turned by the roll; each row's
+    // translation takes the camera position to the origin.
+    const float rows[3][4] = {{0.877481f, -0.475743f, -0.060789f, 0.256373f},
+                              {0.420443f, 0.824011f, -0.379781f, -0.929122f},
+                              {3.0f / 13, 4.0f / 13, 12.0f / 13, -47.0f / 13}};
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 4; ++c) EXPECT_NEAR(camera->viewMatrix.m[r][c], rows[r][c], 1e-5f) << r << "," << c;
+}
+
+TEST_F(SceneUpdate, TransformMeshesPutsTheCameraAfterTheObjectAndKeepsNormalsUnit) {
     mesh->vertices = new TriVertex[1];
     mesh->vertexCount = 1;
     mesh->vertices[0].position = {1, 0, 0};
+    mesh->vertices[0].normal = {1, 0, 0};
+    mesh->faces = new TriFace[1];
+    mesh->faceCount = 1;
+    mesh->faces[0].normal = {0, 1, 0};
     addTrackNode(NODE_OBJECT, 0, -1, mesh);
-    attachTrack(TRACK_POSITION, 0, vectorTrack({{0, {0, 0, 3, 0}}}));
-    attachTrack(TRACK_SCALE, 0, vectorTrack({{0, {1, 1, 1, 0}}}));
-    engineFlags = ENGINE_TRANSFORM;
-    ASSERT_EQ(updateScene(), ERR_OK);
-    EXPECT_NEAR(mesh->vertices[0].transformedPosition.z, 3, 1e-6f);
-    camera->viewMatrix = Mat34{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, -3}}};
+    // A quarter turn about z, twice the size, moved 5 along x; the camera 3 further along y.
+    Track* rotation = makeTrack({{0, {0, 0, 1, float(M_PI / 2)}}});
+    quatFromAngleAxis(rotation->firstKey->orientation, float(M_PI / 2), 0, 0, 1);
+    attachTrack(TRACK_ROTATION, 0, rotation);
+    attachTrack(TRACK_SCALE, 0, vectorTrack({{0, {2, 2, 2, 0}}}));
+    attachTrack(TRACK_POSITION, 0, vectorTrack({{0, {5, 0, 0, 0}}}));
+    camera->viewMatrix = Mat34{{{1, 0, 0, 0}, {0, 1, 0, -3}, {0, 0, 1, 0}}};
     setActiveCamera(camera);
-    transformMeshes();
-    EXPECT_NEAR(mesh->vertices[0].transformedPosition.z, 0, 1e-6f);
-    EXPECT_NEAR(mesh->vertices[0].transformedPosition.x, 1, 1e-6f);
+    engineFlags = ENGINE_TRANSFORM | ENGINE_NORMALS;
+    ASSERT_EQ(updateScene(), ERR_OK);
+    const TriVertex& v = mesh->vertices[0];
+    EXPECT_NEAR(v.transformedPosition.x, 5, 1e-5f);
+    EXPECT_NEAR(v.transformedPosition.y, -1, 1e-5f);
+    EXPECT_NEAR(v.transformedNormal.x, 0, 1e-6f);
+    EXPECT_NEAR(v.transformedNormal.y, 1, 1e-6f);
+    EXPECT_NEAR(mesh->faces[0].transformedNormal.x, -1, 1e-6f);
 }
