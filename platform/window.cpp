@@ -56,20 +56,23 @@ SDL_Window* createWindow(const WindowRequest& request) {
     return SDL_CreateWindow(request.title, area.x, area.y, area.w, area.h, flags);
 }
 
-// The frame code draws at the chosen size into the offscreen picture. Without framebuffer objects
-// it draws straight into the window instead, centred by the viewport, and is not scaled.
+// The frame code draws at the chosen size. Full screen, and a window whose drawable is larger than
+// its client area (HiDPI), draw into the offscreen picture that each swap scales into place; a
+// plain window is drawn straight into, as the copy would change nothing but cost time. Without
+// framebuffer objects everything is drawn straight into the window, centred by the viewport.
 void startPresentation(const WindowRequest& request) {
-    if (beginOffscreenPicture(request.width, request.height, request.depth)) {
+    int drawableWidth = request.width, drawableHeight = request.height;
+    SDL_GL_GetDrawableSize(window, &drawableWidth, &drawableHeight);
+    const bool scaled = request.fullscreen || drawableWidth != request.width || drawableHeight != request.height;
+    if (scaled && beginOffscreenPicture(request.width, request.height, request.depth)) {
         glViewport(0, 0, request.width, request.height);
         return;
     }
-    if (!directDrawingNoted) {
+    if (scaled && !directDrawingNoted) {
         std::fprintf(stderr, "This OpenGL context has no framebuffer objects: the picture is drawn unscaled, "
                              "in the middle of the window.\n");
         directDrawingNoted = true;
     }
-    int drawableWidth = request.width, drawableHeight = request.height;
-    SDL_GL_GetDrawableSize(window, &drawableWidth, &drawableHeight);
     glViewport((drawableWidth - request.width) / 2, (drawableHeight - request.height) / 2, request.width,
                request.height);
 }
