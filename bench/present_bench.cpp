@@ -88,6 +88,7 @@ void BM_PresentCost(benchmark::State& state) {
     }
     const double n = double(state.iterations());
     state.counters["direct_ms"] = directMs / n;
+    state.counters["direct_cpu_ms"] = directCpuMs / n;
     state.counters["offscreen_ms"] = offscreenMs / n;
     state.counters["extra_ms"] = (offscreenMs - directMs) / n;
     state.counters["extra_cpu_ms"] = (offscreenCpuMs - directCpuMs) / n;
