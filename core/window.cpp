@@ -1,7 +1,5 @@
 #include "core/window.h"
 
-#include <GL/gl.h>
-
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -19,7 +17,7 @@ bool exitHandlerInstalled = false;
 void exitCleanup() { killGLWindow(); }
 
 // Ctrl-C or a termination request ends the show the way the close box does: through the quit
-// message, so the music fades and the display mode comes back.
+// message, so the music fades and the window is torn down.
 void onTerminationSignal(int) {
     quitRequested = true;
     quitPosted = 1;
@@ -47,7 +45,6 @@ void* createGLWindow(int width, int height, int depth, bool fullscreen) {
     case platform::WindowFailure::CreateContext: fatalError("Fail: wglCreateContext.");
     case platform::WindowFailure::MakeCurrent: fatalError("Fail: wglMakeCurrent.");
     }
-    glViewport(0, 0, width, height);
     return platform::windowHandle();
 }
 

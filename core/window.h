@@ -9,8 +9,8 @@ namespace core {
 // Opens the window and its GL context and installs the exit handler; never returns on failure
 // (message box, exit code 1). Returns the window handle for the audio layer.
 void* createGLWindow(int width, int height, int depth, bool fullscreen);
-// Restores the display mode, releases the context and the window, shows the cursor, posts the
-// quit message. Harmless when run again.
+// Releases the context and the window, shows the cursor, posts the quit message. Harmless when
+// run again. The desktop's display mode is never changed, so there is none to restore.
 void killGLWindow();
 void swapFrame();
 // The capture tool and tests present frames their own way; nullptr restores the window swap.

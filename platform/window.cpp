@@ -1,16 +1,19 @@
 #include "platform/window.h"
 
+#include <GL/gl.h>
 #include <SDL.h>
 
 #include <cstdio>
+
+#include "platform/present.h"
 
 namespace platform {
 
 namespace {
 SDL_Window* window = nullptr;
 SDL_GLContext context = nullptr;
-bool displayChanged = false;
 bool videoStarted = false;
+bool directDrawingNoted = false;
 
 struct PixelFormat {
     int red, green, blue, depth;
@@ -38,6 +41,41 @@ void destroyWindowOnly() {
     if (window) SDL_DestroyWindow(window);
     window = nullptr;
 }
+
+// Full screen covers the desktop in the desktop's own mode: a mode change is what a crash can leave
+// behind, what Wayland compositors refuse and what flat panels only fake by scaling. The window is
+// made desktop-sized from the start, so it covers the screen even where no window manager acts on
+// the full-screen request.
+SDL_Window* createWindow(const WindowRequest& request) {
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN | SDL_WINDOW_ALLOW_HIGHDPI;
+    SDL_Rect area = {0, 0, request.width, request.height};
+    if (request.fullscreen) {
+        flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
+        SDL_GetDisplayBounds(0, &area);
+    }
+    return SDL_CreateWindow(request.title, area.x, area.y, area.w, area.h, flags);
+}
+
+// The frame code draws at the chosen size. Full screen, and a window whose drawable is larger than
+// its client area (HiDPI), draw into the offscreen picture that each swap scales into place; a
+// plain window is drawn straight into, as the copy would change nothing but cost time. Without
+// framebuffer objects everything is drawn straight into the window, centred by the viewport.
+void startPresentation(const WindowRequest& request) {
+    int drawableWidth = request.width, drawableHeight = request.height;
+    SDL_GL_GetDrawableSize(window, &drawableWidth, &drawableHeight);
+    const bool scaled = request.fullscreen || drawableWidth != request.width || drawableHeight != request.height;
+    if (scaled && beginOffscreenPicture(request.width, request.height, request.depth)) {
+        glViewport(0, 0, request.width, request.height);
+        return;
+    }
+    if (scaled && !directDrawingNoted) {
+        std::fprintf(stderr, "This OpenGL context has no framebuffer objects: the picture is drawn unscaled, "
+                             "in the middle of the window.\n");
+        directDrawingNoted = true;
+    }
+    glViewport((drawableWidth - request.width) / 2, (drawableHeight - request.height) / 2, request.width,
+               request.height);
+}
 } // namespace
 
 WindowFailure openWindow(const WindowRequest& request) {
@@ -63,9 +101,7 @@ WindowFailure openWindow(const WindowRequest& request) {
         // A compatibility context: the show draws in OpenGL 1.1 immediate mode.
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, 0);
 
-        // The window is created plain first; the display mode changes after it is shown.
-        window = SDL_CreateWindow(request.title, 0, 0, request.width, request.height,
-                                  SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN | (request.fullscreen ? SDL_WINDOW_BORDERLESS : 0));
+        window = createWindow(request);
         if (!window) {
             // A missing visual shows up here on X11; try the next format before giving up.
             failure = (i + 1 == formatCount) ? WindowFailure::CreateWindow : failure;
@@ -85,34 +121,22 @@ WindowFailure openWindow(const WindowRequest& request) {
         return failure;
     }
 
-    SDL_ShowCursor(SDL_DISABLE);
-    SDL_RaiseWindow(window);
-    if (request.fullscreen) {
-        SDL_DisplayMode mode{};
-        mode.w = request.width;
-        mode.h = request.height;
-        mode.format = request.depth <= 16 ? SDL_PIXELFORMAT_RGB565 : SDL_PIXELFORMAT_RGB888;
-        SDL_DisplayMode closest{};
-        int display = SDL_GetWindowDisplayIndex(window);
-        if (display >= 0 && SDL_GetClosestDisplayMode(display, &mode, &closest)) SDL_SetWindowDisplayMode(window, &closest);
-        else SDL_SetWindowDisplayMode(window, &mode);
-        // A failed mode change is not reported: the show then runs in a window of that size.
-        SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN);
-        displayChanged = true;
-    }
-
     if (SDL_GL_MakeCurrent(window, context) != 0) {
         closeWindow();
         return WindowFailure::MakeCurrent;
     }
-    SDL_GL_SetSwapInterval(0);  // no frame limiter: the loop renders as fast as it can
+    SDL_ShowCursor(SDL_DISABLE);
+    SDL_RaiseWindow(window);
+    // Tear-free frames; adaptive sync, where the driver has it, lets a late frame out at once
+    // rather than waiting a whole refresh for the next one.
+    if (SDL_GL_SetSwapInterval(-1) != 0) SDL_GL_SetSwapInterval(1);
+    startPresentation(request);
     return WindowFailure::None;
 }
 
 void closeWindow() {
-    if (displayChanged && window) SDL_SetWindowFullscreen(window, 0);
-    displayChanged = false;
     if (context) {
+        if (SDL_GL_MakeCurrent(window, context) == 0) endOffscreenPicture();
         SDL_GL_MakeCurrent(window, nullptr);
         SDL_GL_DeleteContext(context);
         context = nullptr;
@@ -122,7 +146,14 @@ void closeWindow() {
 }
 
 void swapWindow() {
-    if (window) SDL_GL_SwapWindow(window);
+    if (!window) return;
+    if (offscreenPictureActive()) {
+        // The drawable's size is asked each frame: a window manager may size the window late.
+        int drawableWidth = 0, drawableHeight = 0;
+        SDL_GL_GetDrawableSize(window, &drawableWidth, &drawableHeight);
+        presentOffscreenPicture(drawableWidth, drawableHeight);
+    }
+    SDL_GL_SwapWindow(window);
 }
 
 void* windowHandle() { return window; }

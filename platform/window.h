@@ -1,5 +1,6 @@
-// The show window on SDL2: one fixed-size, double-buffered RGBA OpenGL window (windowed, or
-// full-screen with a real display-mode change), its key and close events, message boxes.
+// The show window on SDL2: one double-buffered RGBA OpenGL window, windowed at the chosen size or
+// covering the desktop in the desktop's own mode, with the picture presented as platform/present.h
+// says; its key and close events, message boxes.
 #pragma once
 #include <string>
 
@@ -23,10 +24,13 @@ enum class WindowFailure {
     MakeCurrent,
 };
 
+// On success the context is current, swaps wait for the display's refresh, and the viewport is
+// the chosen width × height in the picture the frame code draws.
 WindowFailure openWindow(const WindowRequest& request);
-// Leaves full-screen (restoring the desktop mode once), releases the context and the window,
-// shows the cursor. Harmless when called again or when nothing was opened.
+// Releases the offscreen picture, the context and the window, shows the cursor. Harmless when
+// called again or when nothing was opened.
 void closeWindow();
+// Presents the frame: the offscreen picture scaled into the window, then the buffer swap.
 void swapWindow();
 // Opaque handle of the open window (for the audio layer), nullptr when none is open.
 void* windowHandle();

@@ -1,5 +1,5 @@
 // The files the capture tool writes on its own: PNG pictures, the WAV header and samples, and the
-// placement of the 4:3 picture inside other shapes.
+// thumbnails of the contact sheet.
 #include <gtest/gtest.h>
 #include <png.h>
 
@@ -12,7 +12,6 @@
 #include "tools/capture/image.h"
 #include "tools/capture/wav_file.h"
 
-using capture::Box;
 using capture::Image;
 
 namespace {
@@ -118,26 +117,6 @@ TEST(CaptureWav, HeaderDescribesSixteenBitStereoAt44100WithTheFinalLength) {
     const std::vector<uint8_t> data(b.begin() + 44, b.end());
     EXPECT_EQ(data, (std::vector<uint8_t>{1, 0, 0xFF, 0xFF, 0x34, 0x12, 0x00, 0x80, 0xFF, 0x7F, 0, 0,
                                           0, 0, 0, 0, 0, 0, 0, 0}));
-}
-
-TEST(CapturePictureBox, FourThreePictureIsCentredNeverStretched) {
-    struct Case {
-        int width, height;
-        Box box;
-    };
-    const Case cases[] = {
-        {640, 480, {0, 0, 640, 480}},      {160, 120, {0, 0, 160, 120}},
-        {1920, 1080, {240, 0, 1440, 1080}}, {3840, 2160, {480, 0, 2880, 2160}},
-        {200, 100, {33, 0, 133, 100}},      {480, 640, {0, 140, 480, 360}},
-        {101, 200, {0, 62, 101, 76}},       {1, 1, {0, 0, 1, 1}},
-    };
-    for (const Case& c : cases) {
-        Box box = capture::pictureBox(c.width, c.height);
-        EXPECT_EQ(box.x, c.box.x) << c.width << "x" << c.height;
-        EXPECT_EQ(box.y, c.box.y) << c.width << "x" << c.height;
-        EXPECT_EQ(box.width, c.box.width) << c.width << "x" << c.height;
-        EXPECT_EQ(box.height, c.box.height) << c.width << "x" << c.height;
-    }
 }
 
 TEST(CaptureImage, ScalingAveragesAreasAndPastingClips) {

@@ -110,23 +110,6 @@ TEST_F(WindowEvents, AWindowThatCannotBeMadeEndsTheProgramWithItsMessageAndCodeO
     EXPECT_EXIT(core::createGLWindow(320, 240, 16, false), testing::ExitedWithCode(1), "Fail: CreateWindowEx");
 }
 
-TEST(SetupDialog, ListsTheTwelveModesInTableOrderWith640x480x16Selected) {
-    EXPECT_STREQ(core::screenModes[0].text, "320x240 16bit");
-    EXPECT_STREQ(core::screenModes[5].text, "1024x768 16bit");
-    EXPECT_STREQ(core::screenModes[6].text, "320x240 32bit");
-    EXPECT_STREQ(core::screenModes[11].text, "1024x768 32bit");
-    EXPECT_STREQ(core::screenModes[core::defaultModeIndex].text, "640x480 16bit");
-}
-
-TEST(SetupDialog, StartWithTheDefaultsKeeps640x480x16FullScreen) {
-    core::DisplaySettings settings;
-    core::applyStart(settings, core::defaultModeIndex, true);
-    EXPECT_EQ(settings.width, 640);
-    EXPECT_EQ(settings.height, 480);
-    EXPECT_EQ(settings.depth, 16);
-    EXPECT_TRUE(settings.fullscreen);
-}
-
 TEST(SetupDialog, UncheckedAnd1024x768x32GiveAWindow) {
     core::DisplaySettings settings;
     core::applyStart(settings, 11, false);

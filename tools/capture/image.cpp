@@ -123,26 +123,6 @@ bool readPng(const std::string& path, Image* image, std::string* error) {
     return true;
 }
 
-Box pictureBox(int width, int height) {
-    Box box;
-    if (int64_t(width) * 3 > int64_t(height) * 4) {
-        // Wider than 4:3: full height, bars left and right.
-        box.height = height;
-        box.width = int((int64_t(height) * 4 + 1) / 3);
-    } else {
-        // Taller than (or exactly) 4:3: full width, bars above and below.
-        box.width = width;
-        box.height = int((int64_t(width) * 3 + 2) / 4);
-    }
-    if (box.width > width) box.width = width;
-    if (box.height > height) box.height = height;
-    if (box.width < 1) box.width = 1;
-    if (box.height < 1) box.height = 1;
-    box.x = (width - box.width) / 2;
-    box.y = (height - box.height) / 2;
-    return box;
-}
-
 Image scaleImage(const Image& source, int width, int height) {
     Image result = makeImage(width, height);
     if (source.width <= 0 || source.height <= 0) return result;

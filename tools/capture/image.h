@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/present.h"
+
 namespace capture {
 
 struct Image {
@@ -21,16 +23,9 @@ bool writePng(const std::string& path, const Image& image, std::string* error);
 // Reads any 8-bit or 16-bit PNG (grey, palette, RGB, with or without alpha) as RGB.
 bool readPng(const std::string& path, Image* image, std::string* error);
 
-// A rectangle in OpenGL window coordinates (origin at the bottom left).
-struct Box {
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
-};
-
-// The largest 4:3 box centred in a width × height picture (the whole picture when it is 4:3).
-Box pictureBox(int width, int height);
+// The centred 4:3 box is the one the show window presents its picture in.
+using platform::Box;
+using platform::pictureBox;
 
 // Area-average resize (nearest pixel when enlarging).
 Image scaleImage(const Image& source, int width, int height);
