@@ -316,12 +316,15 @@ std::vector<uint8_t> makeTitleTexture() {
                         loading);
 
     // Credits by role: the role in amber, who in white. They follow one another in one place.
-    const char* credits[5][2] = {{"code", "the engine room"},
-                                 {"3d engine", "brontavel3d crew"},
-                                 {"music", "the tracker desk"},
-                                 {"graphics", "the pixel kitchen"},
-                                 {"design", "zelta!morbakunz"}};
-    LineStyle credit{{"DejaVuSans-Bold.ttf", 12, 1.0f, 0}, {0.3f, 0.12f, 0.02f}, 1, 0.5f, 7};
+    // The strips are drawn 16 pixels tall at 640x480, so the lines are set in capitals (no
+    // descenders) as tall as each strip's rows allow, condensed to fit the width: every line is
+    // 13 to 14 pixels tall on screen.
+    const char* credits[5][2] = {{"CODE", "THE ENGINE ROOM"},
+                                 {"3D ENGINE", "BRONTAVEL3D CREW"},
+                                 {"MUSIC", "THE TRACKER DESK"},
+                                 {"GRAPHICS", "THE PIXEL KITCHEN"},
+                                 {"DESIGN", "ZELTA!MORBAKUNZ"}};
+    LineStyle credit{{"DejaVuSans-Bold.ttf", 20, 0.72f, 0}, {0.3f, 0.12f, 0.02f}, 1, 0.5f, 7};
     for (int i = 0; i < 5 && ok; ++i) {
         ok = drawLine(pic, usableRows(creditStrips[i], all, allCount),
                       {{credits[i][0], {1.0f, 0.78f, 0.3f}, {0.95f, 0.5f, 0.1f}},
