@@ -72,6 +72,8 @@ struct MaterialRecipe {
 // The 196608 bytes of a material's texture.
 std::vector<uint8_t> paintMaterialTexture(const MaterialRecipe& material);
 
+// A fixed hash of a lattice point to [0, 1): for scattering stars and the like, texel by texel.
+double unitHash(int x, int y, uint32_t seed);
 // Periodic noise for the painters: every function wraps with the given integer period.
 double valueNoise(double x, double y, int periodX, int periodY, uint32_t seed);
 // Sum of octaves 1, 1/2, 1/4 ... of valueNoise, scaled to about 0..1.
