@@ -236,7 +236,8 @@ BuildMesh buildScene3Mesh() {
         {96, {235, 30, 120}},   {double(SCENE3_SEGMENTS), {190, 150, 130}},
     };
     std::vector<Key> target = {
-        {0, {0, 0, 150}},       {20, {0, 0, 160}},      {36, {-200, 80, 250}},  {52, {-150, -120, 230}},
+        {0, {0, 0, 150}},       {20, {0, 0, 160}},      {36, {-160, 90, 230}},  {48, {-30, -20, 180}},
+        {58, {-140, -130, 220}},
         {66, {0, 0, 170}},      {double(SCENE3_SEGMENTS), {0, 0, 155}},
     };
     setCameraFlight(mesh, eye, target, SCENE3_SEGMENTS);
