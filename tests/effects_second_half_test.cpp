@@ -40,17 +40,6 @@ TEST(FlightPath, PassesThroughItsControlPointsAndIsTheSameOnEveryRun) {
     EXPECT_EQ(std::memcmp(first.data(), effects::flightPath, sizeof effects::flightPath), 0);
 }
 
-TEST(FlightPath, VerticalTravelGetsZeroSideAndUp) {
-    effects::PathControlPoint points[8];
-    const float heights[8] = {0, 50, 100, 150, 200, 150, 100, 50};
-    for (int i = 0; i < 8; ++i) points[i].position = {0, heights[i], 0};
-    effects::setControlTangents(points);
-    effects::FlightFrame frames[128];
-    effects::sampleFlightPath(points, frames);
-    for (const effects::FlightFrame& frame : frames)
-        EXPECT_TRUE(same(frame.side, {0, 0, 0}) && same(frame.up, {0, 0, 0}));
-}
-
 TEST(TunnelFlight, RingsWrapAcrossTheSeamAndTheCameraRidesTheSamples) {
     effects::prepareEffects();
     for (int s = 0; s <= 16; ++s)
