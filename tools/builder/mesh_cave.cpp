@@ -37,11 +37,12 @@ Rgb paintWater(double s, double t) {
 
 Rgb paintCaveRock(double s, double t) {
     // Layered limestone: four broad strata across the picture (s runs up the wall, t along the
-    // way through), dipping gently and bent by the rock's folds. Each stratum is a ledge, lit
-    // along its upper edge and shadowed under its lip, and the bedding planes between them open
-    // into dark crevices. Joints cross the beds here and there; wet streaks run down over them.
+    // way through), rising and falling gently and bent by the rock's folds. Each stratum is a
+    // ledge, lit along its upper edge and shadowed under its lip, and the bedding planes between
+    // them open into dark crevices. Joints cross the beds here and there; wet streaks run down
+    // over them. Everything wraps with the picture, which repeats both ways.
     double warp = fractalNoise(s, t, 2, 4, 211);
-    double layer = s * 4 + t + (warp - 0.5) * 1.4;
+    double layer = s * 4 + 0.5 * std::sin(2 * PI * t) + (warp - 0.5) * 1.4;
     double bed = layer - std::floor(layer);
     int band = ((int(std::floor(layer)) % 4) + 4) % 4;
     const Rgb tones[4] = {{0.78, 0.72, 0.62}, {0.62, 0.46, 0.28}, {0.52, 0.5, 0.47}, {0.7, 0.6, 0.46}};
