@@ -5,7 +5,14 @@ namespace effects {
 namespace {
 // PCG32 (XSH RR): small state, good statistics, the same sequence on every platform.
 uint64_t state = 0;
-const uint64_t increment = 1442695040888963407ull;
+// The stream (any odd increment is a full-period generator). The flight path of the tunnel is
+// drawn first from the generator seeded with 1, so the stream decides the path's shape. This one
+// was chosen by searching 1.3 million streams once: its path keeps the point six samples ahead
+// of the tunnel camera inside the central 80 % of the picture for 96 % of a lap, so the camera
+// looks down the tube instead of into its wall at the bends, and the view never comes within 40
+// degrees of the camera's up axis, where the picture would spin. A tunnel test holds the path
+// to both.
+const uint64_t increment = 695275417859126093ull;
 
 uint32_t next32() {
     uint64_t old = state;

@@ -226,12 +226,35 @@ TEST_F(BuiltMeshes, ScenesStayWithinTheTriangleBudgetAndTheHallCatchesTheRedLigh
     EXPECT_GT(reached, 3000);
 }
 
-TEST_F(BuiltMeshes, TheCaveFloorIsObjectZeroLyingFlatUnderTheFlight) {
+TEST_F(BuiltMeshes, TheCaveFloorLiesFlatUnderTheFlightAndNoSurfaceIsStretched) {
     assets::Mesh cave = load("barlang.p3d");
     const assets::MeshObject& water = cave.objects[0];
     ASSERT_GT(water.triangleCount, 0);
     for (int v = 0; v < water.vertexCount; ++v) ASSERT_EQ(water.vertices[v].z, 0.0f);
     for (int p = 0; p < cave.pathPointCount; ++p) EXPECT_GT(cave.cameras[0].eye[p].z, 10.0f);
+
+    // Texels per unit of length of every triangle as the scene draws it (v scales times 10):
+    // the densest surface takes its picture at most four times as finely as the coarsest.
+    double least = 1e9, most = 0;
+    for (int i = 0; i < cave.objectCount; ++i) {
+        const assets::MeshObject& o = cave.objects[i];
+        const float su = cave.materials[o.materialIndex].uScale, sv = cave.materials[o.materialIndex].vScale * 10;
+        for (int k = 0; k < o.triangleCount; ++k) {
+            const int32_t corners[3] = {o.triangles[k].a, o.triangles[k].b, o.triangles[k].c};
+            V3 p[3];
+            double s[3], t[3];
+            for (int c = 0; c < 3; ++c) {
+                p[c] = toV3(o.vertices[corners[c]]);
+                s[c] = 256 * (1 - o.texCoords[corners[c]].u * su);
+                t[c] = 256 * (1 - o.texCoords[corners[c]].v * sv);
+            }
+            double texels = std::fabs((s[1] - s[0]) * (t[2] - t[0]) - (s[2] - s[0]) * (t[1] - t[0]));
+            double density = std::sqrt(texels / length(cross(p[1] - p[0], p[2] - p[0])));
+            least = std::min(least, density);
+            most = std::max(most, density);
+        }
+    }
+    EXPECT_LE(most / least, 4.0);
 }
 
 // One frame of every mesh, lit as its scene lights it, from the middle of its camera path.

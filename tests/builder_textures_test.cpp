@@ -77,7 +77,7 @@ TEST(SingleTextures, AreEightFullTexturesThatComeOutTheSameEveryBuild) {
     }
 }
 
-TEST(TitleTexture, HoldsTextOnlyInTheRowsTheTitleAndCreditStripsShow) {
+TEST(TitleTexture, HoldsTextOnlyInTheRowsTheStripsShowAndCreditsReadable) {
     std::vector<uint8_t> raw = makeTitleTexture();
     ASSERT_EQ(raw.size(), RAW_TEXTURE_BYTES);
     // On screen the subtitle covers the title strip's rows 32 to 40, so the title stays above.
@@ -86,6 +86,13 @@ TEST(TitleTexture, HoldsTextOnlyInTheRowsTheTitleAndCreditStripsShow) {
     expectTextOnlyInStrips(raw, strips, 8);
     // The loading strip's banner fades in from black on its left, where it meets the scene.
     EXPECT_EQ(raw[size_t(167) * TEXTURE_SIZE * 3], 0);
+    // Every credit strip is drawn 16 pixels tall at 640x480; its letters fill 12 of them.
+    for (StripRows strip : creditStrips) {
+        int top = strip.bottom, bottom = strip.top;
+        for (int y = strip.top; y < strip.bottom; ++y)
+            if (brightest(raw, y) >= 160) top = std::min(top, y), bottom = std::max(bottom, y + 1);
+        EXPECT_GE((bottom - top) * 16.0 / (strip.bottom - strip.top), 12.0) << "credit strip at row " << strip.top;
+    }
 }
 
 TEST(GreetingsTexture, HoldsElevenLinesEachInsideItsOwnRows) {

@@ -18,8 +18,10 @@ constexpr double START = 150;          // where the eye starts along the tunnel
 constexpr double LOOK_AHEAD = 280;     // how far ahead of the eye the target runs
 constexpr double LENGTH = START + SPEED * BARLANG_SEGMENTS + LOOK_AHEAD + 120;
 constexpr double SPINE_STEP = 10, RING_STEP = 40;
-constexpr int AROUND = 16;             // wall cells from one water edge over the roof to the other
-constexpr double TILE = 60;
+constexpr int AROUND = 20;             // wall cells from one water edge over the roof to the other
+// Every surface takes its picture at about the same density, 1.4 texels a unit: a tiled picture
+// is 256 texels both ways, a shaded copy 128 around a dripstone and 64 along it.
+constexpr double TILE = 180, DRIP_TILE = 45;
 
 // --- Painters ---------------------------------------------------------------------------------
 
@@ -34,14 +36,25 @@ Rgb paintWater(double s, double t) {
 }
 
 Rgb paintCaveRock(double s, double t) {
-    // Wet limestone: pale folds with ochre and dark mineral streaks running down.
-    double warp = fractalNoise(s, t, 3, 4, 211);
-    double fold = 0.5 + 0.5 * std::sin((s * 3 + warp * 3) * 2 * PI);
-    double n = fractalNoise(s, t, 8, 6, 212);
-    Rgb c = mix({0.45, 0.4, 0.35}, {0.78, 0.72, 0.62}, 0.5 * fold + 0.5 * n);
-    double streak = valueNoise(s * 32, t * 2 + warp, 32, 2, 213);
-    c = mix(c, {0.62, 0.42, 0.2}, smoothstep(0.6, 0.85, streak) * 0.6);
-    c = mix(c, {0.2, 0.2, 0.22}, smoothstep(0.7, 0.9, fractalNoise(s, t, 5, 4, 214)) * 0.7);
+    // Layered limestone: four broad strata across the picture (s runs up the wall, t along the
+    // way through), rising and falling gently and bent by the rock's folds. Each stratum is a
+    // ledge, lit along its upper edge and shadowed under its lip, and the bedding planes between
+    // them open into dark crevices. Joints cross the beds here and there; wet streaks run down
+    // over them. Everything wraps with the picture, which repeats both ways.
+    double warp = fractalNoise(s, t, 2, 4, 211);
+    double layer = s * 4 + 0.5 * std::sin(2 * PI * t) + (warp - 0.5) * 1.4;
+    double bed = layer - std::floor(layer);
+    int band = ((int(std::floor(layer)) % 4) + 4) % 4;
+    const Rgb tones[4] = {{0.78, 0.72, 0.62}, {0.62, 0.46, 0.28}, {0.52, 0.5, 0.47}, {0.7, 0.6, 0.46}};
+    double n = fractalNoise(s, t, 16, 5, 212);
+    Rgb c = scale(tones[band], 0.7 + 0.45 * n);
+    c = scale(c, 0.55 + 0.55 * smoothstep(0.0, 0.8, bed));  // the ledge: dark under the lip, lit on top
+    double open = 0.04 + 0.06 * fractalNoise(s, t, 4, 3, 215);
+    if (bed < open) c = scale(c, 0.15 + 0.5 * bed / open);
+    double joint = std::fabs(valueNoise(t * 12 + warp * 3, layer, 12, 4, 216) - 0.5);
+    if (joint < 0.012) c = scale(c, 0.3);
+    double streak = valueNoise(s * 2 + warp, t * 32, 2, 32, 213);
+    c = mix(c, {0.25, 0.22, 0.2}, smoothstep(0.68, 0.9, streak) * 0.55);
     return c;
 }
 
@@ -115,25 +128,37 @@ void addWallsAndWater(BuildMesh& mesh, const std::vector<SpinePoint>& spine) {
     BuildObject& water = addObject(mesh, WATER);
     const int across = 3;
     std::vector<V3> waterPoints;
-    std::vector<double> along;
+    GridTexture waterTexture;
     for (int k = 0; k <= rings; ++k) {
         double s = k * RING_STEP;
         SpinePoint p = spineAt(spine, s);
         double w = halfWidth(s) * 1.5;  // reaches under the walls' bulges
-        for (int i = 0; i <= across; ++i) waterPoints.push_back(p.centre + p.left * (w * (2.0 * i / across - 1)));
-        along.push_back(s / 200);
+        for (int i = 0; i <= across; ++i) {
+            double offset = w * (2.0 * i / across - 1);
+            waterPoints.push_back(p.centre + p.left * offset);
+            // The water lies flat: its picture follows the way through and the offset across.
+            waterTexture.uAt.push_back(offset / TILE);
+            waterTexture.vAt.push_back(s / TILE);
+        }
     }
-    addGrid(mesh, water, waterPoints, across, rings, GridTexture{evenSteps(across, 2), along});
+    addGrid(mesh, water, waterPoints, across, rings, waterTexture);
 
+    // The walls take their picture across by the length of wall walked over from the right water
+    // edge, ring by ring, so wide chambers and narrow passages alike show it at one density.
     BuildObject& walls = addObject(mesh, ROCK);
     std::vector<V3> wallPoints;
-    std::vector<double> v;
+    GridTexture wallTexture;
     for (int k = 0; k <= rings; ++k) {
-        double s = k * RING_STEP;
-        for (int j = 0; j <= AROUND; ++j) wallPoints.push_back(wallPoint(spine, s, phiAt(j)));
-        v.push_back(s / TILE);
+        double across = 0;
+        for (int j = 0; j <= AROUND; ++j) {
+            V3 p = wallPoint(spine, k * RING_STEP, phiAt(j));
+            if (j > 0) across += length(p - wallPoints.back());
+            wallPoints.push_back(p);
+            wallTexture.uAt.push_back(across / TILE);
+            wallTexture.vAt.push_back(k * RING_STEP / TILE);
+        }
     }
-    addGrid(mesh, walls, wallPoints, AROUND, rings, GridTexture{evenSteps(AROUND, 7), v});
+    addGrid(mesh, walls, wallPoints, AROUND, rings, wallTexture);
     mesh.objects.push_back(mirrored(walls));
 }
 
@@ -146,9 +171,9 @@ void addDripstones(BuildMesh& mesh, const std::vector<SpinePoint>& spine) {
         V3 root = wallPoint(spine, s, phi) + V3{0, 0, 8};
         double reach = std::min(random.range(25, 75), root.z - 8 - 85);
         if (reach < 12) continue;
-        double r = random.range(5, 11);
+        double r = random.range(7, 13);
         addLathe(mesh, drip, root, {0, 0, -1}, {{r, 0}, {r * 0.75, reach * 0.3}, {r * 0.4, reach * 0.7}, {0, reach}}, 6, 1,
-                 30);
+                 DRIP_TILE);
     }
     // Boulders and stalagmites standing in the water along the walls, away from the flight.
     for (double s = 90; s < LENGTH - 90; s += random.range(110, 220)) {
@@ -157,7 +182,8 @@ void addDripstones(BuildMesh& mesh, const std::vector<SpinePoint>& spine) {
         V3 at = p.centre + p.left * (side * halfWidth(s) * random.range(0.68, 0.85));
         double r = random.range(12, 24), h = random.range(20, 55);
         addLathe(mesh, drip, at + V3{0, 0, -12}, {0, 0, 1},
-                 {{r, 0}, {r * 0.95, 14}, {r * 0.7, 12 + h * 0.45}, {r * 0.3, 12 + h * 0.85}, {0, 12 + h}}, 7, 2, 30);
+                 {{r, 0}, {r * 0.95, 14}, {r * 0.7, 12 + h * 0.45}, {r * 0.3, 12 + h * 0.85}, {0, 12 + h}}, 7, 1,
+                 DRIP_TILE);
     }
     mesh.objects.push_back(mirrored(drip));
 }
@@ -169,7 +195,7 @@ BuildMesh buildCaveMesh() {
     mesh.fileName = "barlang.p3d";
     mesh.materials = {
         {"bwater", Layout::Tiled, paintWater, 1, 0.1f},
-        {"brock", Layout::Shaded, paintCaveRock, 1, 0.1f},
+        {"brock", Layout::Tiled, paintCaveRock, 1, 0.1f},
         {"bdrip", Layout::Shaded, paintDripstone, 1, 0.1f},
     };
     mesh.sceneVFactor = 10;

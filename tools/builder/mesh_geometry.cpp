@@ -70,8 +70,15 @@ void addShadedGrid(BuildMesh& mesh, BuildObject& object, const std::vector<V3>& 
             if (texture.flipNormal) normal = normal * -1.0;
             int level = shadeLevelFor(mesh, normal, (p00 + p10 + p01 + p11) * 0.25);
             double s0, s1, t0, t1;
-            foldSpan(texture.u[i], texture.u[i + 1], s0, s1);
-            foldSpan(texture.v[j], texture.v[j + 1], t0, t1);
+            if (texture.uAt.empty()) {
+                foldSpan(texture.u[i], texture.u[i + 1], s0, s1);
+                foldSpan(texture.v[j], texture.v[j + 1], t0, t1);
+            } else {
+                auto u = [&](int a, int b) { return texture.uAt[size_t(b) * (nu + 1) + a]; };
+                auto v = [&](int a, int b) { return texture.vAt[size_t(b) * (nu + 1) + a]; };
+                foldSpan((u(i, j) + u(i, j + 1)) / 2, (u(i + 1, j) + u(i + 1, j + 1)) / 2, s0, s1);
+                foldSpan((v(i, j) + v(i + 1, j)) / 2, (v(i, j + 1) + v(i + 1, j + 1)) / 2, t0, t1);
+            }
             double tileS = (level % 2) * TILE_W, tileT = (level / 2) * TILE_H;
             auto s = [&](double f) { return tileS + TILE_W * (INSET_S * 2 + f * (1 - INSET_S * 4)); };
             auto t = [&](double f) { return tileT + TILE_H * (INSET_T * 2 + f * (1 - INSET_T * 4)); };
@@ -93,6 +100,8 @@ void addTiledGrid(BuildMesh& mesh, BuildObject& object, const std::vector<V3>& p
             V3 p = points[size_t(j) * (nu + 1) + i];
             if (texture.planarTile > 0)
                 addVertex(mesh, object, p, p.x / texture.planarTile, p.y / texture.planarTile);
+            else if (!texture.uAt.empty())
+                addVertex(mesh, object, p, texture.uAt[size_t(j) * (nu + 1) + i], texture.vAt[size_t(j) * (nu + 1) + i]);
             else
                 addVertex(mesh, object, p, texture.u[i], texture.v[j]);
         }

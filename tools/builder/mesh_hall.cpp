@@ -1,7 +1,10 @@
 // "gyar.p3d": the opening scene's industrial hall. A red point light circles 80 units around
 // (0, 8.8) at height 136.6 and reaches 100 units, over teal ambient light, so everything that
-// should catch the red sweep lives up there: roof trusses, the crane runway and bridge, pipe
-// runs, hanging lamps and the tank tops. The floor and the lower walls only ever see the teal.
+// should catch the red sweep lives up there: the roof, trusses, the crane runway and bridge,
+// pipe runs, hanging lamps and the tank tops. The hall is laid out in round numbers and then
+// shrunk to three quarters about the floor under the light circle, which brings its roof to
+// just above the light: the red sweep then lights a wide patch of roof and trusses wherever it
+// is. The camera looks up into them.
 #include <cmath>
 
 #include "tools/builder/meshes.h"
@@ -15,107 +18,137 @@ constexpr double HALL_X = 160, HALL_Y0 = -210, HALL_Y1 = 230, ROOF_Z = 190;
 constexpr double TRUSS_LOW = 148, TRUSS_HIGH = 182;
 constexpr double RUNWAY_X = 118, RUNWAY_Z = 112;
 constexpr double CATWALK_Z = 84;
+constexpr double WINDOWS_LOW = 120, WINDOWS_HIGH = 170;  // the band of windows round the walls
 
 double stationY(int k) { return 10 + 60.0 * k; }  // k = -3 .. 3
 
 // --- Painters ---------------------------------------------------------------------------------
 
+// The hall is lit by a teal ambient light that keeps only a tenth of a texture's red, and by a red
+// light circling near the roof. Most of what luminance the ambient light gives comes from a
+// texture's green, so the paint is a warm near-white (cream, pale yellow) that the red sweep turns
+// to glowing orange; black joints, gaps and rafters give the picture its depth, and orange pipes,
+// rust and hazard paint its accents.
+
 Rgb paintFloor(double s, double t) {
-    // Concrete slabs, four to a picture, with dark seams, oil stains and a painted lane line.
+    // Pale concrete slabs, four to a picture, with black seams, oil stains and a painted lane line.
     double n = fractalNoise(s, t, 8, 5, 11);
     double grain = valueNoise(s * 128, t * 128, 128, 128, 12);
-    Rgb c = mix({0.52, 0.53, 0.52}, {0.74, 0.74, 0.72}, n);
-    c = scale(c, 0.9 + 0.2 * grain);
+    Rgb c = mix({0.85, 0.82, 0.7}, {1.0, 0.97, 0.86}, n);
+    c = scale(c, 0.92 + 0.08 * grain);
     double fs = std::fmod(s * 2, 1.0), ft = std::fmod(t * 2, 1.0);
     double seam = std::min(std::min(fs, 1 - fs), std::min(ft, 1 - ft));
-    if (seam < 0.012) c = scale(c, 0.45);
+    if (seam < 0.02) c = {0.03, 0.03, 0.02};
     double stain = smoothstep(0.62, 0.8, fractalNoise(s, t, 3, 4, 13));
-    c = mix(c, {0.16, 0.15, 0.14}, stain * 0.8);
+    c = mix(c, {0.1, 0.08, 0.05}, stain * 0.9);
     double lane = std::fabs(s - 0.5);
-    if (lane > 0.44 && lane < 0.47) c = mix(c, {0.85, 0.72, 0.2}, 0.8 * (0.7 + 0.3 * grain));
+    if (lane > 0.42 && lane < 0.47) c = {1.0, 0.85, 0.2};
     return c;
 }
 
 Rgb paintWall(double s, double t) {
-    // Corrugated sheet: vertical ribs, grime running down, a horizontal panel joint.
-    double rib = 0.5 + 0.5 * std::sin(s * 2 * PI * 8);
-    double grime = fractalNoise(s * 0.25 + 0.1 * std::sin(t * 2 * PI), t, 4, 4, 21);
-    double streak = valueNoise(s * 64, t * 2, 64, 2, 22);
-    Rgb c = mix({0.55, 0.58, 0.6}, {0.78, 0.8, 0.8}, rib);
-    c = scale(c, 0.75 + 0.35 * grime);
-    c = mix(c, {0.35, 0.28, 0.22}, smoothstep(0.55, 0.9, streak) * 0.6);
-    if (t > 0.97 || t < 0.015) c = scale(c, 0.5);
+    // Cream corrugated sheet in large panels: shallow ribs, black joints, a little rust running
+    // down from the joints.
+    double rib = 0.5 + 0.5 * std::sin(s * 2 * PI * 6);
+    double tone = fractalNoise(s, t, 3, 4, 21);
+    Rgb c = mix({1.0, 0.95, 0.72}, {1.0, 1.0, 0.86}, tone);
+    c = scale(c, 0.94 + 0.06 * rib);
+    double streak = valueNoise(s * 48, t * 1.5, 48, 2, 22) * smoothstep(0.95, 0.2, t);
+    c = mix(c, {0.75, 0.35, 0.1}, smoothstep(0.65, 0.9, streak) * 0.6);
+    if (t > 0.92 || s < 0.03 || s > 0.97) c = {0.03, 0.025, 0.02};
+    return c;
+}
+
+Rgb paintRoof(double s, double t) {
+    // The roof seen from below: pale boarding between black rafters, and a skylight in every
+    // other bay.
+    double n = fractalNoise(s, t, 4, 4, 25);
+    Rgb c = mix({0.95, 0.9, 0.7}, {1.0, 0.98, 0.84}, n);
+    double board = std::fmod(s * 8, 1.0);
+    if (board < 0.05) c = scale(c, 0.8);
+    double bay = std::fmod(t * 2, 1.0);
+    if (bay > 0.2 && bay < 0.8 && std::fabs(s - 0.5) < 0.3 && t < 0.5) c = {1.0, 1.0, 1.0};
+    if (bay < 0.1 || bay > 0.9) c = {0.03, 0.025, 0.02};
+    return c;
+}
+
+Rgb paintWindow(double s, double t) {
+    // Tall windows at night: dark panes catching a faint glint, in cream frames.
+    double glint = smoothstep(0.3, 1.0, fractalNoise(s * 0.5 + t * 0.25, t, 2, 3, 27));
+    Rgb c = mix({0.02, 0.025, 0.03}, {0.2, 0.22, 0.22}, glint * 0.6);
+    double fs = std::fmod(s * 3, 1.0), ft = std::fmod(t * 2, 1.0);
+    if (fs < 0.08 || fs > 0.92 || ft < 0.06 || ft > 0.94) c = {1.0, 0.95, 0.75};
     return c;
 }
 
 Rgb paintSteel(double s, double t) {
-    // Painted steel plate with a bolt row along both edges and rust blooming through the paint.
+    // Steel painted pale yellow, weathered to orange rust in patches, with a black bolt row along
+    // both edges.
     double n = fractalNoise(s, t, 4, 5, 31);
-    Rgb c = mix({0.56, 0.6, 0.66}, {0.74, 0.76, 0.8}, n);
+    Rgb c = mix({0.95, 0.88, 0.6}, {1.0, 0.97, 0.75}, n);
     double rust = smoothstep(0.58, 0.78, fractalNoise(s, t, 6, 5, 32));
-    c = mix(c, {0.55, 0.28, 0.12}, rust);
-    for (double edge : {0.08, 0.92}) {
+    c = mix(c, {0.9, 0.45, 0.12}, rust * 0.9);
+    for (double edge : {0.12, 0.88}) {
         double bolt = std::hypot(std::fmod(s * 4, 1.0) - 0.5, (t - edge) * 4);
-        if (bolt < 0.16) c = scale(c, 1.25 - 1.5 * bolt);
+        if (bolt < 0.18) c = {0.05, 0.04, 0.03};
     }
-    if (t < 0.02 || t > 0.98) c = scale(c, 0.55);
+    if (t < 0.04 || t > 0.96) c = {0.05, 0.04, 0.03};
     return c;
 }
 
 Rgb paintCrane(double s, double t) {
-    // Yellow crane paint with black hazard chevrons at the ends of every picture.
+    // Yellow crane paint under broad black hazard stripes.
     double wear = fractalNoise(s, t, 8, 4, 41);
-    Rgb c = mix({0.82, 0.62, 0.1}, {0.95, 0.78, 0.2}, wear);
-    if (t < 0.22 || t > 0.78) {
-        double stripe = std::fmod(s * 6 + t * 6, 1.0);
-        if (stripe < 0.5) c = {0.08, 0.07, 0.06};
-    }
-    c = mix(c, {0.35, 0.3, 0.25}, smoothstep(0.7, 0.85, fractalNoise(s, t, 5, 4, 42)) * 0.7);
+    Rgb c = mix({1.0, 0.85, 0.2}, {1.0, 0.95, 0.4}, wear);
+    double stripe = std::fmod(s * 2 + t * 2, 1.0);
+    if (stripe < 0.45) c = {0.03, 0.025, 0.02};
     return c;
 }
 
 Rgb paintPipe(double s, double t) {
-    // Pipe skin: dull copper-green paint, a clamp band every picture, weld seams along.
+    // Orange pipe with a pale clamp band every picture, a black weld seam along and rust patches.
     double n = fractalNoise(s, t, 4, 4, 51);
-    Rgb c = mix({0.45, 0.58, 0.5}, {0.62, 0.72, 0.62}, n);
-    if (t < 0.07) c = {0.78, 0.76, 0.7};
-    if (std::fabs(s - 0.5) < 0.015) c = scale(c, 0.6);
-    c = mix(c, {0.5, 0.3, 0.15}, smoothstep(0.6, 0.8, fractalNoise(s, t, 8, 4, 52)) * 0.7);
+    Rgb c = mix({1.0, 0.62, 0.22}, {1.0, 0.75, 0.35}, n);
+    if (t < 0.1) c = {1.0, 0.97, 0.85};
+    else if (t < 0.13) c = {0.03, 0.025, 0.02};
+    if (std::fabs(s - 0.5) < 0.02) c = {0.05, 0.04, 0.03};
+    c = mix(c, {0.5, 0.2, 0.06}, smoothstep(0.62, 0.8, fractalNoise(s, t, 8, 4, 52)) * 0.7);
     return c;
 }
 
 Rgb paintTank(double s, double t) {
-    // Riveted tank plates, offset every other course.
+    // Cream riveted tank plates, offset every other course, with an orange band and rust runs.
     double n = fractalNoise(s, t, 4, 5, 61);
-    Rgb c = mix({0.6, 0.62, 0.56}, {0.8, 0.8, 0.72}, n);
+    Rgb c = mix({0.95, 0.9, 0.7}, {1.0, 1.0, 0.85}, n);
     double row = std::floor(t * 2);
     double ps = std::fmod(s * 2 + row * 0.5, 1.0), pt = std::fmod(t * 2, 1.0);
-    if (ps < 0.02 || pt < 0.03) c = scale(c, 0.5);
-    double rivetS = std::fmod(s * 16, 1.0) - 0.5, rivetT = (pt - 0.08) * 8;
-    if (std::hypot(rivetS, rivetT) < 0.22) c = scale(c, 1.2);
-    c = mix(c, {0.3, 0.22, 0.16}, smoothstep(0.6, 0.85, fractalNoise(s, t * 0.5, 4, 4, 62)) * 0.5);
+    if (pt > 0.42 && pt < 0.58) c = {1.0, 0.6, 0.15};
+    if (ps < 0.03 || pt < 0.05) c = {0.03, 0.025, 0.02};
+    double rivetS = std::fmod(s * 16, 1.0) - 0.5, rivetT = (pt - 0.12) * 8;
+    if (std::hypot(rivetS, rivetT) < 0.22) c = scale(c, 0.4);
+    c = mix(c, {0.55, 0.25, 0.08}, smoothstep(0.65, 0.85, fractalNoise(s, t * 0.5, 4, 4, 62)) * 0.6);
     return c;
 }
 
 Rgb paintLamp(double s, double t) {
-    // Enamelled lamp shade: white outside, a dark rim band.
+    // A lit lamp: white-hot glass over most of the picture, a black rim band.
     double n = fractalNoise(s, t, 4, 3, 71);
-    Rgb c = mix({0.8, 0.82, 0.8}, {0.96, 0.96, 0.92}, n);
-    if (t > 0.85) c = {0.2, 0.2, 0.2};
+    Rgb c = mix({1.0, 0.97, 0.85}, {1.0, 1.0, 0.95}, n);
+    if (t > 0.85) c = {0.03, 0.025, 0.02};
     return c;
 }
 
 Rgb paintGrating(double s, double t) {
-    // Steel grating: bright bars over a dark void, bars every 1/8 in one direction, 1/4 across.
+    // Steel grating: bright bars over black gaps, bars every 1/8 in one direction, 1/4 across.
     double fs = std::fmod(s * 8, 1.0), ft = std::fmod(t * 4, 1.0);
-    bool bar = fs < 0.18 || ft < 0.1;
+    bool bar = fs < 0.3 || ft < 0.15;
     double n = fractalNoise(s, t, 8, 3, 81);
-    return bar ? mix(Rgb{0.6, 0.6, 0.58}, Rgb{0.82, 0.8, 0.76}, n) : Rgb{0.06, 0.06, 0.07};
+    return bar ? mix(Rgb{0.95, 0.9, 0.7}, Rgb{1.0, 1.0, 0.85}, n) : Rgb{0.0, 0.0, 0.0};
 }
 
 // --- Building ---------------------------------------------------------------------------------
 
-enum Material { FLOOR, WALL, STEEL, CRANE, PIPE, TANK, LAMP, GRATING };
+enum Material { FLOOR, WALL, STEEL, CRANE, PIPE, TANK, LAMP, GRATING, ROOF, WINDOW };
 
 // A polyline with its corners rounded by arcs of `radius` (pipe bends).
 std::vector<V3> roundedPolyline(const std::vector<V3>& corners, double radius, int steps) {
@@ -142,15 +175,28 @@ void addShell(BuildMesh& mesh) {
     BuildObject& floor = addObject(mesh, FLOOR);
     addQuad(mesh, floor, {-HALL_X, HALL_Y0, 0}, {2 * HALL_X, 0, 0}, {0, HALL_Y1 - HALL_Y0, 0}, 8, 11, 80);
 
+    // Seen from inside: each wall's normal points into the hall. A band of windows runs round
+    // the hall high up, dark against the night.
     BuildObject& walls = addObject(mesh, WALL);
+    BuildObject& windows = addObject(mesh, WINDOW);
     double lengthY = HALL_Y1 - HALL_Y0;
-    // Seen from inside: each wall's normal points into the hall.
-    addQuad(mesh, walls, {-HALL_X, HALL_Y0, 0}, {0, lengthY, 0}, {0, 0, ROOF_Z}, 18, 8, 40);
-    addQuad(mesh, walls, {HALL_X, HALL_Y1, 0}, {0, -lengthY, 0}, {0, 0, ROOF_Z}, 18, 8, 40);
-    addQuad(mesh, walls, {HALL_X, HALL_Y0, 0}, {-2 * HALL_X, 0, 0}, {0, 0, ROOF_Z}, 14, 8, 40);
-    addQuad(mesh, walls, {-HALL_X, HALL_Y1, 0}, {2 * HALL_X, 0, 0}, {0, 0, ROOF_Z}, 14, 8, 40);
+    struct Band {
+        BuildObject* object;
+        double low, high;
+        int cells;
+    };
+    const Band bands[] = {{&walls, 0, WINDOWS_LOW, 5}, {&windows, WINDOWS_LOW, WINDOWS_HIGH, 2},
+                          {&walls, WINDOWS_HIGH, ROOF_Z, 1}};
+    for (const Band& b : bands) {
+        V3 up{0, 0, b.high - b.low};
+        addQuad(mesh, *b.object, {-HALL_X, HALL_Y0, b.low}, {0, lengthY, 0}, up, 18, b.cells, 40);
+        addQuad(mesh, *b.object, {HALL_X, HALL_Y1, b.low}, {0, -lengthY, 0}, up, 18, b.cells, 40);
+        addQuad(mesh, *b.object, {HALL_X, HALL_Y0, b.low}, {-2 * HALL_X, 0, 0}, up, 14, b.cells, 40);
+        addQuad(mesh, *b.object, {-HALL_X, HALL_Y1, b.low}, {2 * HALL_X, 0, 0}, up, 14, b.cells, 40);
+    }
     // The roof, seen from below: fine cells near the light circle so the red sweep shows on it.
-    addQuad(mesh, walls, {-HALL_X, HALL_Y0, ROOF_Z}, {0, lengthY, 0}, {2 * HALL_X, 0, 0}, 20, 16, 40);
+    BuildObject& roof = addObject(mesh, ROOF);
+    addQuad(mesh, roof, {-HALL_X, HALL_Y0, ROOF_Z}, {0, lengthY, 0}, {2 * HALL_X, 0, 0}, 20, 16, 40);
 }
 
 void addColumnsAndTrusses(BuildMesh& mesh) {
@@ -303,36 +349,53 @@ void addLamps(BuildMesh& mesh) {
     }
 }
 
+// Shrinks the finished hall about the floor point under the light circle's centre, so that its
+// upper structure comes within reach of the red light, which stays where the scene puts it.
+void shrinkToTheLight(BuildMesh& mesh, double factor) {
+    const V3 centre{0, 8.8, 0};
+    auto shrink = [&](assets::Point3& p) {
+        p = {float(centre.x + (p.x - centre.x) * factor), float(centre.y + (p.y - centre.y) * factor),
+             float(centre.z + (p.z - centre.z) * factor)};
+    };
+    for (BuildObject& o : mesh.objects) {
+        for (assets::Point3& p : o.vertices) shrink(p);
+        for (assets::Point3& p : o.path) p = {float(p.x * factor), float(p.y * factor), float(p.z * factor)};
+    }
+    for (assets::Point3& p : mesh.eye) shrink(p);
+    for (assets::Point3& p : mesh.target) shrink(p);
+}
+
 }  // namespace
 
 BuildMesh buildHallMesh() {
     BuildMesh mesh;
     mesh.fileName = "gyar.p3d";
     mesh.materials = {
-        {"gyfloor", Layout::Tiled, paintFloor},    {"gywall", Layout::Shaded, paintWall},
+        {"gyfloor", Layout::Tiled, paintFloor},    {"gywall", Layout::Tiled, paintWall},
         {"gysteel", Layout::Shaded, paintSteel},   {"gycrane", Layout::Shaded, paintCrane},
         {"gypipe", Layout::Shaded, paintPipe},     {"gytank", Layout::Shaded, paintTank},
-        {"gylamp", Layout::Shaded, paintLamp},     {"gygrating", Layout::Shaded, paintGrating},
+        {"gylamp", Layout::Tiled, paintLamp},     {"gygrating", Layout::Shaded, paintGrating},
+        {"gyroof", Layout::Tiled, paintRoof},      {"gywindow", Layout::Tiled, paintWindow},
     };
-    // Faces are shaded as if lit from the light circle's centre: tops and the sides turned
-    // inwards are brightest.
-    mesh.keyLight = {0, 8.8, 160};
-    mesh.shadeFloor = 0.4;
+    // Faces are shaded as if lit from low in the middle of the hall, so the undersides the
+    // camera looks up at are bright and the structure reads against the roof.
+    mesh.keyLight = {0, 8.8, 40};
+    mesh.shadeFloor = 0.42;
     mesh.fieldOfView = 68;
 
     // The opening scene's clock runs 1.47 units a second for the 26.5 s of orders 0-3 (0..39);
-    // the last keys only keep the camera moving in the spare segments.
-    // The camera stays below the crane runway (z 112) and clear of the tanks and the hook's
-    // sweep, looking up into the trusses where the red light runs.
+    // the last keys only keep the camera moving in the spare segments. Keys are in the hall's
+    // units before it is shrunk. The camera stays below the crane runway (z 112) and clear of the
+    // tanks and the hook's sweep, looking up into the roof where the red light runs.
     std::vector<Key> eye = {
-        {0, {-95, -195, 30}},  {6, {-110, -150, 50}},  {12, {-60, -120, 80}}, {18, {10, -90, 95}},
+        {0, {-80, -150, 40}},  {6, {-100, -110, 60}},  {12, {-60, -100, 80}}, {18, {10, -90, 95}},
         {24, {60, -30, 100}},   {30, {40, 40, 100}},    {35, {-20, 90, 95}},   {40, {10, 0, 80}},
         {GYAR_SEGMENTS, {30, -50, 70}},
     };
     std::vector<Key> target = {
-        {0, {-20, -40, 70}},    {6, {0, -20, 110}},     {12, {40, 20, 150}},   {18, {60, 40, 160}},
-        {24, {0, 80, 150}},     {30, {-80, 120, 140}},  {35, {-100, -20, 130}}, {40, {-110, 60, 150}},
-        {GYAR_SEGMENTS, {-80, 130, 140}},
+        {0, {-20, -30, 190}},   {6, {-10, -20, 215}},   {12, {40, 20, 225}},   {18, {50, 40, 230}},
+        {24, {0, 60, 230}},     {30, {-50, 60, 230}},   {35, {-60, 20, 220}},  {40, {30, -60, 215}},
+        {GYAR_SEGMENTS, {60, -100, 210}},
     };
     setCameraFlight(mesh, eye, target, GYAR_SEGMENTS);
 
@@ -343,6 +406,7 @@ BuildMesh buildHallMesh() {
     addPipes(mesh);
     addTanksAndMachines(mesh);
     addLamps(mesh);
+    shrinkToTheLight(mesh, 0.75);
     return mesh;
 }
 

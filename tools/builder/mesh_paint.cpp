@@ -21,13 +21,13 @@ uint32_t hash(int x, int y, uint32_t seed) {
     return h;
 }
 
-double unitHash(int x, int y, uint32_t seed) { return hash(x, y, seed) / 4294967296.0; }
-
 int wrap(int i, int period) { return ((i % period) + period) % period; }
 
 uint8_t toByte(double v) { return uint8_t(std::lround(std::clamp(v, 0.0, 1.0) * 255)); }
 
 }  // namespace
+
+double unitHash(int x, int y, uint32_t seed) { return hash(x, y, seed) / 4294967296.0; }
 
 double smoothstep(double edge0, double edge1, double x) {
     double f = std::clamp((x - edge0) / (edge1 - edge0), 0.0, 1.0);

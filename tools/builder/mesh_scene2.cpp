@@ -17,8 +17,11 @@ namespace {
 constexpr double PLAZA = 320, PLAZA_Z = 10;
 constexpr double CHANNEL_IN = 350, CHANNEL_OUT = 430;
 constexpr double ARCH_RING = 520;
-constexpr double DOME = 2000, DOME_TOP = 1300, DOME_BASE = -120;
-constexpr double LAND_EDGE = 1820;
+constexpr double DOME = 2000, DOME_TOP = 1300;
+constexpr double DOME_LOW = -0.35;  // the dome's foot, in radians below the horizon
+// The land ends in a ring of hills within the scene light's shortest reach (1300), so it never
+// turns black; beyond the crest the sky dome reaches on below the horizon.
+constexpr double HILLS_FROM = 740, LAND_EDGE = 1080;
 
 // --- Painters ---------------------------------------------------------------------------------
 
@@ -83,16 +86,31 @@ Rgb paintRock(double s, double t) {
     return mix(c, {0.35, 0.5, 0.25}, smoothstep(0.7, 0.85, fractalNoise(s, t, 8, 3, 563)) * 0.7);
 }
 
+// The sky dome's picture: t runs from the dome's foot, below the horizon (0), to the top (1),
+// evenly in elevation; the horizon lies at NIGHT_HORIZON. Distant land below the horizon, a
+// violet afterglow along it with a range of far mountains against it, deepening to a night blue
+// that is never black, and stars of a single texel, of varied brightness, a few of them tinted.
+constexpr double NIGHT_HORIZON = -DOME_LOW / (PI / 2 - DOME_LOW);
+
 Rgb paintNightSky(double s, double t) {
-    // t runs from the horizon (0) to the top (1): a violet afterglow low down, deep blue above,
-    // stars everywhere and a faint band of nebula.
-    Rgb c = mix({0.28, 0.12, 0.32}, {0.02, 0.03, 0.1}, smoothstep(0.0, 0.35, t));
-    double nebula = fractalNoise(s, t, 4, 6, 571) * smoothstep(0.25, 0.0, std::fabs(t - 0.45 - 0.1 * std::sin(s * 2 * PI)));
-    c = mix(c, {0.35, 0.2, 0.5}, nebula * 0.7);
-    int sx = int(s * 256), sy = int(t * 256);
-    double star = valueNoise(sx, sy, 256, 256, 572);
-    uint32_t h = uint32_t(sx) * 73856093u ^ uint32_t(sy) * 19349663u;
-    if ((h % 97) == 0) c = mix(c, {1, 1, 0.95}, 0.5 + 0.5 * star);
+    double above = (t - NIGHT_HORIZON) / (1 - NIGHT_HORIZON);  // 0 at the horizon, 1 at the top
+    if (above < 0) {
+        double haze = 1 + above / NIGHT_HORIZON;  // 1 at the horizon, 0 at the foot
+        return mix({0.08, 0.1, 0.1}, {0.2, 0.18, 0.25}, haze * (0.8 + 0.2 * fractalNoise(s, t, 8, 3, 570)));
+    }
+    Rgb c = mix({0.42, 0.24, 0.44}, {0.12, 0.12, 0.32}, smoothstep(0.0, 0.3, above));
+    c = mix(c, {0.06, 0.08, 0.2}, smoothstep(0.3, 0.8, above));
+    double nebula = fractalNoise(s, t, 4, 6, 571) * smoothstep(0.2, 0.0, std::fabs(above - 0.5 - 0.1 * std::sin(s * 2 * PI)));
+    c = mix(c, {0.3, 0.2, 0.45}, nebula * 0.5);
+    double ridge = 0.02 + 0.07 * fractalNoise(s, 0.5, 5, 4, 573);
+    if (above < ridge) return mix({0.13, 0.11, 0.17}, {0.18, 0.14, 0.22}, above / ridge);
+    int x = int(s * 256), y = int(t * 256);
+    if (above > 0.08 && unitHash(x, y, 572) < 0.0025 + 0.004 * smoothstep(0.1, 0.7, above)) {
+        double b = 0.25 + 0.75 * std::pow(unitHash(x, y, 574), 3.0);
+        double hue = unitHash(x, y, 575);
+        Rgb tint = hue < 0.06 ? Rgb{1.0, 0.7, 0.5} : hue < 0.12 ? Rgb{0.65, 0.8, 1.0} : Rgb{1.0, 1.0, 0.97};
+        c = mix(c, tint, b);
+    }
     return c;
 }
 
@@ -114,14 +132,14 @@ std::vector<V3> polarPoints(const std::vector<double>& radii, int around, double
 
 double landHeight(double r, double a) {
     double s = a / (2 * PI);
-    double rise = std::clamp((r - 560) / (LAND_EDGE - 560), 0.0, 1.0);
-    double hills = 60 + 210 * fractalNoise(s, 0.3, 8, 4, 581);
+    double rise = std::clamp((r - HILLS_FROM) / (LAND_EDGE - HILLS_FROM), 0.0, 1.0);
+    double hills = 90 + 190 * fractalNoise(s, 0.3, 8, 4, 581);
     return rise * rise * hills + 12 * rise * (fractalNoise(s, r / 3000, 24, 3, 582) - 0.5);
 }
 
 void addGround(BuildMesh& mesh) {
     BuildObject& land = addObject(mesh, GROUND);
-    std::vector<double> radii = {CHANNEL_OUT, 480, 560, 660, 780, 920, 1080, 1260, 1440, 1630, LAND_EDGE};
+    std::vector<double> radii = {CHANNEL_OUT, 480, 560, 650, HILLS_FROM, 800, 860, 920, 980, 1030, LAND_EDGE};
     GridTexture flat{evenSteps(64, 1), evenSteps(int(radii.size()) - 1, 1)};
     flat.planarTile = 90;
     addGrid(mesh, land, polarPoints(radii, 64, landHeight), 64, int(radii.size()) - 1, flat);
@@ -180,7 +198,7 @@ void addSpires(BuildMesh& mesh) {
     BuildObject& stone = addObject(mesh, STONE);
     Random random{0x5eed2u};
     for (int k = 0; k < 9; ++k) {
-        double a = 2 * PI * (k + random.range(0.2, 0.8)) / 9, r = random.range(1100, 1450);
+        double a = 2 * PI * (k + random.range(0.2, 0.8)) / 9, r = random.range(800, 1000);
         V3 at{r * std::cos(a), r * std::sin(a), landHeight(r, std::fmod(a + 2 * PI, 2 * PI)) - 10};
         if (groundClearance(mesh, at) < 200) continue;
         double h = random.range(160, 300);
@@ -216,17 +234,17 @@ void addFloatingRocks(BuildMesh& mesh, int segments) {
 
 void addSkyDome(BuildMesh& mesh) {
     BuildObject& sky = addObject(mesh, NIGHT);
-    std::vector<ProfilePoint> profile;
-    const int rows = 14;
+    const int rows = 16, around = 48;
+    std::vector<V3> points;
     for (int j = 0; j <= rows; ++j) {
-        double a = (PI / 2) * j / rows;
-        profile.push_back({DOME * std::cos(a), DOME_BASE + (DOME_TOP - DOME_BASE) * std::sin(a)});
+        double a = DOME_LOW + (PI / 2 - DOME_LOW) * j / rows;
+        for (int i = 0; i <= around; ++i) {
+            double b = 2 * PI * i / around;
+            points.push_back({DOME * std::cos(a) * std::cos(b), DOME * std::cos(a) * std::sin(b), DOME_TOP * std::sin(a)});
+        }
     }
-    // One picture from the horizon to the top, three times around.
-    double arc = 0;
-    for (int j = 1; j <= rows; ++j)
-        arc += std::hypot(profile[j].radius - profile[j - 1].radius, profile[j].height - profile[j - 1].height);
-    addLathe(mesh, sky, {0, 0, 0}, {0, 0, 1}, profile, 48, 3, arc, true);
+    // One picture from the foot to the top, evenly in elevation, three times around.
+    addGrid(mesh, sky, points, around, rows, GridTexture{evenSteps(around, 3), evenSteps(rows, 1), true});
 }
 
 void addLamps(BuildMesh& mesh) {
@@ -259,17 +277,19 @@ BuildMesh buildScene2Mesh() {
     mesh.shadeFloor = 0.3;
     mesh.fieldOfView = 62;
 
-    // The knot scene's clock runs 4.7 units a second; orders 12-17 show 7..194. A short approach,
-    // through the eastern arch onto the plaza, around the knot, then up and away.
+    // The knot scene's clock runs 4.7 units a second; orders 12-17 show 7..196. The camera
+    // travels: in over the meadow, through the eastern arch and across the plaza past the knot,
+    // then up and out among the floating rocks with the horizon ahead, round high above the
+    // hills, and down again towards the knot from the south.
     std::vector<Key> eye = {
-        {0, {1100, -450, 120}},  {20, {900, -700, 160}},  {40, {650, -560, 140}},  {55, {720, -120, 110}},
-        {66, {620, 0, 100}},     {78, {400, 0, 95}},      {92, {250, 130, 90}},    {112, {-90, 290, 120}},
-        {134, {-290, 10, 190}},  {156, {-150, -310, 260}}, {178, {120, -330, 300}}, {200, {250, -460, 400}},
-        {double(SCENE2_SEGMENTS), {420, -540, 470}},
+        {0, {680, -300, 150}},   {20, {690, -150, 120}},  {38, {640, 0, 105}},     {50, {470, 0, 95}},
+        {62, {320, -20, 90}},    {76, {190, -170, 105}},  {92, {-40, -250, 130}},  {108, {-230, -150, 160}},
+        {122, {-300, 90, 200}},  {136, {-420, 330, 280}}, {150, {-650, 200, 380}}, {164, {-700, -250, 440}},
+        {180, {-330, -600, 380}}, {196, {200, -650, 300}}, {double(SCENE2_SEGMENTS), {520, -470, 260}},
     };
     std::vector<Key> target = {
-        {0, {0, 0, 160}},        {40, {0, 0, 170}},       {66, {0, 0, 150}},      {92, {0, 0, 160}},
-        {134, {0, 0, 165}},      {178, {0, 0, 150}},      {double(SCENE2_SEGMENTS), {0, 0, 130}},
+        {0, {0, 0, 150}},        {38, {200, 0, 140}},     {56, {0, 0, 150}},      {100, {0, 0, 160}},
+        {122, {-900, 600, 250}}, {140, {-1200, 300, 300}}, {156, {0, 0, 150}},    {double(SCENE2_SEGMENTS), {0, 0, 140}},
     };
     setCameraFlight(mesh, eye, target, SCENE2_SEGMENTS);
 

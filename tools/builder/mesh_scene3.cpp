@@ -225,16 +225,21 @@ BuildMesh buildScene3Mesh() {
     mesh.shadeFloor = 0.3;
     mesh.fieldOfView = 64;
 
-    // The last scene's clock runs 2.4 units a second; orders 22-27 show 2..96. One and a half
-    // turns around the sphere inside the pylons, rising and sinking, then a slow climb.
-    std::vector<Key> eye, target;
-    for (int t = 0; t <= SCENE3_SEGMENTS; t += 2) {
-        double a = -PI / 2 + t * (3 * PI / SCENE3_SEGMENTS);
-        double r = 225 + 32 * std::sin(t / 9.0);
-        double z = 140 - 85 * std::cos(t / 15.0);
-        eye.push_back({double(t), {r * std::cos(a), r * std::sin(a), z}});
-        target.push_back({double(t), V3{0, 0, 150} + V3{30 * std::sin(t / 11.0), 30 * std::cos(t / 13.0), 20 * std::sin(t / 7.0)}});
-    }
+    // The last scene's clock runs 2.4 units a second; orders 22-27 show 2..98. The camera
+    // travels: in from the wall between two guardians, through the ring of pylons and past the
+    // sphere, up under the dome and across above the pylons' ring, down the far side and low
+    // round to face the sphere again. (Positions are where the camera is; the scene shows the
+    // sanctum at 0.95 scale.)
+    std::vector<Key> eye = {
+        {0, {440, -250, 110}},  {12, {385, -25, 140}},  {24, {220, 40, 170}},   {36, {70, 215, 225}},
+        {48, {-130, 170, 300}}, {60, {-200, -60, 345}}, {72, {-80, -215, 270}}, {84, {140, -210, 170}},
+        {96, {235, 30, 120}},   {double(SCENE3_SEGMENTS), {190, 150, 130}},
+    };
+    std::vector<Key> target = {
+        {0, {0, 0, 150}},       {20, {0, 0, 160}},      {36, {-160, 90, 230}},  {48, {-30, -20, 180}},
+        {58, {-140, -130, 220}},
+        {66, {0, 0, 170}},      {double(SCENE3_SEGMENTS), {0, 0, 155}},
+    };
     setCameraFlight(mesh, eye, target, SCENE3_SEGMENTS);
 
     addFloorAndDais(mesh);                      // 0-2

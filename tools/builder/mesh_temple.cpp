@@ -1,7 +1,8 @@
-// "scene1.p3d": the flare scene's temple at night. A white light hangs 432 units above the
+// "scene1.p3d": the flare scene's temple at dusk. A white light hangs 432 units above the
 // centre (reach 1100), so the open round temple, its ruins and the avenue glow in a pool of
-// light that fades into a dark ring of cliffs. The flare stands above the temple's open ring at
-// height 390; the camera keeps looking up at it while it circles the temple and pulls back.
+// light that fades into a dark ring of cliffs, standing against a dusk sky with distant hills
+// and the first stars. The flare stands above the temple's open ring at height 390; the camera
+// keeps looking up at it while it circles the temple and pulls back.
 #include <algorithm>
 #include <cmath>
 
@@ -75,9 +76,35 @@ Rgb paintBronze(double s, double t) {
     return mix(c, {0.3, 0.55, 0.45}, patina * 0.8);
 }
 
+// The dusk sky over the cliffs. t runs from the dome's foot (0), hidden behind the cliffs, to its
+// crown (1); the horizon lies near t 0.15. An orange glow low down turns through rose and violet
+// to a deep blue with sparse stars, and a range of distant hills stands against the glow.
+Rgb paintSky(double s, double t) {
+    const Rgb glow{1.0, 0.62, 0.32}, rose{0.85, 0.42, 0.45}, violet{0.42, 0.27, 0.55}, night{0.12, 0.16, 0.42};
+    Rgb c = t < 0.25 ? mix(glow, rose, smoothstep(0.12, 0.25, t))
+                     : t < 0.45 ? mix(rose, violet, smoothstep(0.25, 0.45, t))
+                                : mix(violet, night, smoothstep(0.45, 0.75, t));
+    // Thin cloud banks in the glow.
+    double cloud = smoothstep(0.55, 0.8, fractalNoise(s * 4, t * 6, 2, 4, 161)) * smoothstep(0.4, 0.2, t);
+    c = mix(c, {0.55, 0.3, 0.32}, cloud * 0.5);
+    // Distant hills, dark blue-violet against the glow, rising above the nearer cliffs here and
+    // there. Never black: the glow behind them still lights their haze.
+    double ridge = 0.16 + 0.1 * fractalNoise(s, 0.5, 6, 4, 162);
+    if (t < ridge) c = mix({0.2, 0.13, 0.22}, {0.3, 0.19, 0.3}, t / ridge);
+    // Stars: one texel each, sparse, more of them higher up, of varied brightness, a few tinted.
+    int x = int(s * 256), y = int(t * 256);
+    double chance = unitHash(x, y, 163);
+    if (t > 0.4 && chance < 0.004 + 0.008 * smoothstep(0.45, 0.8, t)) {
+        double b = 0.3 + 0.7 * std::pow(unitHash(x, y, 164), 2.0);
+        Rgb tint = unitHash(x, y, 165) < 0.15 ? Rgb{1.0, 0.75, 0.55} : Rgb{0.92, 0.95, 1.0};
+        c = mix(c, tint, b);
+    }
+    return c;
+}
+
 // --- Building ---------------------------------------------------------------------------------
 
-enum Material { GROUND, MARBLE, STONE, ROCK, BRONZE };
+enum Material { GROUND, MARBLE, STONE, ROCK, BRONZE, SKY };
 
 void addGround(BuildMesh& mesh) {
     BuildObject& ground = addObject(mesh, GROUND);
@@ -168,6 +195,53 @@ void addCliffs(BuildMesh& mesh) {
     addGrid(mesh, rock, points, around, rows, texture);
 }
 
+// The sky: a dome over everything. The scene's only light hangs 432 units up with a reach of
+// 1100, so a dome drawn where it stands would be black near the horizon, more than 1100 units
+// from the light. The light is worked out on an object's vertices as stored, before its path
+// moves it; so the dome is cut into sectors around the axis, each stored pulled in towards the
+// light by SKY_PULL and pushed back out by a constant path. The horizon then lies near the light
+// and glows, the light falling off towards the crown. Within SKY_PULL / 2 of the axis the crown
+// is stored where it is drawn; there the two ways of storing give the same distance from the
+// light, so the light runs on smoothly across the join.
+constexpr double SKY_RADIUS = 1200, SKY_FOOT = -20, SKY_CROWN = 1000, SKY_PULL = 1000;
+constexpr int SKY_SECTORS = 32, SKY_ROWS = 16, SKY_AROUND_TILES = 4;
+
+void addSky(BuildMesh& mesh) {
+    const int columns = 2;  // cells per sector
+    const int around = SKY_SECTORS * columns;
+    auto at = [](double angle, int row) {
+        double a = (PI / 2) * row / SKY_ROWS;
+        double r = SKY_RADIUS * std::cos(a);
+        return V3{r * std::cos(angle), r * std::sin(angle), SKY_FOOT + (SKY_CROWN - SKY_FOOT) * std::sin(a)};
+    };
+    int crownRow = 0;  // the first row within SKY_PULL / 2 of the axis
+    while (SKY_RADIUS * std::cos((PI / 2) * crownRow / SKY_ROWS) > SKY_PULL / 2 + 1e-9) ++crownRow;
+    std::vector<double> v;
+    for (int j = 0; j <= SKY_ROWS; ++j) v.push_back(double(j) / SKY_ROWS);
+    auto place = [&](BuildObject& piece, V3 offset) {
+        for (assets::Point3& p : piece.vertices) p = {float(p.x - offset.x), float(p.y - offset.y), float(p.z - offset.z)};
+        piece.path.assign(mesh.eye.size(), {float(offset.x), float(offset.y), float(offset.z)});
+    };
+    for (int k = 0; k < SKY_SECTORS; ++k) {
+        BuildObject& sector = addObject(mesh, SKY);
+        std::vector<V3> points;
+        for (int j = 0; j <= crownRow; ++j)
+            for (int i = 0; i <= columns; ++i) points.push_back(at(2 * PI * (k * columns + i) / around, j));
+        std::vector<double> u;
+        for (int i = 0; i <= columns; ++i) u.push_back(double(SKY_AROUND_TILES) * (k * columns + i) / around);
+        addGrid(mesh, sector, points, columns, crownRow,
+                GridTexture{u, std::vector<double>(v.begin(), v.begin() + crownRow + 1)});
+        double middle = 2 * PI * (k + 0.5) / SKY_SECTORS;
+        place(sector, {SKY_PULL * std::cos(middle), SKY_PULL * std::sin(middle), 0});
+    }
+    BuildObject& crown = addObject(mesh, SKY);
+    std::vector<V3> points;
+    for (int j = crownRow; j <= SKY_ROWS; ++j)
+        for (int i = 0; i <= around; ++i) points.push_back(at(2 * PI * i / around, j));
+    addGrid(mesh, crown, points, around, SKY_ROWS - crownRow,
+            GridTexture{evenSteps(around, SKY_AROUND_TILES), std::vector<double>(v.begin() + crownRow, v.end())});
+}
+
 }  // namespace
 
 BuildMesh buildTempleMesh() {
@@ -176,7 +250,7 @@ BuildMesh buildTempleMesh() {
     mesh.materials = {
         {"t1ground", Layout::Tiled, paintGround}, {"t1marble", Layout::Shaded, paintMarble},
         {"t1stone", Layout::Shaded, paintStone},  {"t1rock", Layout::Shaded, paintRock},
-        {"t1bronze", Layout::Shaded, paintBronze},
+        {"t1bronze", Layout::Shaded, paintBronze}, {"t1sky", Layout::Tiled, paintSky},
     };
     mesh.keyLight = {-0.25, 0.05, 431.8};  // the scene's light
     mesh.shadeFloor = 0.3;
@@ -202,6 +276,7 @@ BuildMesh buildTempleMesh() {
     addTemple(mesh);
     addRuins(mesh);
     addCliffs(mesh);
+    addSky(mesh);
     return mesh;
 }
 

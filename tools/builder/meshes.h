@@ -72,6 +72,8 @@ struct MaterialRecipe {
 // The 196608 bytes of a material's texture.
 std::vector<uint8_t> paintMaterialTexture(const MaterialRecipe& material);
 
+// A fixed hash of a lattice point to [0, 1): for scattering stars and the like, texel by texel.
+double unitHash(int x, int y, uint32_t seed);
 // Periodic noise for the painters: every function wraps with the given integer period.
 double valueNoise(double x, double y, int periodX, int periodY, uint32_t seed);
 // Sum of octaves 1, 1/2, 1/4 ... of valueNoise, scaled to about 0..1.
@@ -118,6 +120,10 @@ struct GridTexture {
     std::vector<double> u, v;  // nu + 1 and nv + 1 values
     bool flipNormal = false;   // the surface is seen from its other side (inside a tube or dome)
     double planarTile = 0;     // Tiled only: if > 0, the picture lies flat on x, y (one per this many units)
+    // If not empty: a picture coordinate for every grid point (row by row, u fastest), in place
+    // of u and v, for surfaces whose cells differ in size. A shaded cell spans the averages of
+    // its two edges.
+    std::vector<double> uAt = {}, vAt = {};
 };
 // n + 1 evenly spaced picture coordinates from 0 to `repeats`.
 std::vector<double> evenSteps(int n, double repeats);

@@ -316,12 +316,15 @@ std::vector<uint8_t> makeTitleTexture() {
                         loading);
 
     // Credits by role: the role in amber, who in white. They follow one another in one place.
-    const char* credits[5][2] = {{"code", "the engine room"},
-                                 {"3d engine", "brontavel3d crew"},
-                                 {"music", "the tracker desk"},
-                                 {"graphics", "the pixel kitchen"},
-                                 {"design", "zelta!morbakunz"}};
-    LineStyle credit{{"DejaVuSans-Bold.ttf", 12, 1.0f, 0}, {0.3f, 0.12f, 0.02f}, 1, 0.5f, 7};
+    // The strips are drawn 16 pixels tall at 640x480, so the lines are set in capitals (no
+    // descenders) as tall as each strip's rows allow, condensed to fit the width: every line is
+    // 13 to 14 pixels tall on screen.
+    const char* credits[5][2] = {{"CODE", "THE ENGINE ROOM"},
+                                 {"3D ENGINE", "BRONTAVEL3D CREW"},
+                                 {"MUSIC", "THE TRACKER DESK"},
+                                 {"GRAPHICS", "THE PIXEL KITCHEN"},
+                                 {"DESIGN", "ZELTA!MORBAKUNZ"}};
+    LineStyle credit{{"DejaVuSans-Bold.ttf", 20, 0.72f, 0}, {0.3f, 0.12f, 0.02f}, 1, 0.5f, 7};
     for (int i = 0; i < 5 && ok; ++i) {
         ok = drawLine(pic, usableRows(creditStrips[i], all, allCount),
                       {{credits[i][0], {1.0f, 0.78f, 0.3f}, {0.95f, 0.5f, 0.1f}},
@@ -492,21 +495,26 @@ std::vector<uint8_t> makeBlobTexture() {
 std::vector<uint8_t> makeChromeTexture() {
     // An environment-style map: the engine sphere looks its texels up by the x and y of each
     // normal, so coordinates run over two repeats and scroll; the picture tiles both ways. It
-    // reads as a polished metal reflecting a sky over a warm horizon with a few bright lights.
+    // reads as polished metal in the cave: layered rock above, a soft band of light where the
+    // passage runs on (v 0.5), dark water below with the light's reflection, and darkness
+    // towards the top and bottom edges, where the picture wraps.
     Picture pic = paint([](float u, float v) {
-        float h = 0.5f + 0.5f * std::cos(2 * PI * v);  // 1 at the top and bottom edge, 0 in the middle
-        float horizon = std::exp(-std::pow((v - 0.5f) / 0.035f, 2.0f));
-        float below = smoothstep(0.46f, 0.54f, v) * (1 - smoothstep(0.7f, 1.0f, v));
-        Colour sky = mix(Colour{0.8f, 0.9f, 1.0f}, Colour{0.12f, 0.28f, 0.72f}, h);
-        Colour ground = mix(Colour{0.85f, 0.5f, 0.2f}, Colour{0.3f, 0.12f, 0.12f}, smoothstep(0.52f, 0.8f, v));
-        Colour c = mix(sky, ground, below);
-        float streaks = fbm(u, v, 8, 2, 4, 111);
-        c = c * (0.75f + 0.5f * streaks) + Colour{1.0f, 0.8f, 0.5f} * (horizon * 0.45f);
-        // Three lights, reflected as soft hot spots.
-        const float lights[3][2] = {{0.2f, 0.22f}, {0.62f, 0.12f}, {0.85f, 0.35f}};
+        float toHorizon = 0.5f - 0.5f * std::cos(2 * PI * v);  // 0 at the edges, 1 at v 0.5
+        float bands = 0.5f + 0.5f * std::sin((v * 10 + fbm(u, v, 2, 2, 4, 121) * 3) * 2 * PI);
+        Colour rock = mix(Colour{0.38f, 0.3f, 0.22f}, Colour{0.95f, 0.75f, 0.5f}, 0.6f * bands + 0.4f * fbm(u, v, 8, 4, 122));
+        float ripple = fbm(u, v, 4, 16, 3, 123);
+        Colour water = mix(Colour{0.12f, 0.15f, 0.16f}, Colour{0.4f, 0.42f, 0.38f}, ripple);
+        Colour c = mix(rock, water, smoothstep(0.47f, 0.53f, v));
+        c = mix(Colour{0.12f, 0.1f, 0.08f}, c * (0.35f + 0.65f * smoothstep(0.0f, 0.6f, toHorizon)),
+                smoothstep(0.0f, 0.15f, toHorizon));
+        float glow = std::exp(-std::pow((v - 0.5f) / 0.05f, 2.0f)) + 0.35f * std::exp(-std::fabs(v - 0.5f) / 0.12f);
+        float shimmer = v > 0.5f ? 0.6f + 0.4f * ripple : 1.0f;
+        c = c + Colour{1.0f, 0.82f, 0.55f} * (glow * 0.75f * shimmer);
+        // Two lamps far along the passage, reflected as soft warm spots.
+        const float lights[2][2] = {{0.3f, 0.42f}, {0.78f, 0.45f}};
         for (const auto& l : lights) {
             float d = torusDistance(u, v, l[0], l[1]);
-            c = c + WHITE * (std::exp(-d * d / 0.0015f) * 1.2f + std::exp(-d / 0.08f) * 0.25f);
+            c = c + Colour{1.0f, 0.85f, 0.6f} * (std::exp(-d * d / 0.0012f) * 0.9f);
         }
         return c;
     });
