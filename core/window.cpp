@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 
+#include <charconv>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +24,16 @@ void exitCleanup() { killGLWindow(); }
 void onTerminationSignal(int) {
     quitRequested = true;
     quitPosted = 1;
+}
+
+// A clock as "%6.6f" prints it in the C locale. The setup dialog's toolkit switches the process to
+// the user's locale, where printf would write a decimal comma; the dump always has a point.
+std::string fixedSixDecimals(double value) {
+    char digits[64];
+    auto [end, error] = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 6);
+    std::string text = error == std::errc() ? std::string(digits, end) : std::string("nan");
+    if (text.size() < 6) text.insert(0, 6 - text.size(), ' ');
+    return text;
 }
 } // namespace
 
@@ -82,9 +93,7 @@ bool pumpMessages() {
 }
 
 std::string debugDumpText(float overlayClock, float sceneClock) {
-    char text[160];
-    std::snprintf(text, sizeof text, " ---- \r\n : %6.6f\r\n : %6.6f\r\n", double(overlayClock), double(sceneClock));
-    return text;
+    return " ---- \r\n : " + fixedSixDecimals(overlayClock) + "\r\n : " + fixedSixDecimals(sceneClock) + "\r\n";
 }
 
 void writeDebugDump() {
