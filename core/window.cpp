@@ -19,10 +19,11 @@ bool exitHandlerInstalled = false;
 
 void exitCleanup() { killGLWindow(); }
 
-// Ctrl-C or a termination request ends the show the way the close box does: through the quit
-// message, so the music fades and the display mode comes back.
+// Ctrl-C, a termination request, the terminal going away (SIGHUP) or Ctrl-\ end the show the
+// way the close box does: through the quit message, so the music fades and the display mode comes
+// back. Only sig_atomic_t flags are touched here.
 void onTerminationSignal(int) {
-    quitRequested = true;
+    quitRequested = 1;
     quitPosted = 1;
 }
 
@@ -40,8 +41,7 @@ std::string fixedSixDecimals(double value) {
 void* createGLWindow(int width, int height, int depth, bool fullscreen) {
     if (!exitHandlerInstalled) {
         std::atexit(exitCleanup);
-        std::signal(SIGINT, onTerminationSignal);
-        std::signal(SIGTERM, onTerminationSignal);
+        for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) std::signal(signal, onTerminationSignal);
         exitHandlerInstalled = true;
     }
     platform::WindowRequest request;
@@ -86,7 +86,7 @@ bool pumpMessages() {
     platform::WindowEvents events = platform::pumpWindowEvents();
     for (int i = 0; i < events.spacePresses; ++i) writeDebugDump();
     if (events.closeRequested || events.escapePresses > 0) {
-        quitRequested = true;
+        quitRequested = 1;
         postQuitMessage();
     }
     return quitPosted != 0;
