@@ -10,12 +10,16 @@
 namespace core {
 
 // Opens the audio device and loads the module through the archive layer: amplification 50, music
-// volume 100, stopped at order 0 row 0. Does not return on failure (message box, exit code 1).
+// volume 100, stopped at order 0 row 0. Does not return on failure: the window is torn down, then
+// the message box, exit code 1.
 void loadMusic(int32_t device, uint32_t frequency, const char* name, void* window);
 bool playMusic();
 // 0 before playMusic; then the position being heard (offline: right after the last rendered
 // chunk). Stays on the last row once the song has ended; the song never loops.
 uint32_t getMusicPosition();
+// True once the song has played to its end (offline: once it has been rendered to its end). A
+// song may end before the show's own end point; the main loop then ends the show.
+bool musicEnded();
 // Fades out over 1.25 s, then frees the module and the device.
 void stopMusic();
 void fadeOutMusic();
