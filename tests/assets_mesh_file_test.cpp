@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 
 #include "archive/archive.h"
+#include "assets/file_read.h"
 #include "assets/mesh_file.h"
 
 using namespace assets;
@@ -123,4 +126,18 @@ TEST(MeshFile, LoadsFromAStoredArchiveMemberAndMissingNamesLoadEmpty) {
     EXPECT_TRUE(isEmpty(mesh));
     archive::unmountArchive(mounted);
     std::remove("assets_mesh_file_test.zip");
+}
+
+// A loose file of 100 MiB (sparse: all zero, which is an empty mesh) is read no further than 64 MiB.
+TEST(MeshFile, WholeFileReadsStopAt64MiB) {
+    std::string name = "assets_mesh_file_test_" + std::to_string(getpid()) + ".p3d";
+    std::FILE* file = std::fopen(name.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(ftruncate(fileno(file), 100 << 20), 0);
+    std::fclose(file);
+    EXPECT_EQ(readAssetFile(name.c_str()).size(), size_t(64) << 20);
+    Mesh mesh;
+    loadMesh(mesh, name.c_str());
+    std::remove(name.c_str());
+    EXPECT_TRUE(isEmpty(mesh));
 }
