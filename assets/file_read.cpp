@@ -1,6 +1,7 @@
 #include "assets/file_read.h"
 
 #include <algorithm>
+#include <new>
 
 #include "archive/archive.h"
 
@@ -14,9 +15,13 @@ std::vector<uint8_t> readAssetFile(const char* name, uint32_t limit) {
     if (archive::takeFileError() != 0) return data;
 
     // One read of the whole file: a deflated member costs its whole prefix again for every read.
-    data.resize(std::min({archive::fileSize(file), archive::fileSizeBound(file), limit}));
     uint32_t got = 0;
-    if (!data.empty()) archive::readBlock(file, data.data(), uint32_t(data.size()), &got);
+    try {
+        data.resize(std::min({archive::fileSize(file), archive::fileSizeBound(file), limit, maxAssetFileBytes}));
+        if (!data.empty()) archive::readBlock(file, data.data(), uint32_t(data.size()), &got);
+    } catch (const std::bad_alloc&) {
+        data.clear();
+    }
     data.resize(std::min<size_t>(got, data.size()));
     archive::closeFile(file);
     archive::takeFileError();

@@ -5,9 +5,13 @@
 
 namespace assets {
 
-// Up to `limit` bytes of the named file (a loose disk file wins over an archive member). A file that
-// cannot be opened or read gives what was read before the failure, possibly nothing; the archive
+// No mesh or texture file is larger than this; a file that claims more is read only this far.
+constexpr uint32_t maxAssetFileBytes = 64u << 20;
+
+// Up to `limit` bytes of the named file, and never more than maxAssetFileBytes (a loose disk file
+// wins over an archive member). A file that cannot be opened or read gives what was read before
+// the failure, possibly nothing, and so does one whose bytes do not fit in memory; the archive
 // error code is collected so that it does not linger for the next caller.
-std::vector<uint8_t> readAssetFile(const char* name, uint32_t limit = UINT32_MAX);
+std::vector<uint8_t> readAssetFile(const char* name, uint32_t limit = maxAssetFileBytes);
 
 } // namespace assets

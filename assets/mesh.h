@@ -1,10 +1,11 @@
 // In-memory form of a .p3d mesh: materials, cameras with Bezier paths, textured triangle objects.
 // Loaded once at start-up (assets/mesh_file.h) and drawn by assets/mesh_renderer.h.
 //
-// Ownership: every array of a loaded mesh lives in the mesh's `storage` block and stays valid as
-// long as some Mesh record holds that block (the show's meshes are globals, so: until exit). A
-// MeshObject may be copied whole into another mesh; the copy then shares the source's arrays (plain
-// pointers for that reason), so the source mesh must outlive the copy.
+// Ownership: every array of a loaded mesh lives in a storage block that the mesh holds in its
+// `storage` list, and stays valid as long as some Mesh record holds that block. copyMeshObject
+// copies an object whole into another mesh; the copy shares the source's arrays (plain pointers)
+// and the target mesh takes a share of the source's blocks, so clearing or reloading the source
+// leaves the copy intact.
 //
 // What a consumer may rely on for a mesh returned by loadMesh: every count is >= 0 and every array
 // holds exactly its count of elements (pathPointCount points for each camera path); every triangle
@@ -15,6 +16,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace assets {
 
@@ -64,7 +66,7 @@ struct MeshObject {
     bool visible = true;
 };
 
-struct MeshStorage;  // the arrays of one loaded mesh (defined in mesh_file.cpp)
+struct MeshStorage;  // the arrays of one loaded mesh, in one block (defined in mesh_file.cpp)
 
 struct Mesh {
     int32_t pathPointCount = 0;
@@ -75,7 +77,8 @@ struct Mesh {
     int32_t objectCount = 0;
     MeshObject* objects = nullptr;
     int32_t trailer = 0;
-    std::shared_ptr<MeshStorage> storage{};
+    // The mesh's own block first, then the blocks of objects copied in from other meshes.
+    std::vector<std::shared_ptr<MeshStorage>> storage{};
 };
 
 // Object `index` of `mesh`, or nullptr when the mesh has no such object (a short or empty mesh).

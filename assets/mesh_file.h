@@ -3,8 +3,9 @@
 //
 // The loader trusts nothing. A file that is missing, truncated anywhere, has a negative count, a
 // count larger than the bytes that follow can hold, a triangle index outside its object's vertices
-// or a material index outside the material array is rejected whole: the mesh comes back empty (all
-// counts 0, no arrays), which every consumer draws as nothing. Bytes after the trailer are ignored.
+// or a material index outside the material array is rejected whole, before anything is allocated
+// for it: the mesh comes back empty (all counts 0, no arrays), which every consumer draws as
+// nothing. Bytes after the trailer are ignored, and so is anything past the first 64 MiB.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -15,9 +16,8 @@
 namespace assets {
 
 // Reads the named file through the archive file interface (a loose file wins over an archive
-// member) into `mesh`, replacing whatever it held (its old arrays go once no Mesh record holds them,
-// so a mesh whose objects were copied elsewhere must not be reloaded). Reports nothing; a bad file
-// gives the empty mesh.
+// member) into `mesh`, replacing whatever it held (its old arrays go once no Mesh record holds
+// them). Reports nothing; a bad file, or one too big for the memory there is, gives the empty mesh.
 void loadMesh(Mesh& mesh, const char* name);
 
 // The same from bytes in memory. Returns false (and leaves `mesh` empty) for a rejected file.
@@ -28,7 +28,8 @@ bool decodeMesh(Mesh& mesh, const uint8_t* data, size_t size);
 std::vector<uint8_t> encodeMesh(const Mesh& mesh);
 
 // Shallow copy of object `fromIndex` of `from` over object `toIndex` of `to` (the start-up object
-// splices). Returns false and changes nothing when either index is out of range.
+// splices); `to` takes a share of the blocks the copy points into. Returns false and changes
+// nothing when either index is out of range.
 bool copyMeshObject(Mesh& to, int32_t toIndex, const Mesh& from, int32_t fromIndex);
 
 } // namespace assets

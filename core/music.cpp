@@ -8,6 +8,7 @@
 #include "platform/window.h"
 
 #include "archive/archive.h"
+#include "core/window.h"
 
 namespace core {
 
@@ -83,8 +84,11 @@ MusicOpenResult openMusic(int32_t device, uint32_t frequency, const char* name, 
 void loadMusic(int32_t device, uint32_t frequency, const char* name, void* window) {
     MusicOpenResult result = openMusic(device, frequency, name, window);
     if (result.message == nullptr) return;
+    // The window goes first, as for the window's own failures: a message behind a full-screen
+    // window would look like a hang.
+    killGLWindow();
     platform::showMessageBox(result.message, "");
-    std::exit(result.exitCode);  // the window teardown runs from its exit handler
+    std::exit(result.exitCode);
 }
 
 bool loadMusicOffline(const char* name, uint32_t frequency) {
@@ -97,6 +101,9 @@ bool loadMusicOffline(const char* name, uint32_t frequency) {
 }
 
 bool playMusic() { return platform::audioPlay(musicHandle); }
+
+// A position source stands in for a song and never ends.
+bool musicEnded() { return !positionSource && platform::audioEnded(musicHandle); }
 
 uint32_t getMusicPosition() { return positionSource ? positionSource() : platform::audioPosition(musicHandle); }
 

@@ -10,7 +10,8 @@
 namespace core {
 
 // Opens the audio device and loads the module through the archive layer: amplification 50, music
-// volume 100, stopped at order 0 row 0. Does not return on failure (message box, exit code 1).
+// volume 100, stopped at order 0 row 0. Does not return on failure: the window is torn down, then
+// the message box, exit code 1.
 void loadMusic(int32_t device, uint32_t frequency, const char* name, void* window);
 bool playMusic();
 // 0 before playMusic; then the position being heard (offline: right after the last rendered
@@ -20,6 +21,9 @@ uint32_t getMusicPosition();
 // frame loop through a song of their own making) that source. nullptr restores the audio layer.
 using MusicPositionSource = uint32_t (*)();
 void setMusicPositionSource(MusicPositionSource source);
+// True once the song has played to its end (offline: once it has been rendered to its end). A
+// song may end before the show's own end point; the main loop then ends the show.
+bool musicEnded();
 // Fades out over 1.25 s, then frees the module and the device.
 void stopMusic();
 void fadeOutMusic();

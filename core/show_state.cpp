@@ -8,7 +8,7 @@ float sceneTime = 0.0f;
 float overlayTime = 0.0f;
 float flashLevel = 0.0f;
 float flareSize = 0.0f;
-volatile bool quitRequested = false;
+volatile std::sig_atomic_t quitRequested = 0;
 
 DisplaySettings display;
 

@@ -2,6 +2,7 @@
 // write, the loaded meshes and textures, and the display settings chosen in the setup dialog.
 // One instance each, alive for the whole process.
 #pragma once
+#include <csignal>
 #include <cstdint>
 
 #include "assets/mesh.h"
@@ -14,7 +15,8 @@ extern float sceneTime;      // scene clock, see the dispatch in timeline.cpp
 extern float overlayTime;    // show ms / 680, set at the top of every frame
 extern float flashLevel;     // grey level of the full-screen additive flash quads
 extern float flareSize;      // half-width of the flare in orders 4-6
-extern volatile bool quitRequested;
+// Set by Esc, the close box and the termination signals (from a signal handler, hence the type).
+extern volatile std::sig_atomic_t quitRequested;
 
 struct DisplaySettings {
     int32_t width = 640;

@@ -137,6 +137,9 @@ FramePlan runFrame() {
     overlayTime = float(double(timerTicks(400)) / 340.0);
 
     FramePlan plan = planFrame(musicOrder, musicRow);
+    // A song that stops before order 28 row 17 (a loose module beside the program may be a shorter
+    // one) would otherwise hold its last row for ever: its end is the end of the show too.
+    if (musicEnded()) plan = FramePlan{.ended = true};
     if (plan.ended) {
         clearFrame();
         swapFrame();

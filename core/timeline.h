@@ -18,7 +18,7 @@ struct FramePlan {
     const char* overlay = nullptr;
     const char* flash = nullptr;
     bool clearOnly = false;   // orders above 27: only a cleared screen
-    bool ended = false;       // the song is over: order > 27 and row > 16
+    bool ended = false;       // the show is over: order > 27 and row > 16, or the song ended
 };
 
 FramePlan planFrame(int32_t order, int32_t row);
@@ -27,9 +27,10 @@ FramePlan planFrame(int32_t order, int32_t row);
 float flareSizeFor(float s);
 
 // One turn of the main loop after the message pump: reads the music position twice (row first),
-// sets the overlay clock, and either ends (both buffers cleared and presented; the caller stops
-// the music and exits) or calls the scene routine, its overlay and its flash. Does not present a
-// normal frame: the caller swaps (or reads the pixels back).
+// sets the overlay clock, and either ends, at the end point or once the song has ended (both
+// buffers cleared and presented; the caller stops the music and exits), or calls the scene
+// routine, its overlay and its flash. Does not present a normal frame: the caller swaps (or reads
+// the pixels back).
 FramePlan runFrame();
 
 } // namespace core

@@ -1,5 +1,6 @@
 #include "core/window.h"
 
+#include <charconv>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -16,19 +17,29 @@ bool exitHandlerInstalled = false;
 
 void exitCleanup() { killGLWindow(); }
 
-// Ctrl-C or a termination request ends the show the way the close box does: through the quit
-// message, so the music fades and the window is torn down.
+// Ctrl-C, a termination request, the terminal going away (SIGHUP) or Ctrl-\ end the show the
+// way the close box does: through the quit message, so the music fades and the window is torn
+// down. Only sig_atomic_t flags are touched here.
 void onTerminationSignal(int) {
-    quitRequested = true;
+    quitRequested = 1;
     quitPosted = 1;
+}
+
+// A clock as "%6.6f" prints it in the C locale. The setup dialog's toolkit switches the process to
+// the user's locale, where printf would write a decimal comma; the dump always has a point.
+std::string fixedSixDecimals(double value) {
+    char digits[64];
+    auto [end, error] = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 6);
+    std::string text = error == std::errc() ? std::string(digits, end) : std::string("nan");
+    if (text.size() < 6) text.insert(0, 6 - text.size(), ' ');
+    return text;
 }
 } // namespace
 
 void* createGLWindow(int width, int height, int depth, bool fullscreen) {
     if (!exitHandlerInstalled) {
         std::atexit(exitCleanup);
-        std::signal(SIGINT, onTerminationSignal);
-        std::signal(SIGTERM, onTerminationSignal);
+        for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) std::signal(signal, onTerminationSignal);
         exitHandlerInstalled = true;
     }
     platform::WindowRequest request;
@@ -72,16 +83,14 @@ bool pumpMessages() {
     platform::WindowEvents events = platform::pumpWindowEvents();
     for (int i = 0; i < events.spacePresses; ++i) writeDebugDump();
     if (events.closeRequested || events.escapePresses > 0) {
-        quitRequested = true;
+        quitRequested = 1;
         postQuitMessage();
     }
     return quitPosted != 0;
 }
 
 std::string debugDumpText(float overlayClock, float sceneClock) {
-    char text[160];
-    std::snprintf(text, sizeof text, " ---- \r\n : %6.6f\r\n : %6.6f\r\n", double(overlayClock), double(sceneClock));
-    return text;
+    return " ---- \r\n : " + fixedSixDecimals(overlayClock) + "\r\n : " + fixedSixDecimals(sceneClock) + "\r\n";
 }
 
 void writeDebugDump() {

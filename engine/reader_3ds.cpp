@@ -8,11 +8,19 @@
 // the array it indexes, and every chunk that fills in a record checks that the record it would
 // write to is of the right kind. A chunk length below 6 or past its parent, and nesting deeper
 // than any real file uses, make the file corrupt.
+//
+// Loading takes time linear in the file: the lookups that a pass makes for every node, track or
+// material group (objects by name, keyframer nodes by id) go through hash maps built for the pass.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <iterator>
 #include <new>
+#include <set>
 #include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "archive/archive.h"
 #include "engine/scene.h"
@@ -28,6 +36,11 @@ using archive::ArchiveFile;
 constexpr int maxChunkDepth = 32;
 constexpr size_t maxFileNameLength = 63;
 constexpr uint32_t versionOffset = 28;
+// Node ids are 16-bit in the file; real scenes have a few hundred nodes. More node headers than
+// this make the file corrupt rather than let it fill the memory.
+constexpr int32_t maxKeyframerNodes = 65536;
+// A camera's field of view never leaves (0, 180] degrees, whatever its lens says.
+constexpr double widestFieldOfView = 180.0;
 
 // ---- Reader state (one load at a time) ----------------------------------------------------------
 
@@ -35,40 +48,135 @@ int32_t parentChunkId = 0;   // id of the chunk whose sub-chunks are being walke
 int32_t lastChunkId = 0;     // last listed chunk finished
 int32_t objectCounter = 0;   // world pass: next object id; motion pass: current node id
 std::string nameBuffer;      // last name read by readChunkName
-void* currentObject = nullptr;
-int32_t currentType = 0;     // ObjectType of currentObject, 0 when there is none
+ObjectNode* currentNode = nullptr;  // the world node of the record that sub-chunks refer to
 uint32_t position = 0;       // read position in the file
 uint32_t chunkEnd = 0;       // reads must not pass this: the end of the chunk being read
+uint32_t fileBytes = 0;      // size of the open file
 
-void setCurrent(void* object, int32_t type) {
-    currentObject = object;
-    currentType = type;
+// A pass makes many small reads. They are served from a window of the file read in one piece, so
+// that each costs neither a system call nor, in a deflated archive member, a new inflate from the
+// member's start.
+constexpr uint32_t windowBytes = 1u << 20;
+std::vector<uint8_t> window;
+uint32_t windowStart = 0, windowLength = 0;
+
+// ---- Lookups of one pass, each in constant time -------------------------------------------------
+
+// The world's objects by name, as findObjectByName finds them: the first in list order whose
+// current name matches (ASCII letters folded), of any type or of one type. Objects join the index
+// when they are added and again when they are renamed; an entry whose object has been renamed
+// since is dropped when a lookup meets it.
+std::unordered_map<std::string, std::set<std::pair<uint64_t, ObjectNode*>>> objectsByName;
+std::unordered_map<const ObjectNode*, uint64_t> listPlace;  // order in the world list
+uint64_t nextListPlace = 0;
+// Keyframer nodes by id: the first (tracks attach to it) and the last (children hang from it).
+std::unordered_map<int32_t, TrackNode*> firstNodeWithId, lastNodeWithId;
+int32_t nodeHeadersRead = 0;
+
+// What a keyframer pass changes in meshes the world pass made. Renames are made at once (a later
+// node may look a mesh up by its new name) and taken back if the pass fails; pivots are applied
+// only once the pass has succeeded.
+struct Rename {
+    TriMesh* mesh;
+    std::string previous;
+};
+std::vector<Rename> renames;
+struct Pivot {
+    TriMesh* mesh;
+    Vec3 pivot;
+};
+std::vector<Pivot> pivots;
+
+std::string nameKey(int32_t type, std::string_view name) {
+    std::string key(1, char(type));
+    for (char c : name) key += c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
+    return key;
 }
+
+void indexName(ObjectNode* node) {
+    const std::string* name = objectName(node);
+    if (!name) return;
+    auto [place, added] = listPlace.try_emplace(node, nextListPlace);
+    if (added) ++nextListPlace;
+    for (int32_t type : {0, node->type}) objectsByName[nameKey(type, *name)].emplace(place->second, node);
+}
+
+// The first object of that name, of any type (type 0) or of the given one; none when there is none.
+ObjectNode* findIndexed(std::string_view name, int32_t type = 0) {
+    auto bucket = objectsByName.find(nameKey(type, name));
+    if (bucket == objectsByName.end()) return nullptr;
+    std::set<std::pair<uint64_t, ObjectNode*>>& entries = bucket->second;
+    while (!entries.empty()) {
+        ObjectNode* node = entries.begin()->second;
+        const std::string* current = objectName(node);
+        if (current && namesEqual(*current, name)) return node;
+        entries.erase(entries.begin());
+    }
+    return nullptr;
+}
+
+void clearPassState() {
+    objectsByName.clear();
+    listPlace.clear();
+    nextListPlace = 0;
+    firstNodeWithId.clear();
+    lastNodeWithId.clear();
+    nodeHeadersRead = 0;
+    renames.clear();
+    pivots.clear();
+}
+
+void setCurrent(ObjectNode* node) { currentNode = node; }
 
 template <typename Record>
 Record* current(int32_t type) {
-    return currentType == type ? static_cast<Record*>(currentObject) : nullptr;
+    return currentNode && currentNode->type == type ? static_cast<Record*>(currentNode->data) : nullptr;
 }
 
 // ---- Bounded reading ----------------------------------------------------------------------------
 
 uint32_t bytesLeft() { return chunkEnd > position ? chunkEnd - position : 0; }
 
+// Reads the window starting at `from`; false (and no window) when the archive cannot deliver it.
+bool fillWindow(ArchiveFile& file, uint32_t from) {
+    windowLength = 0;
+    uint32_t length = std::min(windowBytes, fileBytes - from);
+    if (window.size() < length) window.resize(length);
+    archive::seekFile(file, from);
+    uint32_t got = 0;
+    if (archive::takeFileError() == 0) archive::readBlock(file, window.data(), length, &got);
+    if (archive::takeFileError() != 0 || got != length) return false;
+    windowStart = from;
+    windowLength = length;
+    return true;
+}
+
+// Exactly `count` bytes at the read position, within the current chunk.
 bool readExact(ArchiveFile& file, void* dest, uint32_t count) {
     if (count > bytesLeft()) return false;
     if (count == 0) return true;
-    uint32_t got = 0;
-    archive::readBlock(file, dest, count, &got);
-    int error = archive::takeFileError();
-    position += got;
-    return error == 0 && got == count;
+    bool inWindow = position >= windowStart && uint64_t(position) + count <= uint64_t(windowStart) + windowLength;
+    // A window that cannot be read whole (damaged data somewhere in it) leaves the plain read,
+    // which gets as far as the data allows. The first read of a pass, the version byte just past
+    // the start, gets the window from byte 0.
+    if (!inWindow && (position >= fileBytes || !fillWindow(file, position < 64 ? 0 : position))) {
+        uint32_t got = 0;
+        archive::seekFile(file, position);
+        if (archive::takeFileError() == 0) archive::readBlock(file, dest, count, &got);
+        int error = archive::takeFileError();
+        position += got;
+        return error == 0 && got == count;
+    }
+    uint32_t available = std::min(count, windowStart + windowLength - position);  // less at the end
+    std::memcpy(dest, window.data() + (position - windowStart), available);
+    position += available;
+    return available == count;
 }
 
-bool seekTo(ArchiveFile& file, uint32_t target) {
-    archive::seekFile(file, target);
-    int error = archive::takeFileError();
-    position = archive::filePosition(file);
-    return error == 0 && position == target;
+bool seekTo(ArchiveFile&, uint32_t target) {
+    if (target > fileBytes) return false;
+    position = target;
+    return true;
 }
 
 uint16_t u16At(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
@@ -178,8 +286,12 @@ ResultCode startPass(ArchiveFile& file, const ChunkEntry* table, size_t tableSiz
     objectCounter = firstCounter;
     parentChunkId = lastChunkId = 0;
     nameBuffer.clear();
-    setCurrent(nullptr, 0);
+    setCurrent(nullptr);
+    clearPassState();
+    for (ObjectNode* node = activeScene->firstObject; node; node = node->next) indexName(node);
     uint32_t size = archive::fileSize(file);
+    fileBytes = size;
+    windowStart = windowLength = 0;
     position = 0;
     chunkEnd = size;
     // The low byte of the mesh-data version sits here when the file starts with the main chunk,
@@ -193,9 +305,17 @@ ResultCode startPass(ArchiveFile& file, const ChunkEntry* table, size_t tableSiz
 
 // ---- World pass readers -------------------------------------------------------------------------
 
+// Adds a record to the world list and to the pass's name index.
+ResultCode addIndexed(void* record, int32_t type) {
+    ResultCode result = addObject(type, record);
+    if (result == ERR_OK) indexName(activeScene->lastObject);
+    return result;
+}
+
 ResultCode addCurrent(void* record, int32_t type) {
-    setCurrent(record, type);
-    return addObject(type, record);
+    ResultCode result = addIndexed(record, type);
+    if (result == ERR_OK) setCurrent(activeScene->lastObject);
+    return result;
 }
 
 // Colour and percentage values go where their parent chunk says, into the record being read.
@@ -319,8 +439,7 @@ ResultCode readMaterialGroup(ArchiveFile& file) {
     if (readChunkName(file) != ERR_OK) return ERR_CORRUPT_FILE;
     uint16_t count;
     if (!readU16(file, count) || uint32_t(count) * 2 > bytesLeft()) return ERR_CORRUPT_FILE;
-    ObjectNode* found = nullptr;
-    findObjectByName(found, nameBuffer);
+    ObjectNode* found = findIndexed(nameBuffer);
     if (!found) return ERR_INVALID_OBJECT_ID;
     std::string raw(size_t(count) * 2, '\0');
     if (!readExact(file, raw.data(), uint32_t(raw.size()))) return ERR_CORRUPT_FILE;
@@ -394,7 +513,9 @@ ResultCode readCamera(ArchiveFile& file) {
     camera->position = exchanged(v);
     camera->target = exchanged(v + 3);
     camera->roll = v[6];
-    camera->fov = float(15.0 / v[7] * 160.0);
+    // A lens of 0 (or below, or not a number) would make the field of view infinite or meaningless.
+    double fov = 15.0 / v[7] * 160.0;
+    camera->fov = float(fov > 0 && fov <= widestFieldOfView ? fov : widestFieldOfView);
     ResultCode result = addCurrent(camera, OBJ_CAMERA);
     if (result != ERR_OK) delete camera;
     return result;
@@ -413,7 +534,10 @@ ResultCode readMaterialName(ArchiveFile& file) {
     SceneMaterial* material = current<SceneMaterial>(OBJ_MATERIAL);
     if (!material) return ERR_CORRUPT_FILE;
     ResultCode result = readChunkName(file);
-    if (result == ERR_OK) material->name = nameBuffer;
+    if (result == ERR_OK) {
+        material->name = nameBuffer;
+        indexName(currentNode);
+    }
     return result;
 }
 
@@ -592,7 +716,7 @@ ResultCode nodeObject(const NodeTag* tag, int32_t nodeId, ObjectNode*& object) {
         if (!ambient) return ERR_OUT_OF_MEMORY;
         ambient->name = nameBuffer;
         ambient->id = nodeId + 1024;
-        if (addObject(OBJ_AMBIENT, ambient) != ERR_OK) {
+        if (addIndexed(ambient, OBJ_AMBIENT) != ERR_OK) {
             delete ambient;
             return ERR_OUT_OF_MEMORY;
         }
@@ -605,28 +729,17 @@ ResultCode nodeObject(const NodeTag* tag, int32_t nodeId, ObjectNode*& object) {
         if (!dummy) return ERR_OUT_OF_MEMORY;
         dummy->id = nodeId + 1024;
         dummy->flags = MESH_DUMMY;
-        if (addObject(OBJ_TRIMESH, dummy) != ERR_OK) {
+        if (addIndexed(dummy, OBJ_TRIMESH) != ERR_OK) {
             delete dummy;
             return ERR_OUT_OF_MEMORY;
         }
         object = activeScene->lastObject;
         return ERR_OK;
     }
-    ObjectNode* found = nullptr;
-    findObjectByName(found, nameBuffer);
+    ObjectNode* found = findIndexed(nameBuffer);
     if (!found) return ERR_INVALID_OBJECT_ID;
-    if (!tag) {
-        object = found;
-        return ERR_OK;
-    }
-    for (ObjectNode* n = found; n; n = n->next) {
-        const std::string* name = objectName(n);
-        if (n->type == tag->objectType && name && namesEqual(*name, nameBuffer)) {
-            object = n;
-            return ERR_OK;
-        }
-    }
-    return ERR_CORRUPT_FILE;
+    object = tag ? findIndexed(nameBuffer, tag->objectType) : found;
+    return object ? ERR_OK : ERR_CORRUPT_FILE;
 }
 
 int32_t nodeObjectId(const TrackNode& node) {
@@ -635,6 +748,7 @@ int32_t nodeObjectId(const TrackNode& node) {
 }
 
 ResultCode readNodeHeader(ArchiveFile& file) {
+    if (++nodeHeadersRead > maxKeyframerNodes) return ERR_CORRUPT_FILE;
     if (lastChunkId != 0xB030) ++objectCounter;
     int32_t nodeId = objectCounter;
     if (readChunkName(file) != ERR_OK) return ERR_CORRUPT_FILE;
@@ -646,17 +760,20 @@ ResultCode readNodeHeader(ArchiveFile& file) {
     if (!readExact(file, b, 6)) return ERR_CORRUPT_FILE;
     uint16_t flags1 = u16At(b);
     int32_t parentNode = int16_t(u16At(b + 4));
-    int32_t parentObject = -1;
-    if (parentNode != -1)
-        for (TrackNode* n = activeScene->firstTrackNode; n; n = n->next)
-            if (n->id == parentNode) parentObject = nodeObjectId(*n);
+    // The parent is the last node of its id so far (never this one: it is not added yet).
+    TrackNode* parent = nullptr;
+    if (parentNode != -1) {
+        auto last = lastNodeWithId.find(parentNode);
+        if (last != lastNodeWithId.end()) parent = last->second;
+    }
+    int32_t parentObject = parent ? nodeObjectId(*parent) : -1;
     if (!tag) return ERR_OK;  // a header outside the node tags creates nothing
     switch (tag->tag) {
     case 0xB002: {
         TriMesh* mesh = asMesh(object);
         mesh->parentId = parentObject;
         if (flags1 & 0x0800) mesh->flags |= MESH_KEYFRAMER_FLAG;
-        setCurrent(mesh, OBJ_TRIMESH);
+        setCurrent(object);
         break;
     }
     case 0xB003: asCamera(object)->parentId = parentObject; break;
@@ -666,15 +783,22 @@ ResultCode readNodeHeader(ArchiveFile& file) {
     case 0xB006: asLight(object)->targetParentId = parentObject; break;
     default: break;  // the ambient light keeps no parent
     }
-    return addTrackNode(tag->nodeType, nodeId, parentNode, object->data);
+    ResultCode added = addTrackNodeUnder(tag->nodeType, nodeId, parent, object->data);
+    if (added != ERR_OK) return added;
+    firstNodeWithId.try_emplace(nodeId, activeScene->lastTrackNode);
+    lastNodeWithId[nodeId] = activeScene->lastTrackNode;
+    return ERR_OK;
 }
 
 ResultCode readInstanceName(ArchiveFile& file) {
     TriMesh* mesh = current<TriMesh>(OBJ_TRIMESH);
     if (!mesh) return ERR_CORRUPT_FILE;
     ResultCode result = readChunkName(file);
-    if (result == ERR_OK) mesh->name = nameBuffer;
-    return result;
+    if (result != ERR_OK) return result;
+    renames.push_back({mesh, mesh->name});
+    mesh->name = nameBuffer;
+    indexName(currentNode);
+    return ERR_OK;
 }
 
 ResultCode readPivot(ArchiveFile& file) {
@@ -682,10 +806,23 @@ ResultCode readPivot(ArchiveFile& file) {
     if (!mesh) return ERR_CORRUPT_FILE;
     float p[3];
     if (!readFloats(file, p, 3)) return ERR_CORRUPT_FILE;
-    mesh->pivot = exchanged(p);
-    for (int32_t i = 0; i < mesh->vertexCount; ++i)
-        vecSub(mesh->vertices[i].position, mesh->vertices[i].position, mesh->pivot);
+    pivots.push_back({mesh, exchanged(p)});
     return ERR_OK;
+}
+
+// After a keyframer pass that succeeded: each pivot, in file order, becomes the mesh's pivot and
+// moves its vertices.
+void applyPivots() {
+    for (const Pivot& p : pivots) {
+        p.mesh->pivot = p.pivot;
+        for (int32_t i = 0; i < p.mesh->vertexCount; ++i)
+            vecSub(p.mesh->vertices[i].position, p.mesh->vertices[i].position, p.pivot);
+    }
+}
+
+// After one that failed: the meshes get their names back, latest rename first.
+void undoRenames() {
+    for (auto r = renames.rbegin(); r != renames.rend(); ++r) r->mesh->name = r->previous;
 }
 
 // Bytes of a key's data after its header, at least (a morph key's name is one byte or more).
@@ -734,8 +871,7 @@ ResultCode readKey(ArchiveFile& file, int32_t kind, Key& key, int32_t& frame, fl
         return ERR_OK;
     case TRACK_MORPH: {
         if (readChunkName(file) != ERR_OK) return ERR_CORRUPT_FILE;
-        ObjectNode* found = nullptr;
-        findObjectByName(found, nameBuffer);
+        ObjectNode* found = findIndexed(nameBuffer);
         if (!found) return ERR_INVALID_OBJECT_ID;
         key.value[3] = float(objectId(found));
         return ERR_OK;
@@ -801,9 +937,9 @@ ResultCode readTrack(ArchiveFile& file, int32_t kind) {
     else if (kind != TRACK_MORPH && kind != TRACK_HIDE)
         computeVectorTangents(track);
     // A track for a node that does not exist, or of a kind its node has no slot for, is dropped.
-    attachTrack(kind, objectCounter, track);
-    TrackNode* node = activeScene->firstTrackNode;
-    while (node && node->id != objectCounter) node = node->next;
+    auto first = firstNodeWithId.find(objectCounter);
+    TrackNode* node = first != firstNodeWithId.end() ? first->second : nullptr;
+    attachTrackTo(node, kind, track);
     if (!node || trackSlot(node->type, kind) < 0) freeTrack(track);
     return ERR_OK;
 }
@@ -860,7 +996,13 @@ void closeScene(ArchiveFile& file) {
     archive::closeFile(file);
     archive::takeFileError();
     // Nothing of this load may be reached through the reader state afterwards.
-    setCurrent(nullptr, 0);
+    setCurrent(nullptr);
+    std::vector<uint8_t>().swap(window);
+    windowLength = 0;
+    objectsByName.clear();
+    listPlace.clear();
+    firstNodeWithId.clear();
+    lastNodeWithId.clear();
 }
 
 } // namespace
@@ -899,6 +1041,10 @@ ResultCode sceneLoadMotion(Scene* scene, const char* fileName) {
     ObjectNode* worldTail = scene->lastObject;
     ResultCode result = readMotionPass(file);
     closeScene(file);
+    if (result == ERR_OK) applyPivots();
+    else undoRenames();
+    renames.clear();
+    pivots.clear();
     if (result != ERR_OK) {
         setActiveScene(remembered);
         sceneFreeMotion(scene);

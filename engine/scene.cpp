@@ -306,6 +306,18 @@ ResultCode addObject(int32_t type, void* data) {
 
 ResultCode addTrackNode(int32_t type, int32_t id, int32_t parentId, void* object) {
     if (!activeScene) return ERR_NO_SCENE;
+    // Ids in a good file are unique. With duplicates only the last namesake becomes the parent,
+    // and a node never becomes its own parent: parents then always precede their children in the
+    // list, so the hierarchy cannot hold a cycle.
+    TrackNode* parent = nullptr;
+    if (parentId != -1)
+        for (TrackNode* p = activeScene->firstTrackNode; p; p = p->next)
+            if (p->id == parentId) parent = p;
+    return addTrackNodeUnder(type, id, parent, object);
+}
+
+ResultCode addTrackNodeUnder(int32_t type, int32_t id, TrackNode* parent, void* object) {
+    if (!activeScene) return ERR_NO_SCENE;
     TrackNode* node = new (std::nothrow) TrackNode{};
     if (!node) return ERR_OUT_OF_MEMORY;
     node->type = type;
@@ -317,13 +329,6 @@ ResultCode addTrackNode(int32_t type, int32_t id, int32_t parentId, void* object
     else
         activeScene->firstTrackNode = node;
     activeScene->lastTrackNode = node;
-    if (parentId == -1) return ERR_OK;
-    // Ids in a good file are unique. With duplicates only the last namesake becomes the parent,
-    // and a node never becomes its own parent: parents then always precede their children in the
-    // list, so the hierarchy cannot hold a cycle.
-    TrackNode* parent = nullptr;
-    for (TrackNode* p = activeScene->firstTrackNode; p != node; p = p->next)
-        if (p->id == parentId) parent = p;
     if (parent) {
         node->parent = parent;
         node->nextSibling = parent->firstChild;
@@ -363,6 +368,10 @@ ResultCode attachTrack(int32_t kind, int32_t nodeId, Track* track) {
     if (!activeScene || !activeScene->firstTrackNode) return ERR_NO_SCENE;
     TrackNode* node = activeScene->firstTrackNode;
     while (node && node->id != nodeId) node = node->next;
+    return attachTrackTo(node, kind, track);
+}
+
+ResultCode attachTrackTo(TrackNode* node, int32_t kind, Track* track) {
     if (!node) return ERR_NODE_NOT_FOUND;
     int slot = trackSlot(node->type, kind);
     if (slot < 0) return ERR_OK;

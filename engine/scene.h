@@ -272,10 +272,15 @@ int32_t objectId(const ObjectNode* node);                  // -1 for unknown typ
 // ---- Building blocks of the reader --------------------------------------------------------------
 ResultCode addObject(int32_t type, void* data);
 ResultCode addTrackNode(int32_t type, int32_t id, int32_t parentId, void* object);
+// The same with the parent already found (the last node of the parent id before this one; none
+// for a root), for a caller that keeps its own index of the nodes by id.
+ResultCode addTrackNodeUnder(int32_t type, int32_t id, TrackNode* parent, void* object);
 // Stores the track in the slot the first node of that id has for kind. A kind without a slot is
 // ignored (result 0, the track is not stored; see trackSlot). A track replacing another of the
 // same kind frees the old one.
 ResultCode attachTrack(int32_t kind, int32_t nodeId, Track* track);
+// The same on a node already found (the first node of the id); none gives ERR_NODE_NOT_FOUND.
+ResultCode attachTrackTo(TrackNode* node, int32_t kind, Track* track);
 int trackSlot(int32_t nodeType, int32_t kind);  // slot index, or -1 when the type has none
 Track* newTrack();
 ResultCode appendKey(Track* track, Key* key, int32_t frame);

@@ -48,6 +48,11 @@ uint32_t nextHandle = 1;
 // Read by the main thread while the callback writes them: atomics, no lock.
 std::atomic<int32_t> musicVolume{100};
 std::atomic<uint32_t> heardPosition{0};
+// The song's last samples have been played (offline: rendered).
+std::atomic<bool> songOver{false};
+// Device callbacks since the one that rendered the song's end: at the first the last chunk starts
+// to play, at the second it has been heard. Callback thread only.
+int callbacksAfterEnd = 0;
 
 // Holds the audio callback off while the main thread changes the song.
 struct DeviceLock {
@@ -116,6 +121,7 @@ void fillDevice(void*, Uint8* stream, int length) {
     size_t frames = size_t(length) / (2 * sizeof(int16_t));
     size_t produced = 0;
     if (song.playing) {
+        if (song.ended && ++callbacksAfterEnd >= 2) songOver.store(true);
         heardPosition.store(song.queuedPosition, std::memory_order_relaxed);
         song.queuedPosition = song.renderedPosition;
         try {
@@ -131,6 +137,8 @@ void fillDevice(void*, Uint8* stream, int length) {
 void forgetSong() {
     song = Song{};
     heardPosition.store(0);
+    songOver.store(false);
+    callbacksAfterEnd = 0;
 }
 
 bool isCurrent(uint32_t module) { return module != 0 && module == song.handle; }
@@ -250,8 +258,11 @@ size_t audioRender(uint32_t module, int16_t* interleavedStereo, size_t frames) {
     }
     applyVolume(interleavedStereo, produced * 2);
     heardPosition.store(song.renderedPosition);
+    songOver.store(song.ended);
     return produced;
 }
+
+bool audioEnded(uint32_t module) { return isCurrent(module) && songOver.load(); }
 
 bool audioFreeModule(uint32_t module) {
     if (!isCurrent(module)) return false;

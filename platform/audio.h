@@ -34,6 +34,9 @@ bool audioPlay(uint32_t module);
 // right after the last rendered chunk). Stops at the end of the song. Cheap and safe to call
 // while the device runs.
 uint32_t audioPosition(uint32_t module);
+// True once the song has played to its end and its last samples have left the device (offline:
+// once a render reached the end). The position then stays on the song's last row.
+bool audioEnded(uint32_t module);
 // Offline only: renders the next frames (interleaved stereo, volume applied). Before play it
 // writes silence and reports all frames; at the song end it reports fewer frames, then 0.
 size_t audioRender(uint32_t module, int16_t* interleavedStereo, size_t frames);

@@ -2,6 +2,8 @@
 
 #include <gtk/gtk.h>
 
+#include <clocale>
+
 namespace platform {
 
 namespace {
@@ -35,7 +37,11 @@ gboolean onDelete(GtkWidget*, GdkEvent*, gpointer data) {
 } // namespace
 
 DialogOutcome runDialog(const DialogLayout& layout, int* selectedEntry, bool* checked) {
-    if (!gtk_init_check(nullptr, nullptr)) return DialogOutcome::NoDisplay;
+    // GTK switches the whole process to the user's locale. The dialog's texts may follow it, but
+    // numbers the show reads or writes never do: a decimal comma is not ours.
+    bool started = gtk_init_check(nullptr, nullptr);
+    std::setlocale(LC_NUMERIC, "C");
+    if (!started) return DialogOutcome::NoDisplay;
 
     DialogState state;
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);

@@ -1,11 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 
 #include "archive/archive.h"
+#include "assets/file_read.h"
 #include "assets/mesh_file.h"
+#include "assets/mesh_renderer.h"
+#include "platform/headless_gl.h"
 
 using namespace assets;
 
@@ -33,6 +39,12 @@ int32_t int32At(const std::vector<uint8_t>& bytes, size_t offset) {
 
 bool isEmpty(const Mesh& m) {
     return !m.pathPointCount && !m.materialCount && !m.cameraCount && !m.objectCount && !m.objects;
+}
+
+long peakResidentKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
 }
 
 } // namespace
@@ -123,4 +135,59 @@ TEST(MeshFile, LoadsFromAStoredArchiveMemberAndMissingNamesLoadEmpty) {
     EXPECT_TRUE(isEmpty(mesh));
     archive::unmountArchive(mounted);
     std::remove("assets_mesh_file_test.zip");
+}
+
+// Counts that the file's bytes can hold, of records that take far more room in memory than in the
+// file (4 bytes for a 32-byte camera, 15 for a 96-byte object), with the fault at the very end.
+// Nothing is allocated for such a file before it is found bad.
+TEST(MeshFile, ForgedRecordCountsAreRefusedWithoutAllocatingForThem) {
+    auto put = [](std::vector<uint8_t>& bytes, size_t at, int32_t value) { std::memcpy(&bytes[at], &value, 4); };
+    const int32_t cameras = 2'000'000, objects = 1'000'000;
+    // P 0, no materials, two million cameras of a field of view each, and no object count.
+    std::vector<uint8_t> manyCameras(12 + 4 * size_t(cameras), 0);
+    put(manyCameras, 8, cameras);
+    // P 0, one material, a million empty objects, the last naming a material that is not there.
+    std::vector<uint8_t> manyObjects(4 + 4 + 26 + 4 + 4 + 15 * size_t(objects) + 4, 0);
+    put(manyObjects, 4, 1);
+    put(manyObjects, 38, objects);
+    put(manyObjects, manyObjects.size() - 8, 1);
+
+    long before = peakResidentKiB();
+    for (const std::vector<uint8_t>* bytes : {&manyCameras, &manyObjects}) {
+        Mesh mesh;
+        EXPECT_FALSE(decodeMesh(mesh, bytes->data(), bytes->size()));
+        EXPECT_TRUE(isEmpty(mesh));
+    }
+    EXPECT_LT(peakResidentKiB() - before, 16 * 1024) << "records were allocated for a file that is then refused";
+}
+
+// A loose file of 100 MiB (sparse: all zero, which is an empty mesh) is read no further than 64 MiB.
+TEST(MeshFile, WholeFileReadsStopAt64MiB) {
+    std::string name = "assets_mesh_file_test_" + std::to_string(getpid()) + ".p3d";
+    std::FILE* file = std::fopen(name.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(ftruncate(fileno(file), 100 << 20), 0);
+    std::fclose(file);
+    EXPECT_EQ(readAssetFile(name.c_str()).size(), size_t(64) << 20);
+    Mesh mesh;
+    loadMesh(mesh, name.c_str());
+    std::remove(name.c_str());
+    EXPECT_TRUE(isEmpty(mesh));
+}
+
+// The start-up splices copy an object between meshes; the source may be cleared or reloaded later
+// (tests do), and the copy must still be whole. Under AddressSanitizer any dangling array shows.
+TEST(MeshFile, SplicedObjectOutlivesItsSourceMesh) {
+    std::vector<uint8_t> bytes = encodeMesh(ExampleMesh().mesh);
+    Mesh target, source;
+    ASSERT_TRUE(decodeMesh(target, bytes.data(), bytes.size()));
+    ASSERT_TRUE(decodeMesh(source, bytes.data(), bytes.size()));
+    source.objects[0].vertices[1].x = 42;
+    ASSERT_TRUE(copyMeshObject(target, 0, source, 0));
+    source = Mesh{};
+    Mesh reloaded = target;  // a copy of the whole mesh keeps both blocks as well
+    target = Mesh{};
+    EXPECT_EQ(reloaded.objects[0].vertices[1].x, 42);
+    EXPECT_EQ(reloaded.objects[0].triangles[0].c, 2);
+    if (platform::createHeadlessGL(16, 12)) drawMesh(reloaded, 0.5f);
 }

@@ -111,9 +111,20 @@ TEST_F(Reader, CamerasLightsAndMaterialsTakeTheirChunks) {
                                   {0xA081, {}, {}},
                                   {0xA100, u16(3), {}}});
     Chunk background{0x1200, {}, {{0x0010, floats({1, 1, 1}), {}}}};
-    ASSERT_EQ(load(sceneFile({background, mat, camera("Cam", {1, 2, 3}, {4, 5, 6}, 10, 30), light}), false), ERR_OK);
+    ASSERT_EQ(load(sceneFile({background, mat, camera("Cam", {1, 2, 3}, {4, 5, 6}, 10, 30), light,
+                              camera("Lens0", {}, {1, 1, 1}, 0, 0), camera("Lens-1", {}, {1, 1, 1}, 0, -1)}),
+                   false),
+              ERR_OK);
 
-    EXPECT_FLOAT_EQ(asCamera(find("CAM"))->fov, 80);  // 15 / 30 * 160
+    SceneCamera* cam = asCamera(find("CAM"));
+    ASSERT_NE(cam, nullptr);
+    EXPECT_EQ(cam->position.y, 3);
+    EXPECT_EQ(cam->target.z, 5);
+    EXPECT_FLOAT_EQ(cam->fov, 80);  // 15 / 30 * 160
+    EXPECT_EQ(cam->roll, 10);
+    EXPECT_EQ(asCamera(find("Lens0"))->fov, 180) << "a lens of 0 is clamped to the widest finite view";
+    EXPECT_EQ(asCamera(find("Lens-1"))->fov, 180);
+
     SceneLight* spot = asLight(find("Spot"));
     ASSERT_NE(spot, nullptr);
     EXPECT_EQ(spot->position.y, 3);
@@ -299,14 +310,43 @@ TEST_F(Reader, RejectsKeyframerDataForTheWrongRecordAndKeepsTheWorld) {
         {"dummy added before the failure",
          sceneFile(world, {frameRange(0, 10), {0xB002, {}, {nodeHeader("$$$DUMMY", -1)}}, boxNode("Nobody")}),
          ERR_INVALID_OBJECT_ID},
+        {"mesh renamed and pivoted before the failure",
+         sceneFile(world, {frameRange(0, 10), boxNode("Tri", {{0xB011, cstr("Renamed"), {}}, {0xB013, floats({1, 2, 3}), {}}}),
+                           boxNode("Nobody")}),
+         ERR_INVALID_OBJECT_ID},
     };
     for (const BadFile& c : cases) {
         EXPECT_EQ(load(c.file), c.expected) << c.what;
         EXPECT_EQ(worldCount(), 2) << c.what << ": the world is as the world pass left it";
         EXPECT_EQ(scene->firstTrackNode, nullptr) << c.what;
-        ASSERT_NE(find("Tri"), nullptr);
-        EXPECT_EQ(asMesh(find("Tri"))->vertexCount, 3);
+        ASSERT_NE(find("Tri"), nullptr) << c.what;
+        TriMesh* tri = asMesh(find("Tri"));
+        EXPECT_EQ(tri->vertexCount, 3);
+        EXPECT_EQ(tri->vertices[0].position.y, 5) << c.what;
+        EXPECT_EQ(tri->pivot.y, 0) << c.what;
     }
+}
+
+// More node headers than any scene has (each a dummy with a name, a parent and a track) make the
+// file corrupt; fewer load, every node in its place.
+TEST_F(Reader, KeyframerNodesAreCappedAt65536) {
+    auto dummies = [](int count) {
+        std::vector<Chunk> kf{frameRange(0, 10)};
+        for (int i = 0; i < count; ++i) {
+            std::string name(1, 'D');
+            name += std::to_string(i);
+            kf.push_back({0xB002, {}, {nodeHeader("$$$DUMMY", int16_t(i > 0 && i < 30000 ? i - 1 : -1)),
+                                       {0xB011, cstr(name), {}},
+                                       track(0xB020, {{0, floats({float(i), 0, 0})}})}});
+        }
+        return sceneFile({meshObject("Tri", trianglePoints(), oneFace())}, kf);
+    };
+    EXPECT_EQ(load(dummies(65537)), ERR_CORRUPT_FILE);
+    EXPECT_EQ(worldCount(), 1);
+    ASSERT_EQ(load(dummies(3000)), ERR_OK);
+    EXPECT_EQ(scene->lastTrackNode->id, 2999);
+    EXPECT_EQ(asMesh(find("D2999"))->parentId, 1024 + 2998);
+    EXPECT_EQ(asMesh(find("D2999"))->position.x, 2999);
 }
 
 TEST_F(Reader, TracksForMissingNodesOrSlotsAreDropped) {
