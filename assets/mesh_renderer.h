@@ -44,4 +44,12 @@ double bezierPoint(double f, double p0, double p1MinusP0, double p3MinusP2, doub
 // 1 - distance to lightPosition / lightRange, clamped to [0, 1]; 1 when lighting is off.
 float lightFactor(float x, float y, float z);
 
+// How one object's triangles reach GL once its texture and matrices are set: by default as vertex
+// arrays, every vertex lit once (assets/triangle_arrays.h). The frame benchmark installs the former
+// glBegin/glEnd-per-triangle submission here to compare the two in one run; nullptr restores the
+// default.
+using ObjectSubmission = void (*)(const MeshObject& object, const MeshMaterial& material, bool withAlpha,
+                                  float alpha);
+void setObjectSubmission(ObjectSubmission submission);
+
 } // namespace assets
