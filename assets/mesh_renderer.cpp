@@ -179,25 +179,22 @@ double bezierPoint(double f, double p0, double p1MinusP0, double p3MinusP2, doub
     return double(r * r * (r * a + 3 * s * (a + b)) + s * s * (s * d + 3 * r * (d - c)));
 }
 
-float lightFactor(float x, float y, float z) {
-    if (!lightingEnabled) return 1.0f;
-    float v;
+float distanceFade(float x, float y, float z, Point3 centre, float range) {
     // In double first: its result lies within a few units in the 16th digit of the extended one,
     // so wherever that cannot cross a float rounding boundary it stores the same float.
-    const double range = lightRange;
-    const double dx = double(x) - lightPosition.x, dy = double(y) - lightPosition.y,
-                 dz = double(z) - lightPosition.z;
+    const double dx = double(x) - centre.x, dy = double(y) - centre.y, dz = double(z) - centre.z;
     const double share = std::sqrt(dx * dx + dy * dy + dz * dz) / range;
     const double quick = 1 - share;
-    if (range > 0 && roundsToSameFloat(quick, 0x1p-48 * (share + 1))) {
-        v = float(quick);
-    } else {
-        const long double ex = x - (long double)lightPosition.x;
-        const long double ey = y - (long double)lightPosition.y;
-        const long double ez = z - (long double)lightPosition.z;
-        const long double distance = std::sqrt(ex * ex + ey * ey + ez * ez);
-        v = float(1 - distance / lightRange);
-    }
+    if (range > 0 && roundsToSameFloat(quick, 0x1p-48 * (share + 1))) return float(quick);
+    const long double ex = x - (long double)centre.x;
+    const long double ey = y - (long double)centre.y;
+    const long double ez = z - (long double)centre.z;
+    return float(1 - std::sqrt(ex * ex + ey * ey + ez * ez) / range);
+}
+
+float lightFactor(float x, float y, float z) {
+    if (!lightingEnabled) return 1.0f;
+    const float v = distanceFade(x, y, z, lightPosition, lightRange);
     if (v > 1) return 1.0f;
     if (!(v >= 0)) return 0.0f;  // also a vertex on the light with range 0 (0 / 0)
     return v;

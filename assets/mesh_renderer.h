@@ -44,6 +44,10 @@ double bezierPoint(double f, double p0, double p1MinusP0, double p3MinusP2, doub
 // 1 - distance to lightPosition / lightRange, clamped to [0, 1]; 1 when lighting is off.
 float lightFactor(float x, float y, float z);
 
+// 1 - (distance from (x, y, z) to centre) / range, evaluated in extended precision and stored as a
+// float, not clamped: the falloff of the light and of the barlang cave's fade with the eye.
+float distanceFade(float x, float y, float z, Point3 centre, float range);
+
 // How one object's triangles reach GL once its texture and matrices are set: by default as vertex
 // arrays, every vertex lit once (assets/triangle_arrays.h). The frame benchmark installs the former
 // glBegin/glEnd-per-triangle submission here to compare the two in one run; nullptr restores the
