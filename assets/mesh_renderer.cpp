@@ -98,9 +98,9 @@ void drawObjectTriangles(const MeshObject& object, const MeshMaterial& material,
         }
     } else {
         // The light factor of a vertex is the same for every triangle that shares it.
+        lightFactors(object.vertices, count, arrays.factors);
         for (size_t i = 0; i < count; ++i) {
-            const Point3& v = object.vertices[i];
-            const float k = lightFactor(v.x, v.y, v.z);
+            const float k = arrays.factors[i];
             float* c = &arrays.colours[4 * i];
             c[0] = ambientColour.r + k * lightColour.r;
             c[1] = ambientColour.g + k * lightColour.g;
@@ -179,17 +179,39 @@ double bezierPoint(double f, double p0, double p1MinusP0, double p3MinusP2, doub
     return double(r * r * (r * a + 3 * s * (a + b)) + s * s * (s * d + 3 * r * (d - c)));
 }
 
-float distanceFade(float x, float y, float z, Point3 centre, float range) {
-    // In double first: its result lies within a few units in the 16th digit of the extended one,
-    // so wherever that cannot cross a float rounding boundary it stores the same float.
-    const double dx = double(x) - centre.x, dy = double(y) - centre.y, dz = double(z) - centre.z;
-    const double share = std::sqrt(dx * dx + dy * dy + dz * dz) / range;
-    const double quick = 1 - share;
-    if (range > 0 && roundsToSameFloat(quick, 0x1p-48 * (share + 1))) return float(quick);
+namespace {
+// 1 - distance / range in extended precision, as the float stored from it.
+float extendedFade(float x, float y, float z, Point3 centre, float range) {
     const long double ex = x - (long double)centre.x;
     const long double ey = y - (long double)centre.y;
     const long double ez = z - (long double)centre.z;
     return float(1 - std::sqrt(ex * ex + ey * ey + ez * ez) / range);
+}
+} // namespace
+
+float distanceFade(float x, float y, float z, Point3 centre, float range) {
+    float fade;
+    const Point3 point = {x, y, z};
+    distanceFades(&point, 1, centre, range, &fade);
+    return fade;
+}
+
+void distanceFades(const Point3* points, size_t count, Point3 centre, float range, float* fades) {
+    if (!(range > 0) || !std::isfinite(range)) {
+        for (size_t i = 0; i < count; ++i) fades[i] = extendedFade(points[i].x, points[i].y, points[i].z, centre, range);
+        return;
+    }
+    // In double first: its result lies within a few units in the 16th digit of the extended one,
+    // so wherever that cannot cross a float rounding boundary it stores the same float.
+    const double inverse = 1.0 / range;
+    for (size_t i = 0; i < count; ++i) {
+        const Point3& p = points[i];
+        const double dx = double(p.x) - centre.x, dy = double(p.y) - centre.y, dz = double(p.z) - centre.z;
+        const double share = std::sqrt(dx * dx + dy * dy + dz * dz) * inverse;
+        const double quick = 1 - share;
+        if (roundsToSameFloat(quick, 0x1p-48 * (share + 1))) fades[i] = float(quick);
+        else fades[i] = extendedFade(p.x, p.y, p.z, centre, range);
+    }
 }
 
 float lightFactor(float x, float y, float z) {
@@ -198,6 +220,19 @@ float lightFactor(float x, float y, float z) {
     if (v > 1) return 1.0f;
     if (!(v >= 0)) return 0.0f;  // also a vertex on the light with range 0 (0 / 0)
     return v;
+}
+
+void lightFactors(const Point3* points, size_t count, std::vector<float>& factors) {
+    factors.resize(count);
+    if (!lightingEnabled) {
+        std::fill(factors.begin(), factors.end(), 1.0f);
+        return;
+    }
+    distanceFades(points, count, lightPosition, lightRange, factors.data());
+    for (float& v : factors) {
+        if (v > 1) v = 1.0f;
+        else if (!(v >= 0)) v = 0.0f;  // also a vertex on the light with range 0 (0 / 0)
+    }
 }
 
 void setObjectSubmission(ObjectSubmission submission) {

@@ -18,6 +18,7 @@ namespace assets {
 struct TriangleArrays {
     std::vector<float> texCoords;   // u, v per vertex
     std::vector<float> colours;     // r, g, b, a per vertex
+    std::vector<float> factors;     // the light or fade factor per vertex the colours come from
     std::vector<uint32_t> indices;  // three per drawable triangle
     int32_t lastCorner = -1;        // the vertex the per-triangle submission would have sent last
 };

@@ -95,10 +95,11 @@ void drawCaveObjectArrays(const assets::MeshObject& object, const assets::MeshMa
     const size_t count = size_t(object.vertexCount);
     caveArrays.texCoords.resize(count * 2);
     caveArrays.colours.resize(count * 4);
+    caveArrays.factors.assign(count, 1.0f);
+    if (!water) eyeFades(object.vertices, count, caveArrays.factors.data());
     for (size_t i = 0; i < count; ++i) {
-        const assets::Point3 v = object.vertices[i];
         const assets::TexCoord uv = object.texCoords[i];
-        const float b = water ? 1.0f : eyeFade(v.x, v.y, v.z);
+        const float b = caveArrays.factors[i];
         float* c = &caveArrays.colours[4 * i];
         c[0] = c[1] = c[2] = b;
         c[3] = 1.0f;
@@ -171,6 +172,14 @@ float eyeFade(float x, float y, float z) {
     if (fade < 0) return 0.0f;
     if (fade > 1) return 1.0f;
     return fade;
+}
+
+void eyeFades(const assets::Point3* points, size_t count, float* fades) {
+    assets::distanceFades(points, count, eye, fadeDistance, fades);
+    for (size_t i = 0; i < count; ++i) {
+        if (fades[i] < 0) fades[i] = 0.0f;
+        else if (fades[i] > 1) fades[i] = 1.0f;
+    }
 }
 
 void setCaveObjectSubmission(CaveObjectSubmission submission) {
