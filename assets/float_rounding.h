@@ -18,18 +18,17 @@ inline bool roundsToSameFloat(double value, double bound) {
     return std::bit_cast<uint32_t>(low) == std::bit_cast<uint32_t>(high) && std::isfinite(low);
 }
 
-// float(sinl(x)) and float(cosl(x)). The double functions are within an ulp of the exact value of
-// their (double) argument, which lies within |x| 2^-53 of x.
-inline float floatSin(long double x) {
-    const double quick = std::sin(double(x));
-    if (roundsToSameFloat(quick, 0x1p-50 * (std::fabs(double(x)) + 1))) return float(quick);
-    return float(std::sin(x));
-}
+// Sine and cosine of x in double, each within 2^-52 of the exact value: an argument reduction by
+// pi/2 good to far below that for |x| up to 2^20, and minimax polynomials on [-pi/4, pi/4]. Several
+// times faster than the library's, which the sphere's boiling surface takes 40000 times a frame.
+struct SineCosine {
+    double sine, cosine;
+};
+SineCosine quickSineCosine(double x);
+double quickSine(double x);
 
-inline float floatCos(long double x) {
-    const double quick = std::cos(double(x));
-    if (roundsToSameFloat(quick, 0x1p-50 * (std::fabs(double(x)) + 1))) return float(quick);
-    return float(std::cos(x));
-}
+// float(sinl(x)) and float(cosl(x)): quickSineCosine of x rounded to double is within
+// |x| 2^-53 + 2^-52 of the exact values.
+void floatSineCosine(long double x, float& sine, float& cosine);
 
 } // namespace assets

@@ -42,8 +42,8 @@ float wave(int32_t axis, int32_t octave, float u, float v) {
     // In double first (see assets/float_rounding.h). Each sine is within |argument| 2^-53 + 2^-52
     // of its extended-precision value, the inner one's error passing into the outer argument; the
     // bound covers all of it with room to spare.
-    const double inner = std::sin(double(a3));
-    const double quick = std::sin(double(a1)) * std::sin(double(a2) + inner);
+    const double inner = assets::quickSine(double(a3));
+    const double quick = assets::quickSine(double(a1)) * assets::quickSine(double(a2) + inner);
     const double bound = 0x1p-49 * (std::fabs(double(a1)) + std::fabs(double(a2)) + std::fabs(double(a3)) + 8);
     if (assets::roundsToSameFloat(quick, bound)) return float(quick);
     const long double along = std::sin(a1);

@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <array>
 #include <cmath>
 
 #include "core/show_state.h"
@@ -65,8 +66,26 @@ void flightCamera(float t, engine::Vec3& eye, engine::Vec3& target) {
 
 engine::Vec3 ringPoint(int32_t ring, int32_t segment, float radius) {
     const FlightFrame& frame = sampleAt(ring);
-    const long double angle = segment * (long double)M_PI / 8;
-    const long double across = radius * std::sin(angle), along = radius * std::cos(angle);
+    // A ring has 16 segments: their sines and cosines are taken once, not for every vertex.
+    struct Direction {
+        long double sine, cosine;
+    };
+    static const auto directions = [] {
+        std::array<Direction, segments + 1> table{};
+        for (int32_t s = 0; s <= segments; ++s) {
+            const long double angle = s * (long double)M_PI / 8;
+            table[size_t(s)] = {std::sin(angle), std::cos(angle)};
+        }
+        return table;
+    }();
+    long double sine, cosine;
+    if (segment >= 0 && segment <= segments) {
+        sine = directions[size_t(segment)].sine, cosine = directions[size_t(segment)].cosine;
+    } else {
+        const long double angle = segment * (long double)M_PI / 8;
+        sine = std::sin(angle), cosine = std::cos(angle);
+    }
+    const long double across = radius * sine, along = radius * cosine;
     return {float(frame.position.x + across * frame.side.x + along * frame.up.x),
             float(frame.position.y + across * frame.side.y + along * frame.up.y),
             float(frame.position.z + across * frame.side.z + along * frame.up.z)};
