@@ -110,8 +110,10 @@ void drawWhole(const TriVertex* a, const TriVertex* b, const TriVertex* c) {
     end();
 }
 
-// The batch as vertex arrays in one indexed draw. Quads are split the way GL splits them, into
-// (0, 1, 2) and (0, 2, 3), so every triangle is rasterised from the same corners in the same roles.
+// The batch as vertex arrays in one indexed draw. Quads are split the way GL splits those that
+// need no clipping, into (0, 1, 2) and (0, 2, 3), so every triangle is rasterised from the same
+// corners in the same roles. (A quad cut by the view volume GL splits the other way, into
+// (0, 1, 3) and (1, 2, 3); the sphere never is.)
 std::vector<uint32_t> patchIndices;
 
 void drawBatchArrays(const PatchBatch& patches) {
