@@ -32,16 +32,23 @@ double kernelCosine(double x) {
     return one + (((1.0 - one) - half) + z * r);
 }
 
+// x - n pi/2 with n the nearest whole number to x / (pi/2), returned with n mod 4. The first
+// product is exact and the difference too (the two are close), so the only roundings are those
+// of the small correction and of the result.
+double reduce(double x, int& quadrant) {
+    const double n = std::nearbyint(x * twoOverPi);
+    quadrant = int(int64_t(n) & 3);
+    return (x - n * halfPiHigh) - n * halfPiLow;
+}
+
 } // namespace
 
 SineCosine quickSineCosine(double x) {
     if (!(std::fabs(x) <= 0x1p20)) return {std::sin(x), std::cos(x)};
-    const double n = std::nearbyint(x * twoOverPi);
-    // x - n pi/2: the first product is exact and the difference too (the two are close), so the
-    // only roundings are those of the small correction and of the result.
-    const double y = (x - n * halfPiHigh) - n * halfPiLow;
+    int quadrant;
+    const double y = reduce(x, quadrant);
     const double s = kernelSine(y), c = kernelCosine(y);
-    switch (int64_t(n) & 3) {
+    switch (quadrant) {
     case 0: return {s, c};
     case 1: return {c, -s};
     case 2: return {-s, -c};
@@ -49,7 +56,13 @@ SineCosine quickSineCosine(double x) {
     }
 }
 
-double quickSine(double x) { return quickSineCosine(x).sine; }
+double quickSine(double x) {
+    if (!(std::fabs(x) <= 0x1p20)) return std::sin(x);
+    int quadrant;
+    const double y = reduce(x, quadrant);
+    const double value = quadrant & 1 ? kernelCosine(y) : kernelSine(y);
+    return quadrant & 2 ? -value : value;
+}
 
 void floatSineCosine(long double x, float& sine, float& cosine) {
     const SineCosine quick = quickSineCosine(double(x));
