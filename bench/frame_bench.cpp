@@ -4,7 +4,8 @@
 // three light or fade evaluations per triangle, vertex by vertex for the lit patches), kept below
 // as this benchmark's reference. Per scene and path: mean and 95th-percentile wall milliseconds
 // per frame (runFrame and glFinish) and main-thread CPU milliseconds per frame (around runFrame;
-// the rasteriser's threads are not counted), then the ratios new/old side by side.
+// the rasteriser's threads are not counted), then the ratios new/old side by side. Everything
+// else in a frame (the deformations' sines, the tunnel's arrays) is today's code in both columns.
 //
 // The two paths alternate which goes first, frame by frame, so a busy machine slows both alike.
 // Drawing every moment twice advances the frame-counted state (flash fades, the water's scroll,
