@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "assets/float_rounding.h"
+#include "assets/triangle_arrays.h"
+
 namespace assets {
 
 bool clearBeforeDraw = true;
@@ -69,18 +72,46 @@ void applyCamera(float fieldOfView) {
               cameraTarget.z, 0, 0, 1);
 }
 
-void sendColour(const MeshObject& object, float factor, bool withAlpha, float alpha) {
-    float r = 1, g = 1, b = 1;
-    if (object.lit) {
-        r = ambientColour.r + factor * lightColour.r;
-        g = ambientColour.g + factor * lightColour.g;
-        b = ambientColour.b + factor * lightColour.b;
+// The per-vertex data of the object being drawn; kept between calls so that drawing allocates
+// nothing once the buffers have grown to the largest object.
+TriangleArrays arrays;
+
+void drawObjectTriangles(const MeshObject& object, const MeshMaterial& material, bool withAlpha,
+                         float alpha) {
+    if (!collectTriangles(arrays, object.triangles, object.triangleCount, object.vertexCount)) return;
+    const size_t count = size_t(object.vertexCount);
+    arrays.texCoords.resize(count * 2);
+    for (size_t i = 0; i < count; ++i) {
+        const TexCoord& uv = object.texCoords[i];
+        arrays.texCoords[2 * i] = 1 - uv.u * material.uScale;
+        arrays.texCoords[2 * i + 1] = 1 - uv.v * material.vScale;
     }
-    if (withAlpha)
-        glColor4f(r, g, b, alpha);
-    else
-        glColor3f(r, g, b);
+    // Colours go as an array even when they are all white: GL interpolates a per-vertex colour
+    // differently from a constant one, by a level here and there.
+    const float a = withAlpha ? alpha : 1.0f;
+    arrays.colours.resize(count * 4);
+    if (!object.lit) {
+        for (size_t i = 0; i < count; ++i) {
+            float* c = &arrays.colours[4 * i];
+            c[0] = c[1] = c[2] = 1.0f;
+            c[3] = a;
+        }
+    } else {
+        // The light factor of a vertex is the same for every triangle that shares it.
+        lightFactors(object.vertices, count, arrays.factors);
+        for (size_t i = 0; i < count; ++i) {
+            const float k = arrays.factors[i];
+            float* c = &arrays.colours[4 * i];
+            c[0] = ambientColour.r + k * lightColour.r;
+            c[1] = ambientColour.g + k * lightColour.g;
+            c[2] = ambientColour.b + k * lightColour.b;
+            c[3] = a;
+        }
+    }
+    drawTriangleArrays(arrays, object.vertices, object.vertexCount);
 }
+
+ObjectSubmission submitObject = drawObjectTriangles;
 
 void drawObject(const Mesh& mesh, const MeshObject& object, float t, float fieldOfView,
                 bool withAlpha, float alpha) {
@@ -109,28 +140,7 @@ void drawObject(const Mesh& mesh, const MeshObject& object, float t, float field
 
     if (object.triangleCount <= 0 || !object.triangles || !object.vertices || !object.texCoords)
         return;
-    const uint32_t vertexCount = uint32_t(std::max(object.vertexCount, 0));
-    for (int32_t i = 0; i < object.triangleCount; ++i) {
-        const Triangle& triangle = object.triangles[i];
-        const int32_t corners[3] = {triangle.a, triangle.b, triangle.c};
-        if (uint32_t(corners[0]) >= vertexCount || uint32_t(corners[1]) >= vertexCount ||
-            uint32_t(corners[2]) >= vertexCount)
-            continue;
-        glBegin(GL_POLYGON);
-        float factors[3];
-        for (int k = 0; k < 3; ++k) {
-            const Point3& v = object.vertices[corners[k]];
-            factors[k] = lightFactor(v.x, v.y, v.z);
-        }
-        for (int k = 0; k < 3; ++k) {
-            const Point3& v = object.vertices[corners[k]];
-            const TexCoord& uv = object.texCoords[corners[k]];
-            sendColour(object, factors[k], withAlpha, alpha);
-            glTexCoord2f(1 - uv.u * material.uScale, 1 - uv.v * material.vScale);
-            glVertex3f(v.x, v.y, v.z);
-        }
-        glEnd();
-    }
+    submitObject(object, material, withAlpha, alpha);
 }
 
 // The shared body of drawMesh (only < 0: every visible object) and drawMeshObject.
@@ -169,16 +179,64 @@ double bezierPoint(double f, double p0, double p1MinusP0, double p3MinusP2, doub
     return double(r * r * (r * a + 3 * s * (a + b)) + s * s * (s * d + 3 * r * (d - c)));
 }
 
+namespace {
+// 1 - distance / range in extended precision, as the float stored from it.
+float extendedFade(float x, float y, float z, Point3 centre, float range) {
+    const long double ex = x - (long double)centre.x;
+    const long double ey = y - (long double)centre.y;
+    const long double ez = z - (long double)centre.z;
+    return float(1 - std::sqrt(ex * ex + ey * ey + ez * ez) / range);
+}
+} // namespace
+
+float distanceFade(float x, float y, float z, Point3 centre, float range) {
+    float fade;
+    const Point3 point = {x, y, z};
+    distanceFades(&point, 1, centre, range, &fade);
+    return fade;
+}
+
+void distanceFades(const Point3* points, size_t count, Point3 centre, float range, float* fades) {
+    if (!(range > 0) || !std::isfinite(range)) {
+        for (size_t i = 0; i < count; ++i) fades[i] = extendedFade(points[i].x, points[i].y, points[i].z, centre, range);
+        return;
+    }
+    // In double first: its result lies within a few units in the 16th digit of the extended one,
+    // so wherever that cannot cross a float rounding boundary it stores the same float.
+    const double inverse = 1.0 / range;
+    for (size_t i = 0; i < count; ++i) {
+        const Point3& p = points[i];
+        const double dx = double(p.x) - centre.x, dy = double(p.y) - centre.y, dz = double(p.z) - centre.z;
+        const double share = std::sqrt(dx * dx + dy * dy + dz * dz) * inverse;
+        const double quick = 1 - share;
+        if (roundsToSameFloat(quick, 0x1p-48 * (share + 1))) fades[i] = float(quick);
+        else fades[i] = extendedFade(p.x, p.y, p.z, centre, range);
+    }
+}
+
 float lightFactor(float x, float y, float z) {
     if (!lightingEnabled) return 1.0f;
-    const long double dx = x - (long double)lightPosition.x;
-    const long double dy = y - (long double)lightPosition.y;
-    const long double dz = z - (long double)lightPosition.z;
-    const long double distance = std::sqrt(dx * dx + dy * dy + dz * dz);
-    const float v = float(1 - distance / lightRange);
+    const float v = distanceFade(x, y, z, lightPosition, lightRange);
     if (v > 1) return 1.0f;
     if (!(v >= 0)) return 0.0f;  // also a vertex on the light with range 0 (0 / 0)
     return v;
+}
+
+void lightFactors(const Point3* points, size_t count, std::vector<float>& factors) {
+    factors.resize(count);
+    if (!lightingEnabled) {
+        std::fill(factors.begin(), factors.end(), 1.0f);
+        return;
+    }
+    distanceFades(points, count, lightPosition, lightRange, factors.data());
+    for (float& v : factors) {
+        if (v > 1) v = 1.0f;
+        else if (!(v >= 0)) v = 0.0f;  // also a vertex on the light with range 0 (0 / 0)
+    }
+}
+
+void setObjectSubmission(ObjectSubmission submission) {
+    submitObject = submission ? submission : drawObjectTriangles;
 }
 
 void drawMesh(const Mesh& mesh, float t) { drawObjects(mesh, t, -1, false, 1.0f); }

@@ -8,7 +8,9 @@
 // beyond the path the end of the last complete segment. Objects whose material index is outside
 // the mesh's materials, and triangles with a vertex index outside their object, are not drawn.
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "assets/mesh.h"
 
@@ -43,5 +45,22 @@ double bezierPoint(double f, double p0, double p1MinusP0, double p3MinusP2, doub
 
 // 1 - distance to lightPosition / lightRange, clamped to [0, 1]; 1 when lighting is off.
 float lightFactor(float x, float y, float z);
+
+// lightFactor of every point, into factors (resized to count).
+void lightFactors(const Point3* points, size_t count, std::vector<float>& factors);
+
+// 1 - (distance from (x, y, z) to centre) / range, evaluated in extended precision and stored as a
+// float, not clamped: the falloff of the light and of the barlang cave's fade with the eye.
+float distanceFade(float x, float y, float z, Point3 centre, float range);
+// The same for every point, into fades[0 .. count - 1].
+void distanceFades(const Point3* points, size_t count, Point3 centre, float range, float* fades);
+
+// How one object's triangles reach GL once its texture and matrices are set: by default as vertex
+// arrays, every vertex lit once (assets/triangle_arrays.h). The frame benchmark installs the former
+// glBegin/glEnd-per-triangle submission here to compare the two in one run; nullptr restores the
+// default.
+using ObjectSubmission = void (*)(const MeshObject& object, const MeshMaterial& material, bool withAlpha,
+                                  float alpha);
+void setObjectSubmission(ObjectSubmission submission);
 
 } // namespace assets

@@ -34,12 +34,14 @@ void drawScreenQuad(uint32_t texture, float tx0, float ty0, float tx1, float ty1
     const float u1 = fraction(tx1, 256), v1 = fraction(ty1, 256);
     const float x0 = fraction(sx0, 640), y0 = fraction(sy0, 480);
     const float x1 = fraction(sx1, 640), y1 = fraction(sy1, 480);
-    glBegin(GL_QUADS);
-    glTexCoord2f(u1, v0); glVertex2f(x1, y0);
-    glTexCoord2f(u0, v0); glVertex2f(x0, y0);
-    glTexCoord2f(u0, v1); glVertex2f(x0, y1);
-    glTexCoord2f(u1, v1); glVertex2f(x1, y1);
-    glEnd();
+    if (intensity > 0) {  // otherwise every fragment would fail the alpha test
+        glBegin(GL_QUADS);
+        glTexCoord2f(u1, v0); glVertex2f(x1, y0);
+        glTexCoord2f(u0, v0); glVertex2f(x0, y0);
+        glTexCoord2f(u0, v1); glVertex2f(x0, y1);
+        glTexCoord2f(u1, v1); glVertex2f(x1, y1);
+        glEnd();
+    }
 
     glDisable(GL_ALPHA_TEST);
     glDisable(GL_BLEND);

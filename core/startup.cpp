@@ -17,6 +17,7 @@
 #include "core/window.h"
 #include "effects/effects.h"
 #include "effects/random.h"
+#include "platform/memory.h"
 
 
 namespace core {
@@ -45,6 +46,7 @@ void makeNoiseTextures() {
 } // namespace
 
 bool loadShow(void* window, MusicMode mode, const char* archiveName) {
+    platform::keepFreedMemory();
     archive::mountArchive(archiveName, false);
     assets::initGLState();
     titleTexture = assets::loadRawTexture("tavrion.raw");

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "assets/mesh_renderer.h"
+#include "assets/triangle_arrays.h"
 #include "core/keyframed_scene.h"
 #include "core/show_state.h"
 #include "core/timeline.h"
@@ -19,7 +20,7 @@ namespace {
 
 constexpr uint32_t clockStartMs = 52000;
 constexpr double msPerUnit = 2500.0;
-constexpr long double fadeDistance = 2500.0L;
+constexpr float fadeDistance = 2500.0f;
 constexpr double aspect = 4.0 / 3.0;
 constexpr float caveScale = 0.05f;
 constexpr float scrollPerObject = 0.002f;
@@ -83,29 +84,33 @@ void loadCaveProjection(float fieldOfView) {
 }
 
 // The water (object 0) keeps full brightness and scrolls; the walls fade with distance.
-void drawCaveObject(const assets::MeshObject& object, const assets::MeshMaterial& material,
-                    bool water, float scroll) {
-    if (!object.vertices || !object.texCoords || !object.triangles) return;
+assets::TriangleArrays caveArrays;
+
+void drawCaveObjectArrays(const assets::MeshObject& object, const assets::MeshMaterial& material, bool water,
+                          float scroll) {
+    if (!object.vertices || !object.texCoords) return;
+    if (!assets::collectTriangles(caveArrays, object.triangles, object.triangleCount, object.vertexCount)) return;
     const long double su = material.uScale;
     const long double sv = material.vScale * vScaleFactor;
-    glColor3d(1, 1, 1);
-    for (int32_t t = 0; t < object.triangleCount; ++t) {
-        const int32_t corners[3] = {object.triangles[t].a, object.triangles[t].b, object.triangles[t].c};
-        bool inside = true;
-        for (int32_t c : corners) inside = inside && c >= 0 && c < object.vertexCount;
-        if (!inside) continue;
-        glBegin(GL_POLYGON);
-        for (int32_t c : corners) {
-            const assets::Point3 v = object.vertices[c];
-            const assets::TexCoord uv = object.texCoords[c];
-            const float b = water ? 1.0f : eyeFade(v.x, v.y, v.z);
-            glColor3f(b, b, b);
-            glTexCoord2f(float(1 + scroll - uv.u * su), float(1 + scroll - uv.v * sv));
-            glVertex3f(v.x, v.y, v.z);
-        }
-        glEnd();
+    const size_t count = size_t(object.vertexCount);
+    caveArrays.texCoords.resize(count * 2);
+    caveArrays.colours.resize(count * 4);
+    caveArrays.factors.assign(count, 1.0f);
+    if (!water) eyeFades(object.vertices, count, caveArrays.factors.data());
+    for (size_t i = 0; i < count; ++i) {
+        const assets::TexCoord uv = object.texCoords[i];
+        const float b = caveArrays.factors[i];
+        float* c = &caveArrays.colours[4 * i];
+        c[0] = c[1] = c[2] = b;
+        c[3] = 1.0f;
+        caveArrays.texCoords[2 * i] = float(1 + scroll - uv.u * su);
+        caveArrays.texCoords[2 * i + 1] = float(1 + scroll - uv.v * sv);
     }
+    glColor3d(1, 1, 1);
+    assets::drawTriangleArrays(caveArrays, object.vertices, object.vertexCount);
 }
+
+CaveObjectSubmission submitCaveObject = drawCaveObjectArrays;
 
 void flipY(engine::TriMesh& mesh) {
     if (!mesh.vertices) return;
@@ -163,12 +168,22 @@ float barlangSceneClock(uint32_t showMs) {
 }
 
 float eyeFade(float x, float y, float z) {
-    const long double dx = (long double)x - eye.x, dy = (long double)y - eye.y,
-                      dz = (long double)z - eye.z;
-    const float fade = float(1 - std::sqrt(dx * dx + dy * dy + dz * dz) / fadeDistance);
+    const float fade = assets::distanceFade(x, y, z, eye, fadeDistance);
     if (fade < 0) return 0.0f;
     if (fade > 1) return 1.0f;
     return fade;
+}
+
+void eyeFades(const assets::Point3* points, size_t count, float* fades) {
+    assets::distanceFades(points, count, eye, fadeDistance, fades);
+    for (size_t i = 0; i < count; ++i) {
+        if (fades[i] < 0) fades[i] = 0.0f;
+        else if (fades[i] > 1) fades[i] = 1.0f;
+    }
+}
+
+void setCaveObjectSubmission(CaveObjectSubmission submission) {
+    submitCaveObject = submission ? submission : drawCaveObjectArrays;
 }
 
 void drawEngineSphere() { drawSphereImage(false, 0.0f, 1.0f); }
@@ -206,7 +221,7 @@ void drawBarlangScene() {
                 glDisable(GL_BLEND);
             }
             loadCaveProjection(fieldOfView);
-            drawCaveObject(object, *material, i == 0, scroll);
+            submitCaveObject(object, *material, i == 0, scroll);
         }
     }
     drawEngineSphere();

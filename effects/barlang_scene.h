@@ -3,8 +3,10 @@
 // lit patches under a breathing camera of its own: mirrored under the water (object 0, blended
 // multiplicatively over it) and upright on top of everything.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
+#include "assets/mesh.h"
 #include "effects/effects.h"
 
 namespace effects {
@@ -18,6 +20,15 @@ float barlangSceneClock(uint32_t showMs);
 // Brightness of a cave vertex: 1 at the eye of the current frame, falling linearly to 0 at 2500
 // mesh units from it.
 float eyeFade(float x, float y, float z);
+// The same for every point, into fades[0 .. count - 1].
+void eyeFades(const assets::Point3* points, size_t count, float* fades);
+
+// How a cave object's triangles reach GL once its texture and camera are set: by default as vertex
+// arrays, every vertex faded once. The frame benchmark installs the former glBegin/glEnd-per-
+// triangle submission here to compare the two in one run; nullptr restores the default.
+using CaveObjectSubmission = void (*)(const assets::MeshObject& object, const assets::MeshMaterial& material,
+                                      bool water, float scroll);
+void setCaveObjectSubmission(CaveObjectSubmission submission);
 
 // "GeoSphere0" upright, and its mirror image seen from 121 units higher up. Each clears the depth
 // buffer first, so the sphere lies over what was drawn before. Both draw nothing when the

@@ -34,12 +34,16 @@ void addFullScreenGrey(float level) {
     glDisable(GL_DEPTH_TEST);
     glColor3f(level, level, level);
     glDisable(GL_TEXTURE_2D);
-    glBegin(GL_QUADS);
-    glVertex3f(-1.0f, -1.0f, 0.0f);
-    glVertex3f(-1.0f, 1.0f, 0.0f);
-    glVertex3f(1.0f, 1.0f, 0.0f);
-    glVertex3f(1.0f, -1.0f, 0.0f);
-    glEnd();
+    // Adding a level of 0 (or less, which GL clamps to 0) changes no pixel: no need to touch
+    // every one of them.
+    if (level > 0) {
+        glBegin(GL_QUADS);
+        glVertex3f(-1.0f, -1.0f, 0.0f);
+        glVertex3f(-1.0f, 1.0f, 0.0f);
+        glVertex3f(1.0f, 1.0f, 0.0f);
+        glVertex3f(1.0f, -1.0f, 0.0f);
+        glEnd();
+    }
     glEnable(GL_TEXTURE_2D);
     glDisable(GL_BLEND);
     glEnable(GL_DEPTH_TEST);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "assets/float_rounding.h"
 #include "assets/gl_state.h"
 #include "assets/mesh_renderer.h"
 #include "core/show_state.h"
@@ -59,9 +60,11 @@ void deformKnot(assets::MeshObject& target, const assets::MeshObject& rest, floa
         // The turn lags with the distance from the origin (not from the centre), so the parts of
         // the knot turn by different amounts: that is the twist.
         const float a = float(phase - (long double)lengthOf(p) * lag);
-        const long double s1 = float(std::sin(0.476L * a)), c1 = float(std::cos(0.476L * a));
-        const long double s2 = float(std::sin(0.247L * a)), c2 = float(std::cos(0.247L * a));
-        const long double s3 = float(std::sin(0.525L * a)), c3 = float(std::cos(0.525L * a));
+        float sine[3], cosine[3];
+        assets::floatSineCosine(0.476L * a, sine[0], cosine[0]);
+        assets::floatSineCosine(0.247L * a, sine[1], cosine[1]);
+        assets::floatSineCosine(0.525L * a, sine[2], cosine[2]);
+        const long double s1 = sine[0], c1 = cosine[0], s2 = sine[1], c2 = cosine[1], s3 = sine[2], c3 = cosine[2];
         const long double m00 = s1 * s2 * s3 + c1 * c3, m01 = c2 * s3, m02 = s1 * c3 - c1 * s2 * s3;
         const long double m10 = s1 * s2 * c3 - c1 * s3, m11 = c2 * c3, m12 = -c1 * s2 * c3 - s1 * s3;
         const long double m20 = -s1 * c2, m21 = s2, m22 = c1 * c2;

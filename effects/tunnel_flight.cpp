@@ -3,8 +3,11 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <array>
 #include <cmath>
+#include <vector>
 
+#include "assets/triangle_arrays.h"
 #include "core/show_state.h"
 #include "core/timeline.h"
 #include "effects/effects.h"
@@ -31,25 +34,47 @@ engine::Vec3 pointBetween(int32_t k, float f) {
             bezierPointF(f, a.position.z, a.tangent.z, b.tangent.z, b.position.z)};
 }
 
-// One pass over the 11 rings ahead of and just behind the camera as a single batch of quads. The
-// texture coordinates scroll with t (u around the tube, v along it); the two tubes scroll at
-// slightly different speeds and opposite directions around, which keeps them from lining up.
+// One pass over the 11 rings ahead of and just behind the camera: a grid of ring points joined
+// into quads, sent as triangles in one draw. The texture coordinates scroll with t (u around the
+// tube, v along it); the two tubes scroll at slightly different speeds and opposite directions
+// around, which keeps them from lining up.
+//
+// Each quad (ring i, segment j), (i + 1, j), (i + 1, j + 1), (i, j + 1) is split into the corners
+// (0, 1, 3) and (1, 2, 3), as GL splits quads when some of a draw needs clipping, which the rings
+// behind the camera always do. Sent as one batch of quads through immediate mode instead, the
+// passes were cut into draws wherever GL's vertex buffer happened to fill up, and the far end of
+// the tube came out a few levels differently depending on everything drawn before.
+assets::TriangleArrays tube;
+std::vector<assets::Point3> tubePoints;
+
 void drawTube(float t, int32_t n, float radius, long double uSpeed, long double vSpeed) {
-    glBegin(GL_QUADS);
-    for (int32_t i = n + firstRing; i <= n + lastRing; ++i) {
-        for (int32_t j = 0; j < segments; ++j) {
-            const int32_t corners[4][2] = {{i, j}, {i + 1, j}, {i + 1, j + 1}, {i, j + 1}};
-            for (const auto& corner : corners) {
-                const int32_t r = corner[0], s = corner[1];
-                const float c = ringBrightness(t, r);
-                glColor3f(c, c, c);
-                glTexCoord2f(float(s / 16.0L + t / uSpeed), float(r / 16.0L + t / vSpeed));
-                const engine::Vec3 p = ringPoint(r, s, radius);
-                glVertex3f(p.x, p.y, p.z);
-            }
+    const int32_t rings = lastRing - firstRing + 2, columns = segments + 1;
+    tubePoints.resize(size_t(rings * columns));
+    tube.texCoords.resize(tubePoints.size() * 2);
+    tube.colours.resize(tubePoints.size() * 4);
+    for (int32_t k = 0; k < rings; ++k) {
+        const int32_t r = n + firstRing + k;
+        const float c = ringBrightness(t, r);
+        for (int32_t s = 0; s < columns; ++s) {
+            const size_t v = size_t(k * columns + s);
+            const engine::Vec3 p = ringPoint(r, s, radius);
+            tubePoints[v] = {p.x, p.y, p.z};
+            tube.texCoords[2 * v] = float(s / 16.0L + t / uSpeed);
+            tube.texCoords[2 * v + 1] = float(r / 16.0L + t / vSpeed);
+            float* colour = &tube.colours[4 * v];
+            colour[0] = colour[1] = colour[2] = c;
+            colour[3] = 1.0f;
         }
     }
-    glEnd();
+    tube.indices.clear();
+    for (int32_t k = 0; k + 1 < rings; ++k)
+        for (int32_t s = 0; s < segments; ++s) {
+            const uint32_t q[4] = {uint32_t(k * columns + s), uint32_t((k + 1) * columns + s),
+                                   uint32_t((k + 1) * columns + s + 1), uint32_t(k * columns + s + 1)};
+            tube.indices.insert(tube.indices.end(), {q[0], q[1], q[3], q[1], q[2], q[3]});
+        }
+    tube.lastCorner = int32_t(tube.indices.back());
+    assets::drawTriangleArrays(tube, tubePoints.data(), int32_t(tubePoints.size()));
 }
 
 } // namespace
@@ -65,8 +90,26 @@ void flightCamera(float t, engine::Vec3& eye, engine::Vec3& target) {
 
 engine::Vec3 ringPoint(int32_t ring, int32_t segment, float radius) {
     const FlightFrame& frame = sampleAt(ring);
-    const long double angle = segment * (long double)M_PI / 8;
-    const long double across = radius * std::sin(angle), along = radius * std::cos(angle);
+    // A ring has 16 segments: their sines and cosines are taken once, not for every vertex.
+    struct Direction {
+        long double sine, cosine;
+    };
+    static const auto directions = [] {
+        std::array<Direction, segments + 1> table{};
+        for (int32_t s = 0; s <= segments; ++s) {
+            const long double angle = s * (long double)M_PI / 8;
+            table[size_t(s)] = {std::sin(angle), std::cos(angle)};
+        }
+        return table;
+    }();
+    long double sine, cosine;
+    if (segment >= 0 && segment <= segments) {
+        sine = directions[size_t(segment)].sine, cosine = directions[size_t(segment)].cosine;
+    } else {
+        const long double angle = segment * (long double)M_PI / 8;
+        sine = std::sin(angle), cosine = std::cos(angle);
+    }
+    const long double across = radius * sine, along = radius * cosine;
     return {float(frame.position.x + across * frame.side.x + along * frame.up.x),
             float(frame.position.y + across * frame.side.y + along * frame.up.y),
             float(frame.position.z + across * frame.side.z + along * frame.up.z)};

@@ -1,10 +1,11 @@
 // The lit-patch shell renderer: per-vertex light sums, per-face clipping at the sum 1.0, and the
-// outer surface, inner surface and side walls of every piece in immediate mode.
+// outer surface, inner surface and side walls of every piece, collected and drawn in one go.
 #include "engine/lit_patches.h"
 
 #include <GL/gl.h>
 
 #include <cmath>
+#include <vector>
 
 namespace engine {
 
@@ -25,11 +26,15 @@ Vec3 lightDirs[4];
 
 float sumOf(const TriVertex* v) { return v->transformedPosition.x; }
 
+// What one call draws, in drawing order, sent to GL in one go when the faces are done.
+PatchBatch batch;
+
+void begin(uint32_t mode) { batch.groups.push_back({mode, uint32_t(batch.vertices.size()), 0}); }
+void end() { batch.groups.back().count = uint32_t(batch.vertices.size()) - batch.groups.back().first; }
+
 void emit(Vec3 point, Vec3 normal) {
     float grey = float(0.5 - 0.4 * double(normal.z));
-    glColor3f(grey, grey, grey);
-    glTexCoord2f(normal.x, normal.y);
-    glVertex3f(point.x, point.y, point.z);
+    batch.vertices.push_back({point.x, point.y, point.z, grey, grey, grey, normal.x, normal.y});
 }
 
 void emitInner(Vec3 point, Vec3 normal) {
@@ -63,17 +68,17 @@ void emitWall(const ClipPoint& p1, const ClipPoint& p2) {
 void drawCorner(const TriVertex* inside, const TriVertex* first, const TriVertex* second) {
     ClipPoint p1 = clipEdge(inside, first);
     ClipPoint p2 = clipEdge(inside, second);
-    glBegin(GL_TRIANGLES);
+    begin(GL_TRIANGLES);
     emit(inside->position, inside->normal);
     emit(p1.position, p1.normal);
     emit(p2.position, p2.normal);
     emitInner(inside->position, inside->normal);
     emitInner(p1.position, p1.normal);
     emitInner(p2.position, p2.normal);
-    glEnd();
-    glBegin(GL_QUADS);
+    end();
+    begin(GL_QUADS);
     emitWall(p1, p2);
-    glEnd();
+    end();
 }
 
 // Two vertices inside: a quad from the first through the two cut points to the second, outside
@@ -81,7 +86,7 @@ void drawCorner(const TriVertex* inside, const TriVertex* first, const TriVertex
 void drawBand(const TriVertex* outside, const TriVertex* first, const TriVertex* second) {
     ClipPoint p1 = clipEdge(outside, first);
     ClipPoint p2 = clipEdge(outside, second);
-    glBegin(GL_QUADS);
+    begin(GL_QUADS);
     emit(first->position, first->normal);
     emit(p1.position, p1.normal);
     emit(p2.position, p2.normal);
@@ -91,19 +96,52 @@ void drawBand(const TriVertex* outside, const TriVertex* first, const TriVertex*
     emitInner(p2.position, p2.normal);
     emitInner(second->position, second->normal);
     emitWall(p1, p2);
-    glEnd();
+    end();
 }
 
 void drawWhole(const TriVertex* a, const TriVertex* b, const TriVertex* c) {
-    glBegin(GL_TRIANGLES);
+    begin(GL_TRIANGLES);
     emit(a->position, a->normal);
     emit(b->position, b->normal);
     emit(c->position, c->normal);
     emitInner(a->position, a->normal);
     emitInner(b->position, b->normal);
     emitInner(c->position, c->normal);
-    glEnd();
+    end();
 }
+
+// The batch as vertex arrays in one indexed draw. Quads are split the way GL splits those that
+// need no clipping, into (0, 1, 2) and (0, 2, 3), so every triangle is rasterised from the same
+// corners in the same roles. (A quad cut by the view volume GL splits the other way, into
+// (0, 1, 3) and (1, 2, 3); the sphere never is.)
+std::vector<uint32_t> patchIndices;
+
+void drawBatchArrays(const PatchBatch& patches) {
+    patchIndices.clear();
+    for (const PatchGroup& group : patches.groups) {
+        if (group.mode == GL_TRIANGLES) {
+            for (uint32_t i = 0; i < group.count; ++i) patchIndices.push_back(group.first + i);
+            continue;
+        }
+        for (uint32_t q = group.first; q + 4 <= group.first + group.count; q += 4)
+            patchIndices.insert(patchIndices.end(), {q, q + 1, q + 2, q, q + 2, q + 3});
+    }
+    if (patchIndices.empty()) return;
+    const PatchVertex* v = patches.vertices.data();
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glVertexPointer(3, GL_FLOAT, sizeof(PatchVertex), &v->x);
+    glColorPointer(3, GL_FLOAT, sizeof(PatchVertex), &v->r);
+    glTexCoordPointer(2, GL_FLOAT, sizeof(PatchVertex), &v->s);
+    glDrawRangeElements(GL_TRIANGLES, 0, GLuint(patches.vertices.size() - 1), GLsizei(patchIndices.size()),
+                        GL_UNSIGNED_INT, patchIndices.data());
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+}
+
+PatchSubmission submitPatches = drawBatchArrays;
 
 } // namespace
 
@@ -121,19 +159,28 @@ void drawLitPatches(TriMesh& mesh, float time, float intensity, float amp) {
         double s3 = std::sin(lightRates[j][2] * double(time)), c3 = std::cos(lightRates[j][2] * double(time));
         lightDirs[j] = {float(s1 * s2 * s3 + c1 * c3), float(amp * c2 * s3), float(s1 * c3 - c1 * s2 * s3)};
     }
+    // vecCosAngle(n, light) with each length taken once: the lights' for the call, n's per vertex.
+    float lightLengths[4];
+    for (int j = 0; j < 4; ++j) lightLengths[j] = vecLength(lightDirs[j]);
     // The mesh is taken as a sphere around the origin: a vertex's direction is its light normal.
     for (int32_t i = 0; i < mesh.vertexCount && mesh.vertices; ++i) {
         TriVertex& v = mesh.vertices[i];
         v.position.y = -v.position.y;
         Vec3 n;
         vecNormalize(n, v.position);
+        const double length = vecLength(n);
         double sum = 0;
-        for (const Vec3& light : lightDirs) {
-            double d = double(vecCosAngle(n, light)) * intensity;
+        for (int j = 0; j < 4; ++j) {
+            const float cosine = float(double(vecDot(n, lightDirs[j])) / (length * lightLengths[j]));
+            double d = double(cosine) * intensity;
             if (d > 0) sum += d;
         }
         v.transformedPosition.x = float(sum);
     }
+    batch.vertices.clear();
+    batch.groups.clear();
+    float lastGrey = 0;
+    bool lastFaceEmpty = false;
     for (int32_t i = 0; i < mesh.faceCount && mesh.faces; ++i) {
         const TriFace& face = mesh.faces[i];
         const TriVertex* a = face.va;
@@ -141,8 +188,10 @@ void drawLitPatches(TriMesh& mesh, float time, float intensity, float amp) {
         const TriVertex* c = face.vc;
         if (!a || !b || !c) continue;
         int mask = (sumOf(a) > threshold ? 1 : 0) | (sumOf(b) > threshold ? 2 : 0) | (sumOf(c) > threshold ? 4 : 0);
-        float grey = float(0.5 - 0.4 * double(face.normal.z));
-        glColor3f(grey, grey, grey);
+        // Every face sets its grey before its vertices set their own: only the last one can still
+        // be GL's current colour afterwards.
+        lastGrey = float(0.5 - 0.4 * double(face.normal.z));
+        const size_t before = batch.vertices.size();
         switch (mask) {
         case 7: drawWhole(a, b, c); break;
         case 1: drawCorner(a, b, c); break;
@@ -153,7 +202,15 @@ void drawLitPatches(TriMesh& mesh, float time, float intensity, float amp) {
         case 6: drawBand(a, b, c); break;
         default: break;
         }
+        lastFaceEmpty = batch.vertices.size() == before;
     }
+    submitPatches(batch);
+    // GL's current colour and texture coordinate as the vertex-by-vertex drawing left them.
+    if (lastFaceEmpty) glColor3f(lastGrey, lastGrey, lastGrey);
+    else if (!batch.vertices.empty()) glColor3f(batch.vertices.back().r, batch.vertices.back().g, batch.vertices.back().b);
+    if (!batch.vertices.empty()) glTexCoord2f(batch.vertices.back().s, batch.vertices.back().t);
 }
+
+void setPatchSubmission(PatchSubmission submission) { submitPatches = submission ? submission : drawBatchArrays; }
 
 } // namespace engine

@@ -3,6 +3,9 @@
 // joining the two along the cut. Grey level and texture coordinates come from the vertex normals,
 // so the bound texture acts as a normal-based map. The caller sets up matrices, texture and state.
 #pragma once
+#include <cstdint>
+#include <vector>
+
 #include "engine/scene.h"
 
 namespace engine {
@@ -11,6 +14,26 @@ namespace engine {
 // mirror image) and leaves each vertex's light sum in transformedPosition.x. Vertex normals must
 // have been computed.
 void drawLitPatches(TriMesh& mesh, float time, float intensity, float amp);
+
+// What one drawLitPatches call draws, in drawing order: its vertices, and the groups of them that
+// form GL_TRIANGLES and GL_QUADS primitives. By default it goes to GL as vertex arrays in one draw;
+// the frame benchmark installs the former vertex-by-vertex submission here to compare the two in
+// one run. nullptr restores the default.
+struct PatchVertex {
+    float x, y, z;
+    float r, g, b;
+    float s, t;
+};
+struct PatchGroup {
+    uint32_t mode;  // GL_TRIANGLES or GL_QUADS
+    uint32_t first, count;
+};
+struct PatchBatch {
+    std::vector<PatchVertex> vertices;
+    std::vector<PatchGroup> groups;
+};
+using PatchSubmission = void (*)(const PatchBatch& batch);
+void setPatchSubmission(PatchSubmission submission);
 
 // The point on A..B where the linear interpolation of the sums sA, sB equals 1.0. out is left as
 // it was when the sums are equal.

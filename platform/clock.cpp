@@ -25,4 +25,10 @@ void sleepMilliseconds(uint32_t ms) {
     }
 }
 
+double threadCpuMilliseconds() {
+    timespec used{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &used);
+    return double(used.tv_sec) * 1e3 + double(used.tv_nsec) / 1e6;
+}
+
 } // namespace platform

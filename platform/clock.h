@@ -12,5 +12,7 @@ uint32_t milliseconds();
 // nullptr restores the real clock.
 void setClockSource(ClockSource source);
 void sleepMilliseconds(uint32_t ms);
+// CPU time the calling thread has used, in milliseconds (the frame benchmark's main-thread cost).
+double threadCpuMilliseconds();
 
 } // namespace platform

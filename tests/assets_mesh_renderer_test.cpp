@@ -144,6 +144,77 @@ TEST_F(MeshRenderer, TextureCoordinateIsOneMinusScaledUv) {
     expectCentre({255, 0, 0}, "");
 }
 
+// The submission GL's immediate mode was fed with before: one polygon per triangle.
+void perTriangle(const MeshObject& object, const MeshMaterial& material, bool withAlpha, float alpha) {
+    for (int32_t i = 0; i < object.triangleCount; ++i) {
+        glBegin(GL_POLYGON);
+        for (int32_t corner : {object.triangles[i].a, object.triangles[i].b, object.triangles[i].c}) {
+            const Point3& v = object.vertices[corner];
+            const float k = object.lit ? lightFactor(v.x, v.y, v.z) : 1.0f;
+            const Colour c = object.lit ? Colour{ambientColour.r + k * lightColour.r, ambientColour.g + k * lightColour.g,
+                                                 ambientColour.b + k * lightColour.b}
+                                        : Colour{1, 1, 1};
+            glColor4f(c.r, c.g, c.b, withAlpha ? alpha : 1.0f);
+            glTexCoord2f(1 - object.texCoords[corner].u * material.uScale, 1 - object.texCoords[corner].v * material.vScale);
+            glVertex3f(v.x, v.y, v.z);
+        }
+        glEnd();
+    }
+}
+
+std::vector<uint8_t> picture() {
+    std::vector<uint8_t> rgba(64 * 48 * 4);
+    glReadPixels(0, 0, 64, 48, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    return rgba;
+}
+
+TEST_F(MeshRenderer, VertexArraysDrawExactlyThePictureOfOnePolygonPerTriangle) {
+    // Overlapping lit triangles with shared corners, many of them cut by the near plane, on a
+    // grainy texture, once opaque and once blended on top: every edge, colour and texture
+    // coordinate must come out bit for bit (clipping is where the corner order shows).
+    std::vector<uint8_t> grain(16 * 16 * 3);
+    uint32_t seed = 3;
+    for (uint8_t& texel : grain) texel = uint8_t((seed = seed * 1103515245u + 12345u) >> 24);
+    SceneMesh scene(makeTexture(16, grain));
+    glBindTexture(GL_TEXTURE_2D, scene.material.texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    std::vector<Point3> corners;
+    std::vector<TexCoord> uvs;
+    std::vector<Triangle> triangles;
+    for (int i = 0; i < 120; ++i) {
+        auto next = [&seed](float low, float high) {
+            seed = seed * 1103515245u + 12345u;
+            return low + (high - low) * float(seed >> 8) / float(1 << 24);
+        };
+        corners.push_back({next(-90, 90), next(-60, 40), next(-70, 70)});
+        uvs.push_back({next(-1, 2), next(-1, 2)});
+        if (i >= 2) triangles.push_back({i - 2, i % 3 == 0 ? 0 : i - 1, i});
+    }
+    scene.quad = {int32_t(corners.size()), corners.data(), uvs.data(), int32_t(triangles.size()), triangles.data()};
+    setAmbientColour(0.1f, 0.2f, 0.3f);
+    setLightColour(0.9f, 0.7f, 0.5f, 90);
+    setLightPosition(20, -10, 15);
+    lightingEnabled = true;
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+
+    std::vector<uint8_t> drawn[2];
+    for (int path = 0; path < 2; ++path) {
+        setObjectSubmission(path == 0 ? nullptr : perTriangle);
+        drawMesh(scene.mesh, 0);
+        clearBeforeDraw = false;
+        glEnable(GL_BLEND);
+        drawMeshObject(scene.mesh, 0, 0, 0.45f);
+        glDisable(GL_BLEND);
+        clearBeforeDraw = true;
+        drawn[path] = picture();
+    }
+    setObjectSubmission(nullptr);
+    EXPECT_TRUE(drawn[0] == drawn[1]);
+}
+
 TEST_F(MeshRenderer, BrokenRecordsDrawNothingOfTheBrokenPart) {
     SceneMesh scene(whiteTexture);
     Mesh noCamera = scene.mesh;

@@ -5,6 +5,7 @@
 #include <utility>
 #include <cmath>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "assets/mesh_renderer.h"
@@ -109,6 +110,21 @@ TEST(BarlangScene, CaveWallsFadeToBlackTwentyFiveHundredUnitsFromTheEye) {
     EXPECT_FLOAT_EQ(effects::eyeFade(0, 0, 0), 1.0f);
     EXPECT_FLOAT_EQ(effects::eyeFade(0, 1500, -2000), 0.0f);
     EXPECT_FLOAT_EQ(effects::eyeFade(600, 0, 800), 0.6f);
+}
+
+TEST(SphereScene, WaveStoresTheFloatOfItsLongDoubleFormula) {
+    const float factors[4][3] = {{0.476f, 0.572f, 0.324f}, {0.247f, 0.254f, 0.723f},
+                                 {0.525f, 0.760f, 0.073f}, {0.728f, 0.284f, 0.369f}};
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> argument(-6000, 6000);  // (octave + 1) (phase + 2.3 r)
+    for (int i = 0; i < 100000; ++i) {
+        const int axis = i % 3, octave = (i / 3) % 4;
+        const float u = argument(random), v = i % 7 == 0 ? u : argument(random);
+        const float* w = factors[octave];
+        const long double expected = std::sin(0.1L * u * w[axis]) *
+                                     std::sin(0.09L * u * w[(axis + 1) % 3] + std::sin(0.07L * v * w[(axis + 2) % 3]));
+        ASSERT_EQ(effects::wave(axis, octave, u, v), float(expected)) << axis << " " << octave << " " << u << " " << v;
+    }
 }
 
 // Headless frames of the scenes with hand-made meshes: `count` objects, object `quad` a 200 x 200

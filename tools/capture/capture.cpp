@@ -1,6 +1,7 @@
 #include "tools/capture/capture.h"
 
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,15 +13,19 @@
 #include <cstring>
 #include <vector>
 
+#include "assets/mesh_renderer.h"
 #include "core/music.h"
 #include "core/show_state.h"
 #include "core/startup.h"
 #include "core/timeline.h"
 #include "core/window.h"
+#include "effects/barlang_scene.h"
+#include "engine/lit_patches.h"
 #include "platform/clock.h"
 #include "platform/headless_gl.h"
 #include "platform/program_folder.h"
 #include "tools/capture/contact_sheet.h"
+#include "tools/capture/frame_writer.h"
 #include "tools/capture/image.h"
 #include "tools/capture/progress.h"
 #include "tools/capture/video.h"
@@ -41,6 +46,18 @@ uint32_t virtualClock() { return virtualMs; }
 void presentNothing() {}
 void noSleep(uint32_t) {}
 void onInterrupt(int) { interrupted = 1; }
+
+// Frames before the first captured one are never seen: the renderers still set up everything a
+// frame leaves behind (matrices, textures, the sphere's mirrored data, the light sums), but send
+// no triangles.
+void sendNoObject(const assets::MeshObject&, const assets::MeshMaterial&, bool, float) {}
+void sendNoPatches(const engine::PatchBatch&) {}
+
+void sendGeometry(bool send) {
+    assets::setObjectSubmission(send ? nullptr : sendNoObject);
+    effects::setCaveObjectSubmission(send ? nullptr : sendNoObject);
+    engine::setPatchSubmission(send ? nullptr : sendNoPatches);
+}
 
 double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -148,7 +165,12 @@ struct Outputs {
     FILE* timeline = nullptr;
     bool video = false;
     VideoEncoder encoder;
+    FrameWriter writer;
 };
+
+// PNG files are encoded beside the render thread; two encoders keep up with it at any size the
+// show is captured at without taking the cores the rasteriser needs.
+constexpr int pngThreads = 2;
 
 void showProgress(const CaptureOptions& options, Clock::time_point start, uint32_t frame, uint32_t end) {
     ProgressState state;
@@ -168,7 +190,6 @@ bool runFrames(const CaptureOptions& options, const Box& box, MusicTrack* music,
     const bool terminal = isatty(STDERR_FILENO);
     const Clock::time_point start = Clock::now();
     Clock::time_point lastProgress = start;
-    Image frame = makeImage(options.width, options.height);
     std::vector<uint8_t> scratch;
     bool warnedAboutViewport = false;
     std::string error;
@@ -190,24 +211,37 @@ bool runFrames(const CaptureOptions& options, const Box& box, MusicTrack* music,
         }
         if (core::quitRequested) break;
 
-        applyPictureBox(box);
+        // Frames before the first captured one run the whole frame code, so every piece of show
+        // state (random draws, scene clocks, flash levels, the overlay clock) advances exactly as
+        // in a run from the start. Nothing of them is seen, and every frame begins by clearing
+        // the picture, so they send no mesh geometry and draw the rest into one pixel with
+        // rasterisation switched off.
+        const bool seen = i >= first;
+        const Box drawn = seen ? box : Box{box.x, box.y, 1, 1};
+        if (seen) glDisable(GL_RASTERIZER_DISCARD);
+        else glEnable(GL_RASTERIZER_DISCARD);
+        sendGeometry(seen);
+        applyPictureBox(drawn);
         Clock::time_point drawStart = Clock::now();
         core::FramePlan plan = core::runFrame();
         if (plan.ended) break;
-        glFinish();
+        if (seen) glFinish();
         double renderMs = secondsSince(drawStart) * 1000.0;
-        if (!warnedAboutViewport && !pictureBoxIntact(box)) {
+        if (!warnedAboutViewport && !pictureBoxIntact(drawn)) {
             warnedAboutViewport = true;
             std::fprintf(stderr,
                          "tavremon-capture: warning: frame %u changed the viewport or scissor box; "
                          "it is set again before every frame\n", i);
         }
 
-        if (i >= first) {
-            readPicture(box, &scratch, &frame);
+        if (seen) {
             bool writePicture = (i - first) % options.every == 0;
-            if (writePicture && !writePng(options.outDir + "/" + frameFileName(i), frame, &error)) return fail(error);
-            if (out->video && !writeVideoFrame(&out->encoder, frame, &error)) return fail(error);
+            if (writePicture || out->video) {
+                Image frame = makeImage(options.width, options.height);
+                readPicture(box, &scratch, &frame);
+                std::string png = writePicture ? options.outDir + "/" + frameFileName(i) : std::string();
+                if (!queueFrame(&out->writer, std::move(frame), png, &error)) return fail(error);
+            }
             std::fprintf(out->timeline, "%u,%u,%d,%d,%s,%.3f\n", i, virtualMs, core::musicOrder, core::musicRow,
                          plan.scene ? plan.scene : "", renderMs);
             records->push_back({i, virtualMs, plan.clearOnly || !plan.scene ? std::string() : std::string(plan.scene),
@@ -291,11 +325,14 @@ bool capture(const CaptureOptions& given) {
             return fail(error);
         out.video = true;
     }
+    startFrameWriter(&out.writer, pngThreads, out.video ? &out.encoder : nullptr);
 
     std::vector<FrameRecord> records;
     uint32_t stop = 0;
     Clock::time_point start = Clock::now();
     bool ok = runFrames(options, box, &music, &out, &records, &stop);
+    // Every queued picture is written (or has failed) before anything is finished or judged.
+    if (!finishFrameWriter(&out.writer, &error) && ok) ok = fail(error);
     // The sound of the last captured frame lasts until the next frame's moment.
     if (ok) renderMusicUpTo(&music, uint64_t(stop) * wavFrequency / options.fps);
 

@@ -1,0 +1,36 @@
+// Vertex-array submission of a textured, coloured triangle list (a mesh object, a cave wall): the
+// caller computes each vertex's texture coordinate and colour once into reused buffers, and the
+// whole list goes to GL with the object's own positions in one indexed draw, instead of one
+// glBegin/glEnd pair and three evaluations per triangle.
+//
+// The result is the picture the per-triangle submission gives: each triangle is sent with its
+// corners in the order GL rasterises a three-corner GL_POLYGON (b, c, a), so edge and interpolation
+// arithmetic sees the same vertices in the same roles.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "assets/mesh.h"
+
+namespace assets {
+
+struct TriangleArrays {
+    std::vector<float> texCoords;   // u, v per vertex
+    std::vector<float> colours;     // r, g, b, a per vertex
+    std::vector<float> factors;     // the light or fade factor per vertex the colours come from
+    std::vector<uint32_t> indices;  // three per drawable triangle
+    int32_t lastCorner = -1;        // the vertex the per-triangle submission would have sent last
+};
+
+// Fills arrays.indices (and lastCorner) from the triangles whose three corners all lie in
+// 0..vertexCount-1; the others are left out. Returns false when none is left.
+bool collectTriangles(TriangleArrays& arrays, const Triangle* triangles, int32_t triangleCount,
+                      int32_t vertexCount);
+
+// Draws the collected triangles with positions from `vertices` and the arrays' texture
+// coordinates and colours (which must hold every vertex). Leaves GL's current colour and texture
+// coordinate at the last corner's, as the per-triangle submission did, and no client array enabled.
+void drawTriangleArrays(const TriangleArrays& arrays, const Point3* vertices, int32_t vertexCount);
+
+} // namespace assets
