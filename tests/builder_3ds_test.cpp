@@ -68,6 +68,8 @@ TEST(Gomb3ds, Lib3dsReadsTheSameSphereAndCamera) {
     for (size_t i = 0; i < sphere.points.size(); i += 97) {
         EXPECT_FLOAT_EQ(mesh->pointL[i].pos[0], sphere.points[i].x);
         EXPECT_FLOAT_EQ(mesh->pointL[i].pos[2], sphere.points[i].z);
+        EXPECT_FLOAT_EQ(mesh->texelL[i][0], sphere.texCoords[i][0]);
+        EXPECT_FLOAT_EQ(mesh->texelL[i][1], sphere.texCoords[i][1]);
     }
     EXPECT_EQ(mesh->faceL[1234].points[1], sphere.faces[1234][1]);
     EXPECT_STREQ(mesh->faceL[0].material, "Rondany");
@@ -78,12 +80,10 @@ TEST(Gomb3ds, Lib3dsReadsTheSameSphereAndCamera) {
     Lib3dsCamera* cam = file->cameras;
     ASSERT_NE(cam, nullptr);
     EXPECT_STREQ(cam->name, "Camera01");
-    EXPECT_FLOAT_EQ(cam->position[0], camera.position.x);
-    EXPECT_FLOAT_EQ(cam->position[1], camera.position.y);
-    EXPECT_FLOAT_EQ(cam->position[2], camera.position.z);
-    EXPECT_FLOAT_EQ(cam->target[0], camera.target.x);
-    EXPECT_FLOAT_EQ(cam->target[1], camera.target.y);
-    EXPECT_FLOAT_EQ(cam->target[2], camera.target.z);
+    EXPECT_EQ((std::vector<float>(cam->position, cam->position + 3)),
+              (std::vector<float>{camera.position.x, camera.position.y, camera.position.z}));
+    EXPECT_EQ((std::vector<float>(cam->target, cam->target + 3)),
+              (std::vector<float>{camera.target.x, camera.target.y, camera.target.z}));
     EXPECT_NEAR(cam->fov, 48.0f, 1e-4);
 
     // The keyframer holds the camera where the mesh data puts it, so evaluating frame 0 moves
@@ -97,43 +97,6 @@ TEST(Gomb3ds, Lib3dsReadsTheSameSphereAndCamera) {
     EXPECT_FLOAT_EQ(targetNode->data.target.pos[2], camera.target.z);
     EXPECT_NEAR(camNode->data.camera.fov, 48.0f, 1e-4);
     EXPECT_FLOAT_EQ(sphereNode->data.object.scl[0], 1.0f);
-}
-
-TEST(Gomb3ds, EveryChunkEndsInsideItsParent) {
-    std::vector<uint8_t> bytes;
-    ASSERT_EQ(write3ds(makeEngineSphereScene(), bytes), WRITE3DS_OK);
-    auto u16 = [&](size_t at) { return uint32_t(bytes[at] | bytes[at + 1] << 8); };
-    auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
-    ASSERT_EQ(u16(0), 0x4D4Du);
-    EXPECT_EQ(u32(2), bytes.size());
-    // Walk the containers the writer nests (main, mesh data, named objects, triangle objects,
-    // faces, materials, keyframer, node tags): children must tile each parent exactly.
-    std::map<uint32_t, size_t> dataBefore = {{0x4D4D, 0}, {0x3D3D, 0}, {0x4100, 0}, {0xAFFF, 0},
-                                             {0xA200, 0}, {0xB000, 0}, {0xB002, 0}, {0xB003, 0},
-                                             {0xB004, 0}, {0x4120, 2 + 8 * 5120}};
-    std::vector<std::pair<size_t, size_t>> stack{{6, bytes.size()}};
-    size_t chunks = 0;
-    while (!stack.empty()) {
-        auto [pos, end] = stack.back();
-        stack.pop_back();
-        while (pos < end) {
-            ASSERT_LE(pos + 6, end);
-            uint32_t id = u16(pos), len = u32(pos + 2);
-            ASSERT_GE(len, 6u) << std::hex << id;
-            ASSERT_LE(pos + len, end) << std::hex << id;
-            ++chunks;
-            if (id == 0x4000) {  // a name, then the object
-                size_t child = pos + 6;
-                while (bytes[child]) ++child;
-                stack.push_back({child + 1, pos + len});
-            } else if (dataBefore.count(id)) {
-                stack.push_back({pos + 6 + dataBefore[id], pos + len});
-            }
-            pos += len;
-        }
-        EXPECT_EQ(pos, end);
-    }
-    EXPECT_GT(chunks, 40u);
 }
 
 TEST(Geosphere, IsAClosedOutwardFacingSphereOfTheGivenRadius) {
@@ -191,43 +154,25 @@ TEST(Gomb3ds, SphereAndMirrorImageStayApartAndInViewAsTheCameraBreathes) {
 }
 
 TEST(Writer3ds, RefusesScenesTheEngineCouldNotResolve) {
-    auto withSphere = [] {
+    using Change = void (*)(Scene3ds&);
+    const std::pair<Change, Write3dsStatus> cases[] = {
+        {[](Scene3ds&) {}, WRITE3DS_OK},
+        {[](Scene3ds& s) { s.meshes[0].faces[5][2] = uint16_t(s.meshes[0].points.size()); }, WRITE3DS_BAD_FACE},
+        {[](Scene3ds& s) { s.meshes[0].material = "Missing"; }, WRITE3DS_UNKNOWN_MATERIAL},
+        // Names are looked up without regard to case.
+        {[](Scene3ds& s) { s.cameras[0].name = "GEOSPHERE0"; }, WRITE3DS_BAD_NAME},
+        {[](Scene3ds& s) { s.meshes[0].name = std::string(64, 'x'); }, WRITE3DS_BAD_NAME},
+        {[](Scene3ds& s) { s.meshes[0].texCoords.pop_back(); }, WRITE3DS_BAD_TEXCOORDS},
+        {[](Scene3ds& s) { s.meshes[0].points.resize(70000), s.meshes[0].texCoords.clear(); }, WRITE3DS_TOO_MANY_POINTS},
+        {[](Scene3ds& s) { s.cameras[0].lens = 0; }, WRITE3DS_BAD_CAMERA},
+    };
+    for (const auto& [change, status] : cases) {
         Scene3ds s = makeEngineSphereScene();
         s.meshes[0] = makeGeosphere("GeoSphere0", 10, 1);
         s.meshes[0].material = "Rondany";
-        return s;
-    };
-    std::vector<uint8_t> out;
-    Scene3ds s = withSphere();
-    ASSERT_EQ(write3ds(s, out), WRITE3DS_OK);
-
-    s = withSphere();
-    s.meshes[0].faces[5][2] = uint16_t(s.meshes[0].points.size());
-    EXPECT_EQ(write3ds(s, out), WRITE3DS_BAD_FACE);
-    EXPECT_TRUE(out.empty());
-
-    s = withSphere();
-    s.meshes[0].material = "Missing";
-    EXPECT_EQ(write3ds(s, out), WRITE3DS_UNKNOWN_MATERIAL);
-
-    s = withSphere();
-    s.cameras[0].name = "GEOSPHERE0";  // names are looked up without regard to case
-    EXPECT_EQ(write3ds(s, out), WRITE3DS_BAD_NAME);
-
-    s = withSphere();
-    s.meshes[0].name = std::string(64, 'x');
-    EXPECT_EQ(write3ds(s, out), WRITE3DS_BAD_NAME);
-
-    s = withSphere();
-    s.meshes[0].texCoords.pop_back();
-    EXPECT_EQ(write3ds(s, out), WRITE3DS_BAD_TEXCOORDS);
-
-    s = withSphere();
-    s.meshes[0].points.resize(70000, Point3f{0, 0, 0});
-    s.meshes[0].texCoords.clear();
-    EXPECT_EQ(write3ds(s, out), WRITE3DS_TOO_MANY_POINTS);
-
-    s = withSphere();
-    s.cameras[0].lens = 0;
-    EXPECT_EQ(write3ds(s, out), WRITE3DS_BAD_CAMERA);
+        change(s);
+        std::vector<uint8_t> out{1};
+        EXPECT_EQ(write3ds(s, out), status);
+        EXPECT_EQ(out.empty(), status != WRITE3DS_OK) << status;
+    }
 }

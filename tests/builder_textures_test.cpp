@@ -5,6 +5,9 @@
 #include <cmath>
 #include <cstdlib>
 
+#include <png.h>
+
+#include "tools/builder/icons.h"
 #include "tools/builder/text.h"
 #include "tools/builder/textures.h"
 
@@ -80,9 +83,10 @@ TEST(SingleTextures, AreEightFullTexturesThatComeOutTheSameEveryBuild) {
 TEST(TitleTexture, HoldsTextOnlyInTheRowsTheStripsShowAndCreditsReadable) {
     std::vector<uint8_t> raw = makeTitleTexture();
     ASSERT_EQ(raw.size(), RAW_TEXTURE_BYTES);
-    // On screen the subtitle covers the title strip's rows 32 to 40, so the title stays above.
-    const StripRows strips[] = {{0, 32},         subtitleStrip,   loadingStrip,   creditStrips[0],
-                                creditStrips[1], creditStrips[2], creditStrips[3], creditStrips[4]};
+    // The rows the show cuts out (title overlays, loading picture). On screen the subtitle covers
+    // the title strip's rows 32 to 40, so the title stays above.
+    const StripRows strips[] = {{0, 32},    {45, 60},   {159, 175}, {176, 192},
+                                {193, 207}, {209, 224}, {225, 239}, {241, 256}};
     expectTextOnlyInStrips(raw, strips, 8);
     // The loading strip's banner fades in from black on its left, where it meets the scene.
     EXPECT_EQ(raw[size_t(167) * TEXTURE_SIZE * 3], 0);
@@ -154,4 +158,29 @@ TEST(TextRendering, CondensesGlyphsOnRequestAndFailsWithoutTheFont) {
 
     TextStyle missing{"NoSuchFont.ttf", 12, 1.0f, 0};
     EXPECT_FALSE(renderText(missing, "x", mask));
+}
+
+// The desktop icon is cut from the title: its last two characters, bright over transparency.
+TEST(DesktopIcon, ShowsTheTitlesLastTwoCharactersOverTransparency) {
+    std::vector<uint8_t> png = makeIconPng(makeTitleTexture(), 48);
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_memory(&image, png.data(), png.size()));
+    image.format = PNG_FORMAT_RGBA;
+    std::vector<uint8_t> rgba(PNG_IMAGE_SIZE(image));
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr));
+    ASSERT_EQ(image.width, 48u);
+    ASSERT_EQ(image.height, 48u);
+    // Columns that hold a glyph's core form one run per character.
+    int runs = 0;
+    bool previous = false;
+    for (int x = 0; x < 48; ++x) {
+        bool core = false;
+        for (int y = 0; y < 48; ++y) core = core || rgba[(size_t(y) * 48 + x) * 4 + 3] >= 200;
+        runs += core && !previous;
+        previous = core;
+    }
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(rgba[3], 0);  // a clear corner
+    EXPECT_TRUE(makeIconPng(std::vector<uint8_t>(RAW_TEXTURE_BYTES, 0), 48).empty());
 }

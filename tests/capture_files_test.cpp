@@ -2,14 +2,18 @@
 // thumbnails of the contact sheet.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include "tools/capture/image.h"
+#include "tools/capture/video.h"
 #include "tools/capture/wav_file.h"
 
 using capture::Image;
@@ -123,13 +127,35 @@ TEST(CaptureImage, ScalingAveragesAreasAndPastingClips) {
     Image source = capture::makeImage(4, 2);
     for (int y = 0; y < 2; ++y)
         for (int x = 2; x < 4; ++x) source.rgb[size_t(y * 4 + x) * 3] = 255;  // right half red
-    source.rgb[1] = 100;                                                       // one green texel
+    source.rgb[1] = 102;  // one green texel: a quarter of it, 25.5, rounds to 26
     Image half = capture::scaleImage(source, 2, 1);
-    EXPECT_EQ(half.rgb, (std::vector<uint8_t>{0, 25, 0, 255, 0, 0}));
+    EXPECT_EQ(half.rgb, (std::vector<uint8_t>{0, 26, 0, 255, 0, 0}));
 
+    // Pasted past the top right corner, then past the left edge one row down.
     Image target = capture::makeImage(3, 3, 9, 9, 9);
     capture::pasteImage(&target, capture::makeImage(2, 2, 7, 7, 7), 2, -1);
-    EXPECT_EQ(target.rgb[(0 * 3 + 2) * 3], 7);  // top right corner covered
-    EXPECT_EQ(target.rgb[(1 * 3 + 2) * 3], 9);  // below it untouched
-    EXPECT_EQ(target.rgb[(0 * 3 + 1) * 3], 9);
+    capture::pasteImage(&target, capture::makeImage(2, 1, 5, 5, 5), -1, 2);
+    std::vector<uint8_t> red;
+    for (size_t i = 0; i < target.rgb.size(); i += 3) red.push_back(target.rgb[i]);
+    EXPECT_EQ(red, (std::vector<uint8_t>{9, 9, 7, 9, 9, 9, 5, 9, 9}));
+}
+
+// A stand-in ffmpeg that takes the frames and then fails: the video is reported failed.
+TEST(CaptureVideo, AFailingEncoderIsReportedNotTakenForAVideo) {
+    const std::string folder = tempPath("fake-ffmpeg");
+    mkdir(folder.c_str(), 0755);
+    std::ofstream(folder + "/ffmpeg") << "#!/bin/sh\ncat > /dev/null\nexit 3\n";
+    chmod((folder + "/ffmpeg").c_str(), 0755);
+    const std::string searchPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    setenv("PATH", folder.c_str(), 1);
+    capture::VideoEncoder video;
+    std::string error;
+    const bool started = capture::startVideo(&video, tempPath("failed.mp4"), 2, 2, 10, &error);
+    setenv("PATH", searchPath.c_str(), 1);
+    ASSERT_TRUE(started) << error;
+    EXPECT_TRUE(capture::writeVideoFrame(&video, capture::makeImage(2, 2), &error)) << error;
+    EXPECT_FALSE(capture::finishVideo(&video, tempPath("none.wav"), &error));
+    EXPECT_NE(error.find("failed with exit code 3"), std::string::npos) << error;
+    std::remove((folder + "/ffmpeg").c_str());
+    rmdir(folder.c_str());
 }

@@ -73,6 +73,7 @@ TEST(CaptureOptions, MalformedCommandLinesAreRejectedWithAReason) {
         {"--out", "d", "--frobnicate"},
         {"--out", "d", "--size", "640"},
         {"--out", "d", "--size", "0x480"},
+        {"--out", "d", "--size", "640x0"},
         {"--out", "d", "--size", "640x"},
         {"--out", "d", "--size", "20000x100"},
         {"--out", "d", "--size", "-640x480"},

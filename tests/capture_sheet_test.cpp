@@ -105,6 +105,7 @@ TEST(CaptureProgress, LineShowsShareFramesRateAndTimeLeft) {
     state.secondsLeft = -1;
     EXPECT_EQ(capture::progressLine(state, 4), "[####] 100%  1200 frames  41.3 fps");
     EXPECT_DOUBLE_EQ(capture::showFraction(0, 0), 0.0);
+    EXPECT_LT(capture::showFraction(28, 16), 1.0);  // the show ends at order 28, row 17
     EXPECT_DOUBLE_EQ(capture::showFraction(28, 17), 1.0);
     EXPECT_DOUBLE_EQ(capture::showFraction(29, 0), 1.0);
 }
