@@ -67,20 +67,17 @@ struct DumpFileTest : ::testing::Test {
     }
 };
 
-TEST_F(DumpFileTest, AppendsThreeLinesPerPressToAnExistingFile) {
-    { std::ofstream("ize.dbg", std::ios::binary) << "keep\r\n"; }
+TEST_F(DumpFileTest, AppendsThreeLinesPerPressToAnExistingFileAndNeverCreatesIt) {
     core::overlayTime = 1.0f;
     core::sceneTime = 2.0f;
+    core::writeDebugDump();
+    struct stat st;
+    EXPECT_NE(stat("ize.dbg", &st), 0);
+    { std::ofstream("ize.dbg", std::ios::binary) << "keep\r\n"; }
     core::writeDebugDump();
     core::writeDebugDump();
     EXPECT_EQ(readAll("ize.dbg"),
               "keep\r\n ---- \r\n : 1.000000\r\n : 2.000000\r\n ---- \r\n : 1.000000\r\n : 2.000000\r\n");
-}
-
-TEST_F(DumpFileTest, NeverCreatesTheFile) {
-    core::writeDebugDump();
-    struct stat st;
-    EXPECT_NE(stat("ize.dbg", &st), 0);
 }
 
 // The window's events as the main loop sees them, on SDL's dummy video driver: it starts the event
@@ -135,23 +132,19 @@ TEST_F(WindowEvents, AWindowThatCannotBeMadeEndsTheProgramWithItsMessageAndCodeO
     EXPECT_EXIT(core::createGLWindow(320, 240, 16, false), testing::ExitedWithCode(1), "Fail: CreateWindowEx");
 }
 
-TEST(SetupDialog, UncheckedAnd1024x768x32GiveAWindow) {
+TEST(SetupDialog, TheLastModeGivesA1024x768x32WindowAndNoSelectionKeepsTheResolution) {
     core::DisplaySettings settings;
+    core::applyStart(settings, -1, true);
+    EXPECT_EQ(settings.width, 640);
+    EXPECT_EQ(settings.depth, 16);
+    EXPECT_TRUE(settings.fullscreen);
+    core::applyStart(settings, 12, false);
+    EXPECT_EQ(settings.width, 640);
     core::applyStart(settings, 11, false);
     EXPECT_EQ(settings.width, 1024);
     EXPECT_EQ(settings.height, 768);
     EXPECT_EQ(settings.depth, 32);
     EXPECT_FALSE(settings.fullscreen);
-}
-
-TEST(SetupDialog, NoSelectionKeepsTheResolution) {
-    core::DisplaySettings settings;
-    core::applyStart(settings, -1, false);
-    EXPECT_EQ(settings.width, 640);
-    EXPECT_EQ(settings.depth, 16);
-    EXPECT_FALSE(settings.fullscreen);
-    core::applyStart(settings, 12, true);
-    EXPECT_EQ(settings.width, 640);
 }
 
 } // namespace
