@@ -91,51 +91,23 @@ TEST(ZipWriter, EveryMemberReadsBackByteExactThroughTheArchiveLayer) {
         EXPECT_EQ(e->method, shouldDeflate ? 8 : 0) << m.name;
     }
 
-    // The scene reader seeks about in the stored member: the version byte, then a piece from the
-    // middle.
-    const std::vector<uint8_t>& scene = members[8].data;
-    ASSERT_EQ(members[8].name, "Gomb.3DS");
-    archive::ArchiveFile file;
-    archive::assignFile(file, "gomb.3ds");  // the show matches names without regard to case
-    archive::openFile(file, 1);
-    ASSERT_EQ(archive::takeFileError(), 0);
-    uint8_t piece[100];
-    archive::seekFile(file, 28);
-    archive::readBlock(file, piece, 1);
-    EXPECT_EQ(piece[0], scene[28]);
-    archive::seekFile(file, 40000);
-    archive::readBlock(file, piece, 100);
-    EXPECT_EQ(archive::takeFileError(), 0);
-    EXPECT_TRUE(std::equal(piece, piece + 100, scene.begin() + 40000));
-    archive::closeFile(file);
-
     archive::unmountArchive(mounted);
     std::remove(path.c_str());
 }
 
+// Other ZIP tools read the directory: it must point back at local headers that carry the sizes.
 TEST(ZipWriter, WritesSizedLocalHeadersAndADirectoryThatPointsBackAtThem) {
-    std::vector<Member> members = {{"a.raw", std::vector<uint8_t>(5000, 7), true},
-                                   {"b.p3d", {1, 2, 3}, false}};
-    std::vector<uint8_t> zip, again;
+    std::vector<Member> members = {{"a.raw", std::vector<uint8_t>(5000, 7), true}, {"b.p3d", {1, 2, 3}, false}};
+    std::vector<uint8_t> zip;
     ASSERT_EQ(writeZip(members, zip), ZIP_OK);
-    ASSERT_EQ(writeZip(members, again), ZIP_OK);
-    EXPECT_EQ(zip, again);
-
-    // Local header of a.raw: no data-descriptor flag, sizes filled in.
-    EXPECT_EQ(le32(zip, 0), 0x04034B50u);
-    EXPECT_EQ(zip[6] & 8, 0);
-    uint32_t packed = le32(zip, 18);
+    EXPECT_EQ(zip[6] & 8, 0);  // no data descriptor
+    const uint32_t packed = le32(zip, 18), second = 30 + 5 + packed;
     EXPECT_EQ(le32(zip, 22), 5000u);
-    EXPECT_LT(packed, 100u);
-    size_t second = 30 + 5 + packed;
     EXPECT_EQ(le32(zip, second), 0x04034B50u);
-    EXPECT_EQ(le32(zip, second + 18), 3u);
-
-    // End record: two entries, directory right after the last member's data.
-    size_t end = zip.size() - 22;
+    const size_t end = zip.size() - 22;
     ASSERT_EQ(le32(zip, end), 0x06054B50u);
     EXPECT_EQ(zip[end + 10], 2);
-    uint32_t directory = le32(zip, end + 16);
+    const uint32_t directory = le32(zip, end + 16);
     EXPECT_EQ(directory, second + 30 + 5 + 3);
     EXPECT_EQ(le32(zip, directory), 0x02014B50u);
     EXPECT_EQ(le32(zip, directory + 42), 0u);  // offset of a.raw's local header
