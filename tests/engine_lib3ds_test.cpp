@@ -1,6 +1,6 @@
 // Cross-check of the world pass against lib3ds, an independent .3DS reader: vertex and face
 // counts, vertex positions (ours have y and z exchanged), face indices, texture coordinates and
-// camera data, on hand-made files and on the show's own "Gomb.3DS" read from the data archive.
+// camera data, on hand-made files.
 #include <gtest/gtest.h>
 
 #include <lib3ds/camera.h>
@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "archive/archive.h"
 #include "engine/scene.h"
 #include "engine_3ds_writer.h"
 
@@ -33,12 +32,12 @@ struct Loaded {
     }
 };
 
-// Loads `engineName` with the engine (through the archive layer) and `diskPath` with lib3ds.
-void loadBoth(Loaded& both, const char* engineName, const std::string& diskPath) {
+// Loads the file with the engine and with lib3ds.
+void loadBoth(Loaded& both, const std::string& path) {
     engineInit(0);
     ASSERT_EQ(sceneCreate(both.scene), ERR_OK);
-    ASSERT_EQ(sceneLoad(both.scene, engineName), ERR_OK);
-    both.reference = lib3ds_file_load(diskPath.c_str());
+    ASSERT_EQ(sceneLoad(both.scene, path.c_str()), ERR_OK);
+    both.reference = lib3ds_file_load(path.c_str());
     ASSERT_NE(both.reference, nullptr);
 }
 
@@ -116,40 +115,7 @@ TEST(Lib3dsCrossCheck, HandMadeFilesReadTheSame) {
         std::string path = "engine_lib3ds_" + std::to_string(i) + ".3ds";
         writeFile(path, files[i]);
         Loaded both;
-        loadBoth(both, path.c_str(), path);
+        loadBoth(both, path);
         compareWorlds(both);
     }
-}
-
-TEST(Lib3dsCrossCheck, ShowSceneFromTheArchiveReadsTheSame) {
-    std::string yip = std::string(TAV_BUILD_DIR) + "/tavremon.yip";
-    if (!archive::fileExists(yip.c_str())) GTEST_SKIP() << "no data archive built in " << TAV_BUILD_DIR;
-    archive::MountedArchive* mounted = archive::mountArchive(yip.c_str(), false);
-    ASSERT_NE(mounted, nullptr);
-    // The member's bytes, copied out for lib3ds, which reads only disk files.
-    archive::ArchiveFile file{};
-    archive::assignFile(file, "Gomb.3DS");
-    archive::openFile(file, 1);
-    ASSERT_EQ(archive::takeFileError(), 0);
-    std::vector<uint8_t> data(archive::fileSize(file));
-    uint32_t got = 0;
-    archive::readBlock(file, data.data(), uint32_t(data.size()), &got);
-    archive::closeFile(file);
-    ASSERT_EQ(got, data.size());
-    test3ds::writeFile("engine_lib3ds_gomb.3ds", data);
-
-    Loaded both;
-    loadBoth(both, "Gomb.3DS", "engine_lib3ds_gomb.3ds");
-    compareWorlds(both);
-    Scene* previous = activeScene;
-    activeScene = both.scene;
-    ObjectNode* sphere = nullptr;
-    ObjectNode* camera = nullptr;
-    findObjectByName(sphere, "GeoSphere0");
-    findObjectByName(camera, "Camera01");
-    activeScene = previous;
-    ASSERT_NE(asMesh(sphere), nullptr);
-    EXPECT_NE(asCamera(camera), nullptr);
-    EXPECT_GT(asMesh(sphere)->faceCount, 0);
-    archive::unmountArchive(mounted);
 }
