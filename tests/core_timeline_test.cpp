@@ -85,20 +85,6 @@ TEST(Dispatch, EachOrderDrawsItsSceneOverlayAndFlashesUntilTheEnd) {
     EXPECT_TRUE(core::planFrame(29, 17).ended);
 }
 
-TEST(FlareSize, GrowsWithTheSceneClockAndDipsThreeTimes) {
-    EXPECT_FLOAT_EQ(core::flareSizeFor(30.0f), 120.0f);
-    EXPECT_NEAR(core::flareSizeFor(27.6f), 99.36f, 1e-3);
-    EXPECT_EQ(core::flareSizeFor(27.9f), 0.0f);
-    EXPECT_NEAR(core::flareSizeFor(28.3f), 90.56f, 1e-3);
-    EXPECT_EQ(core::flareSizeFor(33.0f), 0.0f);
-    EXPECT_EQ(core::flareSizeFor(44.5f), 0.0f);
-    EXPECT_NEAR(core::flareSizeFor(45.25f), 0.75f * 45.25f * 4.0f, 1e-3);
-    // Continuous at the outer edges of each window.
-    for (float edge : {27.5f, 28.5f, 32.0f, 34.0f, 43.5f, 45.5f}) {
-        EXPECT_NEAR(core::flareSizeFor(edge - 1e-4f), core::flareSizeFor(edge + 1e-4f), 0.05f) << edge;
-    }
-}
-
 // The frame loop itself: one runFrame after another on a virtual song position and clock, drawing
 // the scenes of an unloaded show (every mesh empty) into a headless context.
 uint32_t songWords[2] = {};  // what the two position reads of the next frame return, row read first

@@ -148,22 +148,6 @@ TEST_F(MusicPlayer, ChunkSizeDoesNotChangeTheSamples) {
     for (size_t i = 0; i < whole.size(); i++) ASSERT_EQ(half[i], whole[i] * 50 / 100) << "sample " << i;
 }
 
-// Straight on the audio layer: the player sets 50, which is unity; 100 doubles.
-TEST(MusicAudioLayer, AmplificationIsLinearWithFiftyAsUnity) {
-    std::vector<uint8_t> bytes = makeModule(1);
-    auto peakAt = [&](uint32_t amplification) {
-        EXPECT_TRUE(platform::audioInitOffline(rate));
-        uint32_t module = platform::audioLoadModule(bytes.data(), bytes.size());
-        EXPECT_TRUE(platform::audioSetAmplification(module, amplification));
-        platform::audioPlay(module);
-        std::vector<int16_t> samples(2 * 5000);
-        EXPECT_EQ(platform::audioRender(module, samples.data(), 5000), 5000u);
-        platform::audioFree();
-        return peak(samples);
-    };
-    EXPECT_NEAR(double(peakAt(100)) / peakAt(50), 2.0, 0.02);
-}
-
 TEST_F(MusicPlayer, StopFadesFromHundredToFourFiftyMillisecondsApartThenNothingPlays) {
     playOffline();
     fadeSteps.clear();
