@@ -102,28 +102,14 @@ TEST_F(BuiltMeshes, EveryMeshLoadsWithItsTexturesAndACameraPathLongEnoughForItsS
     }
 }
 
-TEST_F(BuiltMeshes, PathsAreSmoothAndTheCameraNeverLooksStraightUpOrDown) {
+// Every path is a Bezier chain through its keys (smooth, as the chain test below shows). gluLookAt
+// with up (0, 0, 1) needs the view to keep a horizontal part.
+TEST_F(BuiltMeshes, TheCameraNeverLooksStraightUpOrDown) {
     for (const auto& entry : minimumSegments) {
-        const std::string& name = entry.first;
-        assets::Mesh mesh = load(name);
-        const assets::MeshCamera& camera = mesh.cameras[0];
-        int joins = (mesh.pathPointCount - 1) / 3;
-        auto expectSmooth = [&](const assets::Point3* p, const char* what) {
-            // C1 at every join: the handle leaving equals the handle arriving.
-            for (int k = 1; k < joins; ++k) {
-                V3 in = toV3(p[3 * k - 1]), at = toV3(p[3 * k]), out = toV3(p[3 * k + 1]);
-                ASSERT_LT(length((at - in) - (out - at)), 0.01) << name << " " << what << " kinks at segment " << k;
-            }
-        };
-        expectSmooth(camera.eye, "eye");
-        expectSmooth(camera.target, "target");
-        for (int i = 0; i < mesh.objectCount; ++i)
-            if (mesh.objects[i].hasPath) expectSmooth(mesh.objects[i].path, "object path");
-
-        // gluLookAt with up (0, 0, 1) needs the view to keep a horizontal part.
-        for (double t = 0; t < joins; t += 0.25) {
-            V3 view = pathAt(camera.target, t) - pathAt(camera.eye, t);
-            ASSERT_GT(std::hypot(view.x, view.y), 0.2 * length(view)) << name << " at " << t;
+        assets::Mesh mesh = load(entry.first);
+        for (double t = 0; t < (mesh.pathPointCount - 1) / 3; t += 0.25) {
+            V3 view = pathAt(mesh.cameras[0].target, t) - pathAt(mesh.cameras[0].eye, t);
+            ASSERT_GT(std::hypot(view.x, view.y), 0.2 * length(view)) << entry.first << " at " << t;
         }
     }
 }
