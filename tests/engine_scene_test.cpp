@@ -121,11 +121,9 @@ TEST_F(EngineScene, TrackNodesLinkToTheirParentAndTracksGoToTheirSlots) {
 TEST_F(EngineScene, VertexNormalsAverageTheFacesAroundThem) {
     auto* mesh = add<TriMesh>(OBJ_TRIMESH, "Roof", 0);
     mesh->vertexCount = 4;
-    mesh->vertices = new TriVertex[4];
-    mesh->vertices[0].position = {0, 0, 0};
-    mesh->vertices[1].position = {1, 0, 0};
-    mesh->vertices[2].position = {0, 1, 0};
-    mesh->vertices[3].position = {0, 0, 1};
+    mesh->vertices = new TriVertex[4]{};
+    const Vec3 corners[4] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+    for (int i = 0; i < 4; ++i) mesh->vertices[i].position = corners[i];
     mesh->faceCount = 2;
     mesh->faces = new TriFace[2];
     int idx[2][3] = {{0, 1, 2}, {0, 3, 1}};
@@ -137,13 +135,11 @@ TEST_F(EngineScene, VertexNormalsAverageTheFacesAroundThem) {
     }
     computeNormals();
     // (a - b) x (b - c): the first face lies in z = 0, the second in y = 0.
-    EXPECT_FLOAT_EQ(mesh->faces[0].normal.z, 1);
-    EXPECT_FLOAT_EQ(mesh->faces[1].normal.y, 1);
+    EXPECT_TRUE(mesh->faces[0].normal.z == 1 && mesh->faces[1].normal.y == 1);
     Vec3 n = mesh->vertices[0].normal;
     EXPECT_NEAR(n.y, 0.70710677f, 1e-6f);
     EXPECT_NEAR(n.z, 0.70710677f, 1e-6f);
-    EXPECT_FLOAT_EQ(mesh->vertices[2].normal.z, 1);
-    EXPECT_FLOAT_EQ(mesh->vertices[3].normal.y, 1);
+    EXPECT_TRUE(mesh->vertices[2].normal.z == 1 && mesh->vertices[3].normal.y == 1);
 }
 
 TEST_F(EngineScene, FreeingNeedsAWorldAndEmptiesBothLists) {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zipfixture {
@@ -59,13 +60,9 @@ inline Bytes slice(const Bytes& data, size_t start, size_t length) {
     return Bytes(data.begin() + long(start), data.begin() + long(start + length));
 }
 
-inline void put16(Bytes& out, uint32_t v) {
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
-}
-inline void put32(Bytes& out, uint32_t v) {
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
+// v as `bytes` little-endian bytes.
+inline void put(Bytes& out, uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(uint8_t(v >> (8 * i)));
 }
 
 struct Member {
@@ -80,24 +77,18 @@ inline Bytes zipFile(const std::vector<Member>& members, bool centralDirectory =
     Bytes out;
     for (const Member& m : members) {
         Bytes packed = !m.packed.empty() ? m.packed : m.method == 8 ? rawDeflate(m.data) : m.data;
-        put32(out, 0x04034B50);
-        put16(out, 20);
-        put16(out, 0);
-        put16(out, m.method);
-        put16(out, 0x6000);
-        put16(out, 0x5A21);
-        put32(out, uint32_t(crc32(0, m.data.data(), uInt(m.data.size()))));
-        put32(out, uint32_t(packed.size()));
-        put32(out, uint32_t(m.data.size()));
-        put16(out, uint32_t(m.name.size()));
-        put16(out, 0);
+        const uint32_t crc = uint32_t(crc32(0, m.data.data(), uInt(m.data.size())));
+        const std::pair<uint32_t, int> header[] = {
+            {0x04034B50, 4}, {20, 2}, {0, 2}, {m.method, 2}, {0x6000, 2}, {0x5A21, 2}, {crc, 4},
+            {uint32_t(packed.size()), 4}, {uint32_t(m.data.size()), 4}, {uint32_t(m.name.size()), 2}, {0, 2}};
+        for (const auto& [value, bytes] : header) put(out, value, bytes);
         out.insert(out.end(), m.name.begin(), m.name.end());
         out.insert(out.end(), packed.begin(), packed.end());
     }
     if (centralDirectory) {
-        put32(out, 0x02014B50);
+        put(out, 0x02014B50, 4);
         out.resize(out.size() + 42, 0);
-        put32(out, 0x06054B50);
+        put(out, 0x06054B50, 4);
         out.resize(out.size() + 18, 0);
     }
     return out;
