@@ -143,14 +143,6 @@ TEST_F(BuiltMeshes, SplicedObjectsKeepTheirMeaningInTheSceneTheyJoin) {
     }
 }
 
-TEST_F(BuiltMeshes, TheCaveWaterLiesFlatUnderTheFlight) {
-    assets::Mesh cave = load("barlang.p3d");
-    const assets::MeshObject& water = cave.objects[0];
-    ASSERT_GT(water.triangleCount, 0);
-    for (int v = 0; v < water.vertexCount; ++v) ASSERT_EQ(water.vertices[v].z, 0.0f);
-    for (int p = 0; p < cave.pathPointCount; ++p) EXPECT_GT(cave.cameras[0].eye[p].z, 10.0f);
-}
-
 // The camera must never fly into scenery: closer than the near plane (2 units), the inside of
 // whatever it touches fills the picture. Objects on paths are checked where they are at that
 // moment; the last scene draws everything at 0.95 scale. The knot and the sphere are spliced in
@@ -302,23 +294,6 @@ TEST(MeshBuilding, FacesTakeTheTextureCopyMatchingTheirAngleToTheKeyLight) {
     EXPECT_EQ(*faces["front"].begin(), copy(4));
     EXPECT_EQ(*faces["back"].begin(), copy(SHADE_LEVELS - 1));
     EXPECT_EQ(*faces["bottom"].begin(), copy(SHADE_LEVELS - 1));
-}
-
-// Surfaces repeat their pictures, so the painters' noise must wrap with its period.
-TEST(MeshBuilding, PainterNoiseWrapsWithItsPeriod) {
-    for (double s : {0.0, 0.13, 0.5, 0.77}) {
-        for (double t : {0.0, 0.31, 0.9}) {
-            EXPECT_NEAR(valueNoise(s * 8 + 8, t * 4, 8, 4, 5), valueNoise(s * 8, t * 4, 8, 4, 5), 1e-12);
-            EXPECT_NEAR(valueNoise(s * 8, t * 4 + 4, 8, 4, 5), valueNoise(s * 8, t * 4, 8, 4, 5), 1e-12);
-            EXPECT_NEAR(fractalNoise(s + 1, t, 4, 5, 9), fractalNoise(s, t, 4, 5, 9), 1e-9);
-            EXPECT_NEAR(fractalNoise(s, t - 1, 4, 5, 9), fractalNoise(s, t, 4, 5, 9), 1e-9);
-            double n1, s1, n2, s2;
-            cellDistances(s, t, 5, 3, n1, s1);
-            cellDistances(s + 1, t + 1, 5, 3, n2, s2);
-            EXPECT_NEAR(n1, n2, 1e-9);
-            EXPECT_NEAR(s1, s2, 1e-9);
-        }
-    }
 }
 
 // The camera passes through its keys at whole times, and between them the renderer's Bezier
