@@ -1,6 +1,6 @@
 // The built meshes as the show meets them: every member loads with the project's loader, each
-// camera path is smooth, long enough for its scene clock and clear of the scenery, the objects the
-// scenes single out are where they must be, and shaded faces keep to one copy of their texture.
+// camera path is long enough for its scene clock and clear of the scenery, the objects the scenes
+// single out are where they must be, and faces take the texture copy their shading asks for.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -189,47 +189,6 @@ TEST_F(BuiltMeshes, TheCameraNeverTouchesTheScenery) {
                 if (length(local - f.centre) > f.radius + 3) continue;
                 ASSERT_GT(distanceToTriangle(local, f.a, f.b, f.c), 3.0)
                     << name << " eye touches object " << f.object << " at path time " << t;
-            }
-        }
-    }
-}
-
-// A shaded texture holds eight copies at different brightness; a triangle that reached across
-// two of them would smear one shade into another.
-TEST_F(BuiltMeshes, ShadedTrianglesStayWithinOneCopyOfTheirTexture) {
-    std::set<std::string> shaded;
-    for (const Member& m : *members) {
-        if (m.name.size() < 4 || m.name.substr(m.name.size() - 4) != ".raw") continue;
-        // Shaded textures are the ones whose eight copies fall off in brightness as the copies do.
-        auto mean = [&](int level) {
-            double sum = 0;
-            for (int y = (level / 2) * 64; y < (level / 2 + 1) * 64; ++y)
-                for (int x = (level % 2) * 128; x < (level % 2 + 1) * 128; ++x) sum += m.data[(y * 256 + x) * 3];
-            return sum / (64 * 128);
-        };
-        bool fallsOff = true;
-        for (int level : {3, 7})
-            fallsOff = fallsOff && std::fabs(mean(level) / mean(0) - shadeBrightness(level)) < 0.03;
-        if (fallsOff) shaded.insert(m.name.substr(0, m.name.size() - 4));
-    }
-    ASSERT_GT(shaded.size(), 10u);
-    for (const auto& entry : minimumSegments) {
-        const std::string& name = entry.first;
-        assets::Mesh mesh = load(name);
-        double vFactor = name == "barlang.p3d" ? 10 : 1;  // the cave scene multiplies v scales by 10
-        for (int i = 0; i < mesh.objectCount; ++i) {
-            const assets::MeshObject& o = mesh.objects[i];
-            const assets::MeshMaterial& m = mesh.materials[o.materialIndex];
-            if (!shaded.count(std::string(m.name, m.nameLength))) continue;
-            auto copyOf = [&](int vertex) {
-                double s = 1 - o.texCoords[vertex].u * m.uScale, t = 1 - o.texCoords[vertex].v * m.vScale * vFactor;
-                EXPECT_TRUE(s >= 0 && s <= 1 && t >= 0 && t <= 1) << name << " object " << i;
-                return int(s * 2) + 2 * int(t * 4);
-            };
-            for (int k = 0; k < o.triangleCount; ++k) {
-                int copy = copyOf(o.triangles[k].a);
-                ASSERT_EQ(copyOf(o.triangles[k].b), copy) << name << " object " << i << " triangle " << k;
-                ASSERT_EQ(copyOf(o.triangles[k].c), copy) << name << " object " << i << " triangle " << k;
             }
         }
     }
