@@ -59,17 +59,13 @@ TEST(Gomb3ds, Lib3dsReadsTheSameSphereAndCamera) {
     const Mesh3ds& sphere = scene.meshes.at(0);
     Lib3dsMesh* mesh = file->meshes;
     ASSERT_NE(mesh, nullptr);
-    EXPECT_EQ(mesh->next, nullptr);
-    EXPECT_STREQ(mesh->name, "GeoSphere0");
-    EXPECT_EQ(mesh->points, sphere.points.size());
+    EXPECT_TRUE(mesh->next == nullptr && std::string(mesh->name) == "GeoSphere0");
+    EXPECT_TRUE(mesh->points == sphere.points.size() && mesh->texels == mesh->points);
     EXPECT_EQ(mesh->faces, sphere.faces.size());
-    EXPECT_EQ(mesh->texels, sphere.points.size());
-    EXPECT_LE(mesh->faces, 5120u);
     for (size_t i = 0; i < sphere.points.size(); i += 97) {
-        EXPECT_FLOAT_EQ(mesh->pointL[i].pos[0], sphere.points[i].x);
-        EXPECT_FLOAT_EQ(mesh->pointL[i].pos[2], sphere.points[i].z);
-        EXPECT_FLOAT_EQ(mesh->texelL[i][0], sphere.texCoords[i][0]);
-        EXPECT_FLOAT_EQ(mesh->texelL[i][1], sphere.texCoords[i][1]);
+        const Point3f& p = sphere.points[i];
+        EXPECT_EQ((std::vector<float>(mesh->pointL[i].pos, mesh->pointL[i].pos + 3)), (std::vector<float>{p.x, p.y, p.z}));
+        EXPECT_TRUE(mesh->texelL[i][0] == sphere.texCoords[i][0] && mesh->texelL[i][1] == sphere.texCoords[i][1]);
     }
     EXPECT_EQ(mesh->faceL[1234].points[1], sphere.faces[1234][1]);
     EXPECT_STREQ(mesh->faceL[0].material, "Rondany");
@@ -79,7 +75,6 @@ TEST(Gomb3ds, Lib3dsReadsTheSameSphereAndCamera) {
     const Camera3ds& camera = scene.cameras.at(0);
     Lib3dsCamera* cam = file->cameras;
     ASSERT_NE(cam, nullptr);
-    EXPECT_STREQ(cam->name, "Camera01");
     EXPECT_EQ((std::vector<float>(cam->position, cam->position + 3)),
               (std::vector<float>{camera.position.x, camera.position.y, camera.position.z}));
     EXPECT_EQ((std::vector<float>(cam->target, cam->target + 3)),
@@ -93,10 +88,9 @@ TEST(Gomb3ds, Lib3dsReadsTheSameSphereAndCamera) {
     Lib3dsNode* targetNode = lib3ds_file_node_by_name(file, "Camera01", LIB3DS_TARGET_NODE);
     Lib3dsNode* sphereNode = lib3ds_file_node_by_name(file, "GeoSphere0", LIB3DS_OBJECT_NODE);
     ASSERT_TRUE(camNode && targetNode && sphereNode);
-    EXPECT_FLOAT_EQ(camNode->data.camera.pos[1], camera.position.y);
-    EXPECT_FLOAT_EQ(targetNode->data.target.pos[2], camera.target.z);
+    EXPECT_TRUE(camNode->data.camera.pos[1] == camera.position.y && targetNode->data.target.pos[2] == camera.target.z);
     EXPECT_NEAR(camNode->data.camera.fov, 48.0f, 1e-4);
-    EXPECT_FLOAT_EQ(sphereNode->data.object.scl[0], 1.0f);
+    EXPECT_EQ(sphereNode->data.object.scl[0], 1.0f);
 }
 
 TEST(Geosphere, IsAClosedOutwardFacingSphereOfTheGivenRadius) {

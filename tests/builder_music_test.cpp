@@ -232,16 +232,14 @@ TEST(XmWriter, PatternCellsReadBackWhereTheyWereWritten) {
     ASSERT_EQ(mod.get_num_channels(), 4);
     ASSERT_EQ(mod.get_pattern_num_rows(0), 32);
     // libopenmpt names notes one octave above FastTracker 2 (its C-5 is the file's C-4).
-    EXPECT_EQ(mod.format_pattern_row_channel_command(0, 0, 0, M::command_note), "C-5");
-    EXPECT_EQ(mod.get_pattern_row_channel_command(0, 0, 0, M::command_volume), 0x20);
-    EXPECT_EQ(mod.format_pattern_row_channel_command(0, 0, 0, M::command_effect), "1");
-    EXPECT_EQ(mod.get_pattern_row_channel_command(0, 0, 0, M::command_parameter), 0x02);
-    EXPECT_EQ(mod.format_pattern_row_channel_command(0, 5, 3, M::command_note), "A-5");
-    EXPECT_EQ(mod.get_pattern_row_channel_command(0, 5, 3, M::command_instrument), 1);
-    EXPECT_EQ(mod.format_pattern_row_channel_command(0, 31, 2, M::command_note), "===");
-    EXPECT_EQ(mod.get_pattern_row_channel_command(0, 7, 1, M::command_volume), 0x30);
-    EXPECT_EQ(mod.get_pattern_row_channel_command(0, 7, 1, M::command_note), 0);
-    EXPECT_EQ(mod.get_pattern_row_channel_command(0, 6, 3, M::command_note), 0);
+    auto text = [&](int row, int channel, int command) { return mod.format_pattern_row_channel_command(0, row, channel, command); };
+    auto value = [&](int row, int channel, int command) { return int(mod.get_pattern_row_channel_command(0, row, channel, command)); };
+    EXPECT_EQ((std::vector<std::string>{text(0, 0, M::command_note), text(0, 0, M::command_effect), text(5, 3, M::command_note),
+                                        text(31, 2, M::command_note)}),
+              (std::vector<std::string>{"C-5", "1", "A-5", "==="}));
+    EXPECT_TRUE(value(0, 0, M::command_volume) == 0x20 && value(0, 0, M::command_parameter) == 0x02);
+    EXPECT_TRUE(value(5, 3, M::command_instrument) == 1 && value(7, 1, M::command_volume) == 0x30);
+    EXPECT_TRUE(value(7, 1, M::command_note) == 0 && value(6, 3, M::command_note) == 0);
 }
 
 }  // namespace
