@@ -185,13 +185,10 @@ protected:
 TEST_F(MusicDevice, LoadFailuresChooseTheirMessageAndExitCodeOne) {
     std::string module = writeFile(makeModule(1));
     core::MusicOpenResult noDevice = core::openMusic(7, rate, module.c_str(), nullptr);
-    EXPECT_STREQ(noDevice.message, "BASS initialization error.");
-    EXPECT_EQ(noDevice.exitCode, 1);
+    EXPECT_EQ(std::string(noDevice.message) + " " + std::to_string(noDevice.exitCode), "BASS initialization error. 1");
     core::MusicOpenResult missing = core::openMusic(-1, rate, "music_missing.xm", nullptr);
-    EXPECT_STREQ(missing.message, "BASS can't music load file.");
-    EXPECT_EQ(missing.exitCode, 1);
-    core::MusicOpenResult fine = core::openMusic(-1, rate, module.c_str(), nullptr);
-    EXPECT_EQ(fine.message, nullptr);
+    EXPECT_EQ(std::string(missing.message) + " " + std::to_string(missing.exitCode), "BASS can't music load file. 1");
+    EXPECT_EQ(core::openMusic(-1, rate, module.c_str(), nullptr).message, nullptr);
 }
 
 TEST_F(MusicDevice, PlaysOnTheDeviceAndItsPositionNeverRunsAheadOfTheClock) {
