@@ -54,11 +54,9 @@ TEST(MeshFile, ExampleMeshIs249BytesWithFieldsAtTheirOffsetsAndLoadsBack) {
     std::vector<uint8_t> bytes = encodeMesh(example.mesh);
     ASSERT_EQ(bytes.size(), 249u);
     // K after the material, O after the camera, T after the vertices, material index, trailer.
-    EXPECT_EQ(int32At(bytes, 34), 1);
-    EXPECT_EQ(int32At(bytes, 154), 1);
-    EXPECT_EQ(int32At(bytes, 222), 1);
-    EXPECT_EQ(int32At(bytes, 241), 0);
-    EXPECT_EQ(int32At(bytes, 245), 1234);
+    EXPECT_EQ((std::vector<int32_t>{int32At(bytes, 34), int32At(bytes, 154), int32At(bytes, 222), int32At(bytes, 241),
+                                    int32At(bytes, 245)}),
+              (std::vector<int32_t>{1, 1, 1, 0, 1234}));
 
     // Through a loose file, with a byte after the trailer that the loader ignores.
     const char* name = "assets_mesh_file_test.p3d";
