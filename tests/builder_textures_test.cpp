@@ -2,7 +2,6 @@
 // the quad's edges, tiling textures without seams, and the desktop icon cut from the title.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
 
 #include <png.h>
