@@ -113,25 +113,18 @@ TEST(TilingTextures, ShowNoSeamWhereTheyRepeat) {
 }
 
 TEST(TextRendering, CondensesGlyphsOnRequestAndFailsWithoutTheFont) {
-    TextStyle style{"DejaVuSans-Bold.ttf", 16, 1.0f, 0};
-    TextMask mask;
+    TextStyle style{"DejaVuSans-Bold.ttf", 16, 1.0f, 0}, narrow{"DejaVuSans-Bold.ttf", 16, 0.5f, 0};
+    TextMask mask, narrowMask;
     ASSERT_TRUE(renderText(style, "the libopenmpt developers", mask));
-    InkBox ink = inkBounds(mask);
+    ASSERT_TRUE(renderText(narrow, "the libopenmpt developers", narrowMask));
+    InkBox ink = inkBounds(mask), narrowInk = inkBounds(narrowMask);
     EXPECT_GT(ink.right - ink.left, 150);
     EXPECT_LE(ink.bottom - ink.top, 17);
     EXPECT_GE(mask.baseline, ink.bottom - 4);  // only the descenders of "p" reach below it
-
     // Half-width glyphs for a strip that the screen stretches sideways.
-    TextStyle narrow = style;
-    narrow.widthScale = 0.5f;
-    TextMask narrowMask;
-    ASSERT_TRUE(renderText(narrow, "the libopenmpt developers", narrowMask));
-    InkBox narrowInk = inkBounds(narrowMask);
     EXPECT_NEAR(narrowInk.right - narrowInk.left, (ink.right - ink.left) / 2.0, 8);
     EXPECT_EQ(narrowInk.bottom - narrowInk.top, ink.bottom - ink.top);
-
-    TextStyle missing{"NoSuchFont.ttf", 12, 1.0f, 0};
-    EXPECT_FALSE(renderText(missing, "x", mask));
+    EXPECT_FALSE(renderText(TextStyle{"NoSuchFont.ttf", 12, 1.0f, 0}, "x", mask));
 }
 
 // The desktop icon is cut from the title: its last two characters, bright over transparency.

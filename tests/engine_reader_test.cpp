@@ -177,15 +177,6 @@ TEST_F(Reader, KeyframerNumbersNodesAndBuildsDummiesAndAmbient) {
     EXPECT_EQ(scene->endFrame, 100);
 }
 
-TEST_F(Reader, HideKeysAlternateStartingHidden) {
-    std::vector<Chunk> kf{frameRange(0, 30),
-                          boxNode("Tri", {track(0xB029, {{0, u32(0)}, {10, u32(0)}, {20, u32(0)}})})};
-    ASSERT_EQ(load(sceneFile({meshObject("Tri", trianglePoints(), oneFace())}, kf)), ERR_OK);
-    Key* k = scene->firstTrackNode->tracks[4]->firstKey;
-    EXPECT_TRUE(k->value[3] == 1 && k->next->value[3] == 0 && k->next->next->value[3] == 1);
-    EXPECT_EQ(asMesh(find("Tri"))->flags & MESH_HIDDEN, MESH_HIDDEN);
-}
-
 TEST_F(Reader, RotationKeysAccumulateAboutTheExchangedAxis) {
     float quarter = float(M_PI / 2);
     std::vector<Chunk> kf{frameRange(0, 20),
@@ -366,7 +357,7 @@ TEST_F(Reader, CameraTargetOmniAndSpotNodesAnimateTheirRecords) {
     EXPECT_EQ((std::vector<float>{s->roll, s->hotspot, s->falloff, s->target.y}), (std::vector<float>{33, 20, 40, 9}));
 }
 
-TEST_F(Reader, KeyHeadersTrackFlagsNodeFlagsAndMorphTargetsAreRead) {
+TEST_F(Reader, KeyHeadersTrackFlagsNodeFlagsMorphTargetsAndHideKeysAreRead) {
     // Spline flag bits 0-5: tension, continuity, bias, ease to, ease from, and one more float that
     // is skipped; then the key's own data.
     KeyRecipe flagged{0, floats({1, 2, 3}), 0x3F, {0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 9}};
@@ -374,7 +365,7 @@ TEST_F(Reader, KeyHeadersTrackFlagsNodeFlagsAndMorphTargetsAreRead) {
         frameRange(0, 100),
         {0xB002, {}, {nodeHeader("Tri", -1, 0x0800), track(0xB020, {flagged, {10, floats({4, 5, 6})}}, 3),
                       track(0xB022, {{0, floats({1, 1, 1})}, {10, floats({2, 2, 2})}}, 2),
-                      track(0xB026, {{0, cstr("Tri2")}})}},
+                      track(0xB026, {{0, cstr("Tri2")}}), track(0xB029, {{0, u32(0)}, {10, u32(0)}, {20, u32(0)}})}},
         {0xB002, {}, {nodeHeader("Tri2", -1, 0x0400)}},
     };
     ASSERT_EQ(load(sceneFile({meshObject("Tri", trianglePoints(), oneFace()), meshObject("Tri2", trianglePoints(), oneFace())},
@@ -388,6 +379,9 @@ TEST_F(Reader, KeyHeadersTrackFlagsNodeFlagsAndMorphTargetsAreRead) {
     EXPECT_EQ(node->tracks[0]->mode, 2);  // flags 3: loop
     EXPECT_EQ(node->tracks[1]->mode, 1);  // flags 2: repeat
     EXPECT_EQ(node->tracks[3]->firstKey->value[3], float(asMesh(find("Tri2"))->id));
+    const Key* hide = node->tracks[4]->firstKey;  // hide keys alternate, starting hidden
+    EXPECT_TRUE(hide->value[3] == 1 && hide->next->value[3] == 0 && hide->next->next->value[3] == 1);
+    EXPECT_EQ(asMesh(find("Tri"))->flags & MESH_HIDDEN, MESH_HIDDEN);
     EXPECT_EQ(asMesh(find("Tri"))->flags & MESH_KEYFRAMER_FLAG, MESH_KEYFRAMER_FLAG);
     EXPECT_EQ(asMesh(find("Tri2"))->flags & MESH_KEYFRAMER_FLAG, 0);
 }
