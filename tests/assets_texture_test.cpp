@@ -44,10 +44,6 @@ protected:
     }
     void TearDown() override { platform::destroyHeadlessGL(); }
 
-    void clearTo(float grey) {
-        glClearColor(grey, grey, grey, 1);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    }
     // The frame as RGBA rows from the top, as the virtual screen counts them.
     std::vector<uint8_t> frame() {
         std::vector<uint8_t> pixels(size_t(width) * height * 4);
@@ -86,7 +82,7 @@ TEST_F(Textures, LoadingStripCoversExactlyItsShareOfTheFrameWithItsRows) {
         bytes[i + 1] = uint8_t(i / 3 % 256);
     }
     uint32_t texture = textureFrom(bytes);
-    clearTo(0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     drawScreenQuad(texture, 0, 159, 256, 175, 384, 460, 640, 476, 1.0f);
     std::vector<uint8_t> pixels = frame();
     // x 0.6..1.0 and y 0.9583..0.9917 of the frame: columns 384..639, rows 460..475.
@@ -102,18 +98,3 @@ TEST_F(Textures, LoadingStripCoversExactlyItsShareOfTheFrameWithItsRows) {
     EXPECT_EQ(outside, 0);
 }
 
-TEST_F(Textures, QuadAddsTheTextureScaledByIntensityAndRestoresDepthState) {
-    uint32_t white = textureFrom(std::vector<uint8_t>(rawTextureBytes, 255));
-    uint32_t black = textureFrom(std::vector<uint8_t>(rawTextureBytes, 0));
-    const struct { uint32_t texture; float intensity; int expected; } cases[] = {
-        {white, 0.5f, 51 + 128}, {white, 0.0f, 51}, {black, 1.0f, 51}};
-    for (const auto& c : cases) {
-        clearTo(0.2f);
-        drawScreenQuad(c.texture, 0, 0, 256, 256, 0, 0, 640, 480, c.intensity);
-        EXPECT_NEAR(at(frame(), 320, 240)[1], c.expected, 2) << c.intensity;
-    }
-    GLboolean depthWrites = GL_FALSE;
-    glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
-    EXPECT_TRUE(depthWrites && glIsEnabled(GL_DEPTH_TEST));
-    EXPECT_FALSE(glIsEnabled(GL_BLEND) || glIsEnabled(GL_ALPHA_TEST));
-}
