@@ -55,6 +55,9 @@ TEST(KeyframedSceneSetup, FindsCameraAndSphereAndReportsFailuresWithAQuitLeaving
     EXPECT_EQ(core::sphereObject->name, "GeoSphere0");
     EXPECT_FALSE(core::pumpMessages());
     archive::unmountAllArchives();
+    // The show sets the scene up once and keeps it; here it goes before the failure cases.
+    engine::sceneFree(core::engineScene);
+    delete core::engineScene;
 
     struct Case {
         const char* what;
