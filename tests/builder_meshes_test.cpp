@@ -114,7 +114,7 @@ TEST_F(BuiltMeshes, TheCameraNeverLooksStraightUpOrDown) {
     }
 }
 
-TEST_F(BuiltMeshes, SplicedObjectsKeepTheirMeaningInTheSceneTheyJoin) {
+TEST_F(BuiltMeshes, SplicedObjectsKeepTheirMeaningInTheSceneTheyJoinAndAreClosed) {
     // The knot and the sphere replace object 12 of their scenes, taking their material index
     // along: it must name the same material there.
     struct Splice {
@@ -132,7 +132,8 @@ TEST_F(BuiltMeshes, SplicedObjectsKeepTheirMeaningInTheSceneTheyJoin) {
     }
 
     // The knot scene deforms at most 32768 vertices, about the centre it twists around; the
-    // sphere is centred where the last scene shows it.
+    // sphere is centred where the last scene shows it. Both are closed surfaces: every edge, by
+    // position, borders exactly two triangles, so no seam opens when the scenes deform them.
     assets::Mesh knot = load("tknot.p3D"), sphere = load("sphere.p3D");
     EXPECT_LT(knot.objects[0].vertexCount, 32768);
     for (const auto& [mesh, centre] : {std::pair{&knot, KNOT_CENTRE}, std::pair{&sphere, SPHERE_CENTRE}}) {
@@ -140,6 +141,18 @@ TEST_F(BuiltMeshes, SplicedObjectsKeepTheirMeaningInTheSceneTheyJoin) {
         V3 sum{};
         for (int i = 0; i < o.vertexCount; ++i) sum = sum + toV3(o.vertices[i]);
         EXPECT_NEAR(length(sum * (1.0 / o.vertexCount) - centre), 0, 3.5);
+        auto key = [&](int v) {
+            const assets::Point3& p = o.vertices[v];
+            return std::tuple{std::lround(p.x * 1000), std::lround(p.y * 1000), std::lround(p.z * 1000)};
+        };
+        std::map<std::pair<std::tuple<long, long, long>, std::tuple<long, long, long>>, int> edges;
+        for (int k = 0; k < o.triangleCount; ++k) {
+            const int v[3] = {o.triangles[k].a, o.triangles[k].b, o.triangles[k].c};
+            for (int e = 0; e < 3; ++e) ++edges[std::minmax(key(v[e]), key(v[(e + 1) % 3]))];
+        }
+        int open = 0;
+        for (const auto& [edge, count] : edges) open += count != 2;
+        EXPECT_EQ(open, 0) << "open edges";
     }
 }
 
@@ -191,27 +204,6 @@ TEST_F(BuiltMeshes, TheCameraNeverTouchesTheScenery) {
                     << name << " eye touches object " << f.object << " at path time " << t;
             }
         }
-    }
-}
-
-// The knot and the sphere are closed surfaces: every edge, by position, borders exactly two
-// triangles, so no seam opens when the scenes deform them.
-TEST_F(BuiltMeshes, TheKnotAndTheSphereAreClosedSurfaces) {
-    for (const char* name : {"tknot.p3D", "sphere.p3D"}) {
-        assets::Mesh mesh = load(name);
-        const assets::MeshObject& o = mesh.objects[0];
-        auto key = [&](int v) {
-            const assets::Point3& p = o.vertices[v];
-            return std::tuple{std::lround(p.x * 1000), std::lround(p.y * 1000), std::lround(p.z * 1000)};
-        };
-        std::map<std::pair<std::tuple<long, long, long>, std::tuple<long, long, long>>, int> edges;
-        for (int k = 0; k < o.triangleCount; ++k) {
-            const int v[3] = {o.triangles[k].a, o.triangles[k].b, o.triangles[k].c};
-            for (int e = 0; e < 3; ++e) ++edges[std::minmax(key(v[e]), key(v[(e + 1) % 3]))];
-        }
-        int open = 0;
-        for (const auto& [edge, count] : edges) open += count != 2;
-        EXPECT_EQ(open, 0) << name;
     }
 }
 

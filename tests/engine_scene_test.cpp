@@ -42,8 +42,7 @@ TEST(EngineState, ActiveSceneRefusesNoneAndKeepsThePreviousAndErrorTextsCoverThe
     getActiveScene(got);
     EXPECT_EQ(got, &a);
     engineDone();
-    EXPECT_EQ(activeScene, nullptr);
-    EXPECT_EQ(engineFlags, 0);
+    EXPECT_TRUE(activeScene == nullptr && engineFlags == 0);
     EXPECT_STREQ(errorText(ERR_CORRUPT_FILE), "Invalid (corrupted?) file.");
     EXPECT_STREQ(errorText(255), "Internal error.");
     for (ResultCode code : {16, -1, 254, 256}) EXPECT_STREQ(errorText(code), "(undefined) internal error.") << code;
@@ -143,15 +142,13 @@ TEST_F(EngineScene, VertexNormalsAverageTheFacesAroundThem) {
 }
 
 TEST_F(EngineScene, FreeingNeedsAWorldAndEmptiesBothLists) {
-    EXPECT_EQ(sceneFreeWorld(scene), ERR_NULL_POINTER);
-    EXPECT_EQ(sceneFreeMotion(scene), ERR_NULL_POINTER);
+    EXPECT_TRUE(sceneFreeWorld(scene) == ERR_NULL_POINTER && sceneFreeMotion(scene) == ERR_NULL_POINTER);
     EXPECT_EQ(sceneFree(nullptr), ERR_NULL_POINTER);
     auto* cam = add<SceneCamera>(OBJ_CAMERA, "C", 0);
     setActiveCamera(cam);
     addTrackNode(NODE_CAMERA, 0, -1, cam);
     attachTrack(TRACK_POSITION, 0, newTrack());
     EXPECT_EQ(sceneFree(scene), ERR_OK);
-    EXPECT_EQ(scene->firstObject, nullptr);
-    EXPECT_EQ(scene->firstTrackNode, nullptr);
+    EXPECT_TRUE(scene->firstObject == nullptr && scene->firstTrackNode == nullptr);
     EXPECT_EQ(activeCamera, nullptr);  // it was freed with the world
 }
