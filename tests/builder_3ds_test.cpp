@@ -1,5 +1,5 @@
-// Gomb.3DS as an independent reader (lib3ds) sees it, the geosphere's shape, the framing of the
-// sphere and its mirror image, and the writer's refusal of scenes the engine could not read.
+// Gomb.3DS as an independent reader (lib3ds) sees it, the geosphere's shape, and the writer's
+// refusal of scenes the engine could not read.
 #include <gtest/gtest.h>
 #include <lib3ds/camera.h>
 #include <lib3ds/file.h>
@@ -59,15 +59,13 @@ TEST(Gomb3ds, Lib3dsReadsTheSameSphereAndCamera) {
     const Mesh3ds& sphere = scene.meshes.at(0);
     Lib3dsMesh* mesh = file->meshes;
     ASSERT_NE(mesh, nullptr);
-    EXPECT_EQ(mesh->next, nullptr);
-    EXPECT_STREQ(mesh->name, "GeoSphere0");
-    EXPECT_EQ(mesh->points, sphere.points.size());
+    EXPECT_TRUE(mesh->next == nullptr && std::string(mesh->name) == "GeoSphere0");
+    EXPECT_TRUE(mesh->points == sphere.points.size() && mesh->texels == mesh->points);
     EXPECT_EQ(mesh->faces, sphere.faces.size());
-    EXPECT_EQ(mesh->texels, sphere.points.size());
-    EXPECT_LE(mesh->faces, 5120u);
     for (size_t i = 0; i < sphere.points.size(); i += 97) {
-        EXPECT_FLOAT_EQ(mesh->pointL[i].pos[0], sphere.points[i].x);
-        EXPECT_FLOAT_EQ(mesh->pointL[i].pos[2], sphere.points[i].z);
+        const Point3f& p = sphere.points[i];
+        EXPECT_EQ((std::vector<float>(mesh->pointL[i].pos, mesh->pointL[i].pos + 3)), (std::vector<float>{p.x, p.y, p.z}));
+        EXPECT_TRUE(mesh->texelL[i][0] == sphere.texCoords[i][0] && mesh->texelL[i][1] == sphere.texCoords[i][1]);
     }
     EXPECT_EQ(mesh->faceL[1234].points[1], sphere.faces[1234][1]);
     EXPECT_STREQ(mesh->faceL[0].material, "Rondany");
@@ -77,13 +75,10 @@ TEST(Gomb3ds, Lib3dsReadsTheSameSphereAndCamera) {
     const Camera3ds& camera = scene.cameras.at(0);
     Lib3dsCamera* cam = file->cameras;
     ASSERT_NE(cam, nullptr);
-    EXPECT_STREQ(cam->name, "Camera01");
-    EXPECT_FLOAT_EQ(cam->position[0], camera.position.x);
-    EXPECT_FLOAT_EQ(cam->position[1], camera.position.y);
-    EXPECT_FLOAT_EQ(cam->position[2], camera.position.z);
-    EXPECT_FLOAT_EQ(cam->target[0], camera.target.x);
-    EXPECT_FLOAT_EQ(cam->target[1], camera.target.y);
-    EXPECT_FLOAT_EQ(cam->target[2], camera.target.z);
+    EXPECT_EQ((std::vector<float>(cam->position, cam->position + 3)),
+              (std::vector<float>{camera.position.x, camera.position.y, camera.position.z}));
+    EXPECT_EQ((std::vector<float>(cam->target, cam->target + 3)),
+              (std::vector<float>{camera.target.x, camera.target.y, camera.target.z}));
     EXPECT_NEAR(cam->fov, 48.0f, 1e-4);
 
     // The keyframer holds the camera where the mesh data puts it, so evaluating frame 0 moves
@@ -93,47 +88,9 @@ TEST(Gomb3ds, Lib3dsReadsTheSameSphereAndCamera) {
     Lib3dsNode* targetNode = lib3ds_file_node_by_name(file, "Camera01", LIB3DS_TARGET_NODE);
     Lib3dsNode* sphereNode = lib3ds_file_node_by_name(file, "GeoSphere0", LIB3DS_OBJECT_NODE);
     ASSERT_TRUE(camNode && targetNode && sphereNode);
-    EXPECT_FLOAT_EQ(camNode->data.camera.pos[1], camera.position.y);
-    EXPECT_FLOAT_EQ(targetNode->data.target.pos[2], camera.target.z);
+    EXPECT_TRUE(camNode->data.camera.pos[1] == camera.position.y && targetNode->data.target.pos[2] == camera.target.z);
     EXPECT_NEAR(camNode->data.camera.fov, 48.0f, 1e-4);
-    EXPECT_FLOAT_EQ(sphereNode->data.object.scl[0], 1.0f);
-}
-
-TEST(Gomb3ds, EveryChunkEndsInsideItsParent) {
-    std::vector<uint8_t> bytes;
-    ASSERT_EQ(write3ds(makeEngineSphereScene(), bytes), WRITE3DS_OK);
-    auto u16 = [&](size_t at) { return uint32_t(bytes[at] | bytes[at + 1] << 8); };
-    auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
-    ASSERT_EQ(u16(0), 0x4D4Du);
-    EXPECT_EQ(u32(2), bytes.size());
-    // Walk the containers the writer nests (main, mesh data, named objects, triangle objects,
-    // faces, materials, keyframer, node tags): children must tile each parent exactly.
-    std::map<uint32_t, size_t> dataBefore = {{0x4D4D, 0}, {0x3D3D, 0}, {0x4100, 0}, {0xAFFF, 0},
-                                             {0xA200, 0}, {0xB000, 0}, {0xB002, 0}, {0xB003, 0},
-                                             {0xB004, 0}, {0x4120, 2 + 8 * 5120}};
-    std::vector<std::pair<size_t, size_t>> stack{{6, bytes.size()}};
-    size_t chunks = 0;
-    while (!stack.empty()) {
-        auto [pos, end] = stack.back();
-        stack.pop_back();
-        while (pos < end) {
-            ASSERT_LE(pos + 6, end);
-            uint32_t id = u16(pos), len = u32(pos + 2);
-            ASSERT_GE(len, 6u) << std::hex << id;
-            ASSERT_LE(pos + len, end) << std::hex << id;
-            ++chunks;
-            if (id == 0x4000) {  // a name, then the object
-                size_t child = pos + 6;
-                while (bytes[child]) ++child;
-                stack.push_back({child + 1, pos + len});
-            } else if (dataBefore.count(id)) {
-                stack.push_back({pos + 6 + dataBefore[id], pos + len});
-            }
-            pos += len;
-        }
-        EXPECT_EQ(pos, end);
-    }
-    EXPECT_GT(chunks, 40u);
+    EXPECT_EQ(sphereNode->data.object.scl[0], 1.0f);
 }
 
 TEST(Geosphere, IsAClosedOutwardFacingSphereOfTheGivenRadius) {
@@ -158,76 +115,26 @@ TEST(Geosphere, IsAClosedOutwardFacingSphereOfTheGivenRadius) {
     }
 }
 
-// The barlang flight looks from the camera position scaled by m (1 to 2) at the stored target,
-// 48 degrees high at 4:3, and draws the mirror image as the same view 121 units lower.
-TEST(Gomb3ds, SphereAndMirrorImageStayApartAndInViewAsTheCameraBreathes) {
-    Scene3ds scene = makeEngineSphereScene();
-    const Camera3ds& cam = scene.cameras.at(0);
-    const double halfHeight = std::tan(24.0 * M_PI / 180.0), halfWidth = halfHeight * 4.0 / 3.0;
-    for (double m = 1.0; m <= 2.0001; m += 0.05) {
-        double ex = cam.position.x * m, ey = cam.position.y * m, ez = cam.position.z * m;
-        double fx = cam.target.x - ex, fy = cam.target.y - ey, fz = cam.target.z - ez;
-        double fl = length(fx, fy, fz);
-        fx /= fl, fy /= fl, fz /= fl;
-        // Right = forward x up(z), then the camera's own up.
-        double rx = fy, ry = -fx, rz = 0, rl = length(rx, ry, rz);
-        rx /= rl, ry /= rl;
-        double upx = ry * fz - rz * fy, upy = rz * fx - rx * fz, upz = rx * fy - ry * fx;
-        double screenY[2];
-        for (int image = 0; image < 2; ++image) {
-            double cz = image ? -ENGINE_MIRROR_DROP : 0.0;
-            double dx = -ex, dy = -ey, dz = cz - ez;
-            double depth = dx * fx + dy * fy + dz * fz;
-            double radius = ENGINE_SPHERE_RADIUS / depth;  // in units of the view plane at depth 1
-            double sx = (dx * rx + dy * ry + dz * rz) / depth;
-            screenY[image] = (dx * upx + dy * upy + dz * upz) / depth;
-            EXPECT_LT(std::fabs(sx) + radius, halfWidth) << "m " << m;
-            EXPECT_LT(std::fabs(screenY[image]) + radius * 1.05, halfHeight) << "m " << m;
-            if (image == 1) {
-                EXPECT_GT(screenY[0] - screenY[1], 2 * radius) << "m " << m;
-            }
-        }
-    }
-}
-
 TEST(Writer3ds, RefusesScenesTheEngineCouldNotResolve) {
-    auto withSphere = [] {
+    using Change = void (*)(Scene3ds&);
+    const std::pair<Change, Write3dsStatus> cases[] = {
+        {[](Scene3ds&) {}, WRITE3DS_OK},
+        {[](Scene3ds& s) { s.meshes[0].faces[5][2] = uint16_t(s.meshes[0].points.size()); }, WRITE3DS_BAD_FACE},
+        {[](Scene3ds& s) { s.meshes[0].material = "Missing"; }, WRITE3DS_UNKNOWN_MATERIAL},
+        // Names are looked up without regard to case.
+        {[](Scene3ds& s) { s.cameras[0].name = "GEOSPHERE0"; }, WRITE3DS_BAD_NAME},
+        {[](Scene3ds& s) { s.meshes[0].name = std::string(64, 'x'); }, WRITE3DS_BAD_NAME},
+        {[](Scene3ds& s) { s.meshes[0].texCoords.pop_back(); }, WRITE3DS_BAD_TEXCOORDS},
+        {[](Scene3ds& s) { s.meshes[0].points.resize(70000), s.meshes[0].texCoords.clear(); }, WRITE3DS_TOO_MANY_POINTS},
+        {[](Scene3ds& s) { s.cameras[0].lens = 0; }, WRITE3DS_BAD_CAMERA},
+    };
+    for (const auto& [change, status] : cases) {
         Scene3ds s = makeEngineSphereScene();
         s.meshes[0] = makeGeosphere("GeoSphere0", 10, 1);
         s.meshes[0].material = "Rondany";
-        return s;
-    };
-    std::vector<uint8_t> out;
-    Scene3ds s = withSphere();
-    ASSERT_EQ(write3ds(s, out), WRITE3DS_OK);
-
-    s = withSphere();
-    s.meshes[0].faces[5][2] = uint16_t(s.meshes[0].points.size());
-    EXPECT_EQ(write3ds(s, out), WRITE3DS_BAD_FACE);
-    EXPECT_TRUE(out.empty());
-
-    s = withSphere();
-    s.meshes[0].material = "Missing";
-    EXPECT_EQ(write3ds(s, out), WRITE3DS_UNKNOWN_MATERIAL);
-
-    s = withSphere();
-    s.cameras[0].name = "GEOSPHERE0";  // names are looked up without regard to case
-    EXPECT_EQ(write3ds(s, out), WRITE3DS_BAD_NAME);
-
-    s = withSphere();
-    s.meshes[0].name = std::string(64, 'x');
-    EXPECT_EQ(write3ds(s, out), WRITE3DS_BAD_NAME);
-
-    s = withSphere();
-    s.meshes[0].texCoords.pop_back();
-    EXPECT_EQ(write3ds(s, out), WRITE3DS_BAD_TEXCOORDS);
-
-    s = withSphere();
-    s.meshes[0].points.resize(70000, Point3f{0, 0, 0});
-    s.meshes[0].texCoords.clear();
-    EXPECT_EQ(write3ds(s, out), WRITE3DS_TOO_MANY_POINTS);
-
-    s = withSphere();
-    s.cameras[0].lens = 0;
-    EXPECT_EQ(write3ds(s, out), WRITE3DS_BAD_CAMERA);
+        change(s);
+        std::vector<uint8_t> out{1};
+        EXPECT_EQ(write3ds(s, out), status);
+        EXPECT_EQ(out.empty(), status != WRITE3DS_OK) << status;
+    }
 }

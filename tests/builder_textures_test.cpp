@@ -1,10 +1,12 @@
-// The single textures: size and repeatability, text only inside the rows the strip tables cut
-// out, a flare that fades out before the quad's edges, and tiling textures without seams.
+// The single textures: text only inside the rows the show cuts out, a flare that fades out before
+// the quad's edges, tiling textures without seams, and the desktop icon cut from the title.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
 
+#include <png.h>
+
+#include "tools/builder/icons.h"
 #include "tools/builder/text.h"
 #include "tools/builder/textures.h"
 
@@ -62,30 +64,17 @@ double neighbourDifference(const std::vector<uint8_t>& raw, bool columns, int at
 
 }  // namespace
 
-TEST(SingleTextures, AreEightFullTexturesThatComeOutTheSameEveryBuild) {
-    std::vector<Member> first, second;
-    ASSERT_TRUE(buildTextureMembers(first));
-    ASSERT_TRUE(buildTextureMembers(second));
-    ASSERT_EQ(first.size(), 8u);
-    const char* names[] = {"tavrion.raw", "effect1.raw", "space82.raw", "nappal.raw",
-                           "tex32_02.raw", "sphere38.raw", "greets.raw", "rondany.raw"};
-    for (size_t i = 0; i < first.size(); ++i) {
-        EXPECT_EQ(first[i].name, names[i]);
-        EXPECT_TRUE(first[i].deflate);
-        EXPECT_EQ(first[i].data.size(), RAW_TEXTURE_BYTES);
-        EXPECT_EQ(first[i].data, second[i].data) << first[i].name;
-    }
-}
-
-TEST(TitleTexture, HoldsTextOnlyInTheRowsTheStripsShowAndCreditsReadable) {
+TEST(TitleAndGreetingsTextures, HoldTextOnlyInTheRowsTheStripsShowAndCreditsReadable) {
     std::vector<uint8_t> raw = makeTitleTexture();
     ASSERT_EQ(raw.size(), RAW_TEXTURE_BYTES);
-    // On screen the subtitle covers the title strip's rows 32 to 40, so the title stays above.
-    const StripRows strips[] = {{0, 32},         subtitleStrip,   loadingStrip,   creditStrips[0],
-                                creditStrips[1], creditStrips[2], creditStrips[3], creditStrips[4]};
+    // The rows the show cuts out (title overlays, loading picture). On screen the subtitle covers
+    // the title strip's rows 32 to 40, so the title stays above.
+    const StripRows strips[] = {{0, 32},    {45, 60},   {159, 175}, {176, 192},
+                                {193, 207}, {209, 224}, {225, 239}, {241, 256}};
     expectTextOnlyInStrips(raw, strips, 8);
     // The loading strip's banner fades in from black on its left, where it meets the scene.
     EXPECT_EQ(raw[size_t(167) * TEXTURE_SIZE * 3], 0);
+    expectTextOnlyInStrips(makeGreetingsTexture(), greetingStrips, 11);
     // Every credit strip is drawn 16 pixels tall at 640x480; its letters fill 12 of them.
     for (StripRows strip : creditStrips) {
         int top = strip.bottom, bottom = strip.top;
@@ -95,24 +84,12 @@ TEST(TitleTexture, HoldsTextOnlyInTheRowsTheStripsShowAndCreditsReadable) {
     }
 }
 
-TEST(GreetingsTexture, HoldsElevenLinesEachInsideItsOwnRows) {
-    std::vector<uint8_t> raw = makeGreetingsTexture();
-    ASSERT_EQ(raw.size(), RAW_TEXTURE_BYTES);
-    expectTextOnlyInStrips(raw, greetingStrips, 11);
-}
-
 TEST(FlareTexture, IsBrightestAtTheCentreAndBlackAlongEveryEdge) {
     std::vector<uint8_t> raw = makeFlareTexture();
     ASSERT_EQ(raw.size(), RAW_TEXTURE_BYTES);
-    auto texel = [&](int x, int y, int c) { return int(raw[(size_t(y) * TEXTURE_SIZE + x) * 3 + c]); };
-    for (int i = 0; i < TEXTURE_SIZE; ++i)
-        for (int c = 0; c < 3; ++c) {
-            ASSERT_EQ(texel(i, 0, c), 0);
-            ASSERT_EQ(texel(i, 255, c), 0);
-            ASSERT_EQ(texel(0, i, c), 0);
-            ASSERT_EQ(texel(255, i, c), 0);
-        }
-    for (int c = 0; c < 3; ++c) EXPECT_EQ(texel(128, 128, c), 255);
+    auto texel = [&](int x, int y) { return raw[(size_t(y) * TEXTURE_SIZE + x) * 3]; };
+    for (int i = 0; i < TEXTURE_SIZE; ++i) ASSERT_EQ(brightest(raw, 0) + brightest(raw, 255) + texel(0, i) + texel(255, i), 0);
+    EXPECT_EQ(texel(128, 128), 255);
 }
 
 TEST(TilingTextures, ShowNoSeamWhereTheyRepeat) {
@@ -124,6 +101,7 @@ TEST(TilingTextures, ShowNoSeamWhereTheyRepeat) {
                     {"tex32_02", makeTunnelTexture()}, {"sphere38", makeBlobTexture()},
                     {"rondany", makeChromeTexture()}};
     for (const Case& c : cases) {
+        ASSERT_EQ(c.raw.size(), RAW_TEXTURE_BYTES) << c.name;
         for (bool columns : {true, false}) {
             double inside = 0;
             for (int at = 0; at < TEXTURE_SIZE - 1; ++at) inside += neighbourDifference(c.raw, columns, at);
@@ -135,23 +113,41 @@ TEST(TilingTextures, ShowNoSeamWhereTheyRepeat) {
 }
 
 TEST(TextRendering, CondensesGlyphsOnRequestAndFailsWithoutTheFont) {
-    TextStyle style{"DejaVuSans-Bold.ttf", 16, 1.0f, 0};
-    TextMask mask;
+    TextStyle style{"DejaVuSans-Bold.ttf", 16, 1.0f, 0}, narrow{"DejaVuSans-Bold.ttf", 16, 0.5f, 0};
+    TextMask mask, narrowMask;
     ASSERT_TRUE(renderText(style, "the libopenmpt developers", mask));
-    InkBox ink = inkBounds(mask);
+    ASSERT_TRUE(renderText(narrow, "the libopenmpt developers", narrowMask));
+    InkBox ink = inkBounds(mask), narrowInk = inkBounds(narrowMask);
     EXPECT_GT(ink.right - ink.left, 150);
     EXPECT_LE(ink.bottom - ink.top, 17);
     EXPECT_GE(mask.baseline, ink.bottom - 4);  // only the descenders of "p" reach below it
-
     // Half-width glyphs for a strip that the screen stretches sideways.
-    TextStyle narrow = style;
-    narrow.widthScale = 0.5f;
-    TextMask narrowMask;
-    ASSERT_TRUE(renderText(narrow, "the libopenmpt developers", narrowMask));
-    InkBox narrowInk = inkBounds(narrowMask);
     EXPECT_NEAR(narrowInk.right - narrowInk.left, (ink.right - ink.left) / 2.0, 8);
     EXPECT_EQ(narrowInk.bottom - narrowInk.top, ink.bottom - ink.top);
+    EXPECT_FALSE(renderText(TextStyle{"NoSuchFont.ttf", 12, 1.0f, 0}, "x", mask));
+}
 
-    TextStyle missing{"NoSuchFont.ttf", 12, 1.0f, 0};
-    EXPECT_FALSE(renderText(missing, "x", mask));
+// The desktop icon is cut from the title: its last two characters, bright over transparency.
+TEST(DesktopIcon, ShowsTheTitlesLastTwoCharactersOverTransparency) {
+    std::vector<uint8_t> png = makeIconPng(makeTitleTexture(), 48);
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_memory(&image, png.data(), png.size()));
+    image.format = PNG_FORMAT_RGBA;
+    std::vector<uint8_t> rgba(PNG_IMAGE_SIZE(image));
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr));
+    ASSERT_EQ(image.width, 48u);
+    ASSERT_EQ(image.height, 48u);
+    // Columns that hold a glyph's core form one run per character.
+    int runs = 0;
+    bool previous = false;
+    for (int x = 0; x < 48; ++x) {
+        bool core = false;
+        for (int y = 0; y < 48; ++y) core = core || rgba[(size_t(y) * 48 + x) * 4 + 3] >= 200;
+        runs += core && !previous;
+        previous = core;
+    }
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(rgba[3], 0);  // a clear corner
+    EXPECT_TRUE(makeIconPng(std::vector<uint8_t>(RAW_TEXTURE_BYTES, 0), 48).empty());
 }

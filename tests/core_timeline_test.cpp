@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstring>
+#include <string>
 
 #include "assets/mesh_renderer.h"
 #include "core/music.h"
@@ -25,33 +25,21 @@ struct TimerTest : ::testing::Test {
     void TearDown() override { platform::setClockSource(nullptr); }
 };
 
-TEST_F(TimerTest, RatesGiveTwoMillisecondTicksOrMilliseconds) {
-    fakeNow = 1001;
-    EXPECT_EQ(core::timerTicks(400), 500u);
-    EXPECT_EQ(core::timerTicks(600), 1001u);
-    EXPECT_EQ(core::timerTicks(1000), 1001u);
-}
-
-TEST_F(TimerTest, AllCallersShareOneAccumulator) {
+TEST_F(TimerTest, RatesShareOneAccumulatorThatRestartsAfterLoadingAndWrapsWithTheClock) {
     fakeNow = 300;
     EXPECT_EQ(core::timerTicks(1000), 300u);
-    fakeNow = 500;
-    EXPECT_EQ(core::timerTicks(400), 250u);  // 500 ms in all, not 200
-    EXPECT_EQ(core::timerTicks(1000), 500u);  // calling again in the same instant adds nothing
-}
-
-TEST_F(TimerTest, DeltaWrapsAroundTheThirtyTwoBitClock) {
+    fakeNow = 1001;
+    EXPECT_EQ(core::timerTicks(400), 500u);  // 2 ms ticks of 1001 ms in all, not of 701
+    EXPECT_EQ(core::timerTicks(600), 1001u);
+    EXPECT_EQ(core::timerTicks(1000), 1001u);  // calling again in the same instant adds nothing
+    fakeNow = 5000;  // loading: these 3999 ms are dropped
+    core::timerRestart();
+    fakeNow = 5100;
+    EXPECT_EQ(core::timerTicks(1000), 1101u);
     fakeNow = 0xFFFFFF00u;
     core::timerRestart();
     fakeNow = 0x00000100u;
     EXPECT_EQ(core::timerDelta(), 0x200u);
-}
-
-TEST_F(TimerTest, RestartDropsTheTimeSpentLoading) {
-    fakeNow = 5000;
-    core::timerRestart();
-    fakeNow = 5100;
-    EXPECT_EQ(core::timerTicks(1000), 100u);
 }
 
 TEST(RealClock, CountsMillisecondsOfTheMonotonicClock) {
@@ -64,67 +52,37 @@ TEST(RealClock, CountsMillisecondsOfTheMonotonicClock) {
     EXPECT_LE(end - start, uint32_t(elapsed.count()) + 1);
 }
 
-bool named(const char* actual, const char* expected) {
-    if (!actual || !expected) return actual == expected;
-    return std::strcmp(actual, expected) == 0;
-}
+std::string nameOf(const char* routine) { return routine ? routine : "-"; }
 
-void expectPlan(int order, int row, const char* scene, const char* overlay, const char* flash) {
-    core::FramePlan plan = core::planFrame(order, row);
-    EXPECT_FALSE(plan.ended) << order << "/" << row;
-    EXPECT_TRUE(named(plan.scene, scene)) << order << "/" << row << ": " << (plan.scene ? plan.scene : "none");
-    EXPECT_TRUE(named(plan.overlay, overlay)) << order << "/" << row;
-    EXPECT_TRUE(named(plan.flash, flash)) << order << "/" << row << ": " << (plan.flash ? plan.flash : "none");
-}
-
-TEST(Dispatch, OpeningOrdersDrawTheirSceneAndTitlesWithoutFlashes) {
-    expectPlan(0, 0, "drawOpeningScene", "drawTitleOverlays", nullptr);
-    expectPlan(2, 63, "drawOpeningScene", "drawTitleOverlays", nullptr);
-    expectPlan(3, 0, "drawOpeningBuildUp", "drawTitleOverlays", nullptr);
-    expectPlan(3, 63, "drawOpeningBuildUp", "drawTitleOverlays", nullptr);
-    expectPlan(4, 0, "drawFlareScene", nullptr, nullptr);
-    expectPlan(6, 63, "drawFlareScene", nullptr, nullptr);
-    expectPlan(7, 0, "drawFlareSceneEnding", nullptr, nullptr);
-    expectPlan(7, 63, "drawFlareSceneEnding", nullptr, nullptr);
-}
-
-TEST(Dispatch, FlashesFireOnlyAtTheEdgesOfEachStretch) {
-    expectPlan(8, 9, "drawBarlangScene", nullptr, "drawFlashIn");
-    expectPlan(8, 10, "drawBarlangScene", nullptr, nullptr);
-    expectPlan(9, 5, "drawBarlangScene", nullptr, nullptr);
-    expectPlan(11, 54, "drawBarlangScene", nullptr, nullptr);
-    expectPlan(11, 55, "drawBarlangScene", nullptr, "drawFlashOut");
-    expectPlan(12, 0, "drawScene2Knot", nullptr, "drawFlashIn");
-    expectPlan(17, 63, "drawScene2Knot", nullptr, "drawFlashOut");
-    expectPlan(18, 9, "drawTex32Scene", "drawGreetingOverlays", "drawFlashIn");
-    expectPlan(21, 55, "drawTex32Scene", "drawGreetingOverlays", "drawFlashOut");
-    expectPlan(22, 0, "drawScene3Sphere", nullptr, "drawFlashIn");
-    expectPlan(27, 54, "drawScene3Sphere", nullptr, nullptr);
-    expectPlan(27, 55, "drawScene3Sphere", nullptr, "drawFlashOut");
-}
-
-TEST(Dispatch, TheSongEndsAtOrderTwentyEightRowSeventeen) {
-    expectPlan(28, 15, "clear", nullptr, "drawFlashIn");
-    expectPlan(28, 16, "clear", nullptr, nullptr);
+// Which routines draw each moment of the song: flashes only at the edges of each stretch, and the
+// song ends at order 28, row 17.
+TEST(Dispatch, EachOrderDrawsItsSceneOverlayAndFlashesUntilTheEnd) {
+    const char *title = "drawTitleOverlays", *greets = "drawGreetingOverlays", *in = "drawFlashIn", *out = "drawFlashOut";
+    struct Plan {
+        int order, row;
+        const char *scene, *overlay, *flash;
+    } const plans[] = {
+        {0, 0, "drawOpeningScene", title, nullptr},      {2, 63, "drawOpeningScene", title, nullptr},
+        {3, 0, "drawOpeningBuildUp", title, nullptr},    {4, 0, "drawFlareScene", nullptr, nullptr},
+        {6, 63, "drawFlareScene", nullptr, nullptr},     {7, 0, "drawFlareSceneEnding", nullptr, nullptr},
+        {8, 9, "drawBarlangScene", nullptr, in},         {8, 10, "drawBarlangScene", nullptr, nullptr},
+        {11, 54, "drawBarlangScene", nullptr, nullptr},  {11, 55, "drawBarlangScene", nullptr, out},
+        {12, 0, "drawScene2Knot", nullptr, in},          {17, 63, "drawScene2Knot", nullptr, out},
+        {18, 9, "drawTex32Scene", greets, in},           {21, 55, "drawTex32Scene", greets, out},
+        {22, 0, "drawScene3Sphere", nullptr, in},        {27, 54, "drawScene3Sphere", nullptr, nullptr},
+        {27, 55, "drawScene3Sphere", nullptr, out},      {28, 15, "clear", nullptr, in},
+        {28, 16, "clear", nullptr, nullptr},             {29, 3, "clear", nullptr, nullptr},
+    };
+    for (const Plan& p : plans) {
+        const core::FramePlan plan = core::planFrame(p.order, p.row);
+        EXPECT_FALSE(plan.ended) << p.order << "/" << p.row;
+        EXPECT_EQ(nameOf(plan.scene) + " " + nameOf(plan.overlay) + " " + nameOf(plan.flash),
+                  nameOf(p.scene) + " " + nameOf(p.overlay) + " " + nameOf(p.flash))
+            << p.order << "/" << p.row;
+    }
     EXPECT_TRUE(core::planFrame(28, 16).clearOnly);
     EXPECT_TRUE(core::planFrame(28, 17).ended);
     EXPECT_TRUE(core::planFrame(29, 17).ended);
-    EXPECT_FALSE(core::planFrame(29, 3).ended);
-    EXPECT_FALSE(core::planFrame(27, 63).ended);
-}
-
-TEST(FlareSize, GrowsWithTheSceneClockAndDipsThreeTimes) {
-    EXPECT_FLOAT_EQ(core::flareSizeFor(30.0f), 120.0f);
-    EXPECT_NEAR(core::flareSizeFor(27.6f), 99.36f, 1e-3);
-    EXPECT_EQ(core::flareSizeFor(27.9f), 0.0f);
-    EXPECT_NEAR(core::flareSizeFor(28.3f), 90.56f, 1e-3);
-    EXPECT_EQ(core::flareSizeFor(33.0f), 0.0f);
-    EXPECT_EQ(core::flareSizeFor(44.5f), 0.0f);
-    EXPECT_NEAR(core::flareSizeFor(45.25f), 0.75f * 45.25f * 4.0f, 1e-3);
-    // Continuous at the outer edges of each window.
-    for (float edge : {27.5f, 28.5f, 32.0f, 34.0f, 43.5f, 45.5f}) {
-        EXPECT_NEAR(core::flareSizeFor(edge - 1e-4f), core::flareSizeFor(edge + 1e-4f), 0.05f) << edge;
-    }
 }
 
 // The frame loop itself: one runFrame after another on a virtual song position and clock, drawing

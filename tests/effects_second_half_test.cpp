@@ -38,6 +38,9 @@ TEST(FlightPath, PassesThroughItsControlPointsAndIsTheSameOnEveryRun) {
     }
     for (const effects::FlightFrame& frame : first)
         EXPECT_GT(frame.up.y, 0.0f);  // (tangent x Y) x tangent never points down
+    // Each frame's tangent is a sixth of the chord between its own neighbours.
+    EXPECT_NEAR(first[5].tangent.x * 6, first[6].position.x - first[4].position.x, 1e-3);
+    EXPECT_NEAR(first[5].tangent.z * 6, first[6].position.z - first[4].position.z, 1e-3);
     effects::prepareEffects();
     EXPECT_EQ(std::memcmp(first.data(), effects::flightPath, sizeof effects::flightPath), 0);
 }

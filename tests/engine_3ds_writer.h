@@ -13,7 +13,12 @@ namespace test3ds {
 
 using Bytes = std::vector<uint8_t>;
 
-inline Bytes u8(uint8_t v) { return {v}; }
+inline void append(Bytes& out, const Bytes& more) { out.insert(out.end(), more.begin(), more.end()); }
+inline Bytes cat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) append(out, p);
+    return out;
+}
 inline Bytes u16(uint16_t v) { return {uint8_t(v), uint8_t(v >> 8)}; }
 inline Bytes u32(uint32_t v) { return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}; }
 inline Bytes floats(std::initializer_list<float> values) {
@@ -21,19 +26,13 @@ inline Bytes floats(std::initializer_list<float> values) {
     for (float f : values) {
         uint32_t bits;
         std::memcpy(&bits, &f, 4);
-        Bytes b = u32(bits);
-        out.insert(out.end(), b.begin(), b.end());
+        append(out, u32(bits));
     }
     return out;
 }
 inline Bytes cstr(const std::string& s) {
     Bytes out(s.begin(), s.end());
     out.push_back(0);
-    return out;
-}
-inline Bytes cat(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
     return out;
 }
 
@@ -45,13 +44,8 @@ struct Chunk {
 
 inline Bytes bytes(const Chunk& c) {
     Bytes body = c.data;
-    for (const Chunk& child : c.children) {
-        Bytes b = bytes(child);
-        body.insert(body.end(), b.begin(), b.end());
-    }
-    Bytes out = cat({u16(c.id), u32(uint32_t(body.size() + 6))});
-    out.insert(out.end(), body.begin(), body.end());
-    return out;
+    for (const Chunk& child : c.children) append(body, bytes(child));
+    return cat({u16(c.id), u32(uint32_t(body.size() + 6)), body});
 }
 
 // 4D4D { 0002 version, 3D3D { 3D3E mesh version, mesh... }, B000 { keyframer... } }.
@@ -72,19 +66,13 @@ struct Face {
 
 inline Chunk pointArray(const std::vector<Point>& points) {
     Bytes data = u16(uint16_t(points.size()));
-    for (const Point& p : points) {
-        Bytes f = floats({p.x, p.y, p.z});
-        data.insert(data.end(), f.begin(), f.end());
-    }
+    for (const Point& p : points) append(data, floats({p.x, p.y, p.z}));
     return {0x4110, data, {}};
 }
 
 inline Chunk faceArray(const std::vector<Face>& faces, std::vector<Chunk> children = {}) {
     Bytes data = u16(uint16_t(faces.size()));
-    for (const Face& f : faces) {
-        Bytes b = cat({u16(f.a), u16(f.b), u16(f.c), u16(f.flags)});
-        data.insert(data.end(), b.begin(), b.end());
-    }
+    for (const Face& f : faces) append(data, cat({u16(f.a), u16(f.b), u16(f.c), u16(f.flags)}));
     return {0x4120, data, children};
 }
 
@@ -125,13 +113,9 @@ struct KeyRecipe {
 inline Chunk track(uint16_t id, const std::vector<KeyRecipe>& keys, uint16_t flags = 0) {
     Bytes data = cat({u16(flags), Bytes(8, 0), u32(uint32_t(keys.size()))});
     for (const KeyRecipe& k : keys) {
-        Bytes header = cat({u32(k.frame), u16(k.splineFlags)});
-        data.insert(data.end(), header.begin(), header.end());
-        for (float v : k.splineValues) {
-            Bytes f = floats({v});
-            data.insert(data.end(), f.begin(), f.end());
-        }
-        data.insert(data.end(), k.data.begin(), k.data.end());
+        append(data, cat({u32(k.frame), u16(k.splineFlags)}));
+        for (float v : k.splineValues) append(data, floats({v}));
+        append(data, k.data);
     }
     return {id, data, {}};
 }

@@ -1,6 +1,6 @@
 // Cross-check of the world pass against lib3ds, an independent .3DS reader: vertex and face
 // counts, vertex positions (ours have y and z exchanged), face indices, texture coordinates and
-// camera data, on hand-made files and on the show's own "Gomb.3DS" read from the data archive.
+// camera data, on hand-made files.
 #include <gtest/gtest.h>
 
 #include <lib3ds/camera.h>
@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "archive/archive.h"
 #include "engine/scene.h"
 #include "engine_3ds_writer.h"
 
@@ -33,12 +32,12 @@ struct Loaded {
     }
 };
 
-// Loads `engineName` with the engine (through the archive layer) and `diskPath` with lib3ds.
-void loadBoth(Loaded& both, const char* engineName, const std::string& diskPath) {
+// Loads the file with the engine and with lib3ds.
+void loadBoth(Loaded& both, const std::string& path) {
     engineInit(0);
     ASSERT_EQ(sceneCreate(both.scene), ERR_OK);
-    ASSERT_EQ(sceneLoad(both.scene, engineName), ERR_OK);
-    both.reference = lib3ds_file_load(diskPath.c_str());
+    ASSERT_EQ(sceneLoad(both.scene, path.c_str()), ERR_OK);
+    both.reference = lib3ds_file_load(path.c_str());
     ASSERT_NE(both.reference, nullptr);
 }
 
@@ -54,23 +53,18 @@ void compareWorlds(const Loaded& both) {
             ASSERT_EQ(uint32_t(mesh->vertexCount), ref->points) << mesh->name;
             ASSERT_EQ(uint32_t(mesh->faceCount), ref->faces) << mesh->name;
             for (int32_t i = 0; i < mesh->vertexCount; ++i) {
-                const Vec3& p = mesh->vertices[i].position;
-                Vec3 expected{ref->pointL[i].pos[0] - mesh->pivot.x, ref->pointL[i].pos[2] - mesh->pivot.y,
-                              ref->pointL[i].pos[1] - mesh->pivot.z};
-                ASSERT_NEAR(p.x, expected.x, 1e-4f) << mesh->name << " vertex " << i;
-                ASSERT_NEAR(p.y, expected.y, 1e-4f) << mesh->name << " vertex " << i;
-                ASSERT_NEAR(p.z, expected.z, 1e-4f) << mesh->name << " vertex " << i;
-                if (ref->texels == ref->points) {
-                    ASSERT_EQ(mesh->vertices[i].u, ref->texelL[i][0]);
-                    ASSERT_EQ(mesh->vertices[i].v, ref->texelL[i][1]);
-                }
+                const TriVertex& v = mesh->vertices[i];
+                const float* p = ref->pointL[i].pos;
+                const float dx = v.position.x + mesh->pivot.x - p[0], dy = v.position.y + mesh->pivot.y - p[2],
+                            dz = v.position.z + mesh->pivot.z - p[1];  // y and z exchanged
+                ASSERT_LT(std::fabs(dx) + std::fabs(dy) + std::fabs(dz), 3e-4f) << mesh->name << " vertex " << i;
+                ASSERT_TRUE(ref->texels != ref->points || (v.u == ref->texelL[i][0] && v.v == ref->texelL[i][1]));
             }
             for (int32_t i = 0; i < mesh->faceCount; ++i) {
-                ASSERT_EQ(mesh->faces[i].a, ref->faceL[i].points[0]);
-                ASSERT_EQ(mesh->faces[i].b, ref->faceL[i].points[1]);
-                ASSERT_EQ(mesh->faces[i].c, ref->faceL[i].points[2]);
-                const std::string material = ref->faceL[i].material;
-                EXPECT_EQ(mesh->faces[i].material ? mesh->faces[i].material->name : std::string(), material);
+                const TriFace& f = mesh->faces[i];
+                const Lib3dsWord* corners = ref->faceL[i].points;
+                ASSERT_TRUE(f.a == corners[0] && f.b == corners[1] && f.c == corners[2]) << mesh->name << " face " << i;
+                EXPECT_EQ(f.material ? f.material->name : std::string(), std::string(ref->faceL[i].material));
             }
         }
         if (SceneCamera* camera = asCamera(node)) {
@@ -80,16 +74,11 @@ void compareWorlds(const Loaded& both) {
             ASSERT_NE(ref, nullptr) << camera->name;
             EXPECT_NEAR(camera->fov, ref->fov, 1e-3f);
             EXPECT_NEAR(camera->roll, ref->roll, 1e-5f);
-            // The keyframer may have moved the camera; without camera tracks it stays put.
-            bool animated = false;
-            for (TrackNode* n = both.scene->firstTrackNode; n; n = n->next)
-                animated |= n->object == camera && n->tracks[0] != nullptr;
-            if (!animated) {
-                EXPECT_NEAR(camera->position.x, ref->position[0], 1e-4f);
-                EXPECT_NEAR(camera->position.y, ref->position[2], 1e-4f);
-                EXPECT_NEAR(camera->position.z, ref->position[1], 1e-4f);
-                EXPECT_NEAR(camera->target.y, ref->target[2], 1e-4f);
-            }
+            const Vec3 &p = camera->position, &t = camera->target;  // no camera tracks: where the file puts it
+            EXPECT_LT(std::fabs(p.x - ref->position[0]) + std::fabs(p.y - ref->position[2]) + std::fabs(p.z - ref->position[1]) +
+                          std::fabs(t.y - ref->target[2]),
+                      4e-4f)
+                << camera->name;
         }
     }
     int referenceMeshes = 0, referenceCameras = 0;
@@ -108,10 +97,7 @@ TEST(Lib3dsCrossCheck, HandMadeFilesReadTheSame) {
     for (int i = 0; i < 40; ++i) pts.push_back({float(std::cos(i * 0.3) * 10), float(i), float(std::sin(i * 0.7) * 3)});
     for (uint16_t i = 0; i + 2 < 40; ++i) faces.push_back({i, uint16_t(i + 1), uint16_t(i + 2), 0});
     Bytes uv = u16(40);
-    for (int i = 0; i < 40; ++i) {
-        Bytes f = floats({i / 40.0f, 1 - i / 80.0f});
-        uv.insert(uv.end(), f.begin(), f.end());
-    }
+    for (int i = 0; i < 40; ++i) append(uv, floats({i / 40.0f, 1 - i / 80.0f}));
     Chunk group{0x4130, cat({cstr("Brass"), u16(2), u16(3), u16(7)}), {}};
     const std::vector<Bytes> files{
         sceneFile({material("Brass"), meshObject("Ribbon", pts, faces, {{0x4140, uv, {}}}, {group}),
@@ -125,40 +111,7 @@ TEST(Lib3dsCrossCheck, HandMadeFilesReadTheSame) {
         std::string path = "engine_lib3ds_" + std::to_string(i) + ".3ds";
         writeFile(path, files[i]);
         Loaded both;
-        loadBoth(both, path.c_str(), path);
+        loadBoth(both, path);
         compareWorlds(both);
     }
-}
-
-TEST(Lib3dsCrossCheck, ShowSceneFromTheArchiveReadsTheSame) {
-    std::string yip = std::string(TAV_BUILD_DIR) + "/tavremon.yip";
-    if (!archive::fileExists(yip.c_str())) GTEST_SKIP() << "no data archive built in " << TAV_BUILD_DIR;
-    archive::MountedArchive* mounted = archive::mountArchive(yip.c_str(), false);
-    ASSERT_NE(mounted, nullptr);
-    // The member's bytes, copied out for lib3ds, which reads only disk files.
-    archive::ArchiveFile file{};
-    archive::assignFile(file, "Gomb.3DS");
-    archive::openFile(file, 1);
-    ASSERT_EQ(archive::takeFileError(), 0);
-    std::vector<uint8_t> data(archive::fileSize(file));
-    uint32_t got = 0;
-    archive::readBlock(file, data.data(), uint32_t(data.size()), &got);
-    archive::closeFile(file);
-    ASSERT_EQ(got, data.size());
-    test3ds::writeFile("engine_lib3ds_gomb.3ds", data);
-
-    Loaded both;
-    loadBoth(both, "Gomb.3DS", "engine_lib3ds_gomb.3ds");
-    compareWorlds(both);
-    Scene* previous = activeScene;
-    activeScene = both.scene;
-    ObjectNode* sphere = nullptr;
-    ObjectNode* camera = nullptr;
-    findObjectByName(sphere, "GeoSphere0");
-    findObjectByName(camera, "Camera01");
-    activeScene = previous;
-    ASSERT_NE(asMesh(sphere), nullptr);
-    EXPECT_NE(asCamera(camera), nullptr);
-    EXPECT_GT(asMesh(sphere)->faceCount, 0);
-    archive::unmountArchive(mounted);
 }

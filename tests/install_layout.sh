@@ -47,6 +47,9 @@ for program in tavremon tavremon-capture; do
   out=$("$p/bin/$program" --help); rc=$?
   [ $rc -eq 0 ] && echo "$out" | grep -q "^usage: $program" || fail "$program --help: rc $rc"
 done
+# An answer that cannot be written is a failure, not a success.
+"$p/bin/tavremon" --version > /dev/full 2> /dev/null; rc=$?
+[ $rc -eq 1 ] || fail "tavremon --version into a full device: rc $rc"
 for args in "--fullscreen" "--help extra" "-v"; do
   "$p/bin/tavremon" $args > "$work/out" 2> "$work/err"; rc=$?
   [ $rc -eq 2 ] && [ ! -s "$work/out" ] && head -n 1 "$work/err" | grep -q "^tavremon: .*'" &&

@@ -8,6 +8,7 @@
 
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/headless_gl.h"
@@ -29,10 +30,9 @@ TEST(PictureBox, LargestCentredFourThreeBoxNeverStretched) {
     };
     for (const Case& c : cases) {
         platform::Box box = platform::pictureBox(c.width, c.height);
-        EXPECT_EQ(box.x, c.box.x) << c.width << "x" << c.height;
-        EXPECT_EQ(box.y, c.box.y) << c.width << "x" << c.height;
-        EXPECT_EQ(box.width, c.box.width) << c.width << "x" << c.height;
-        EXPECT_EQ(box.height, c.box.height) << c.width << "x" << c.height;
+        EXPECT_EQ((std::vector<int>{box.x, box.y, box.width, box.height}),
+                  (std::vector<int>{c.box.x, c.box.y, c.box.width, c.box.height}))
+            << c.width << "x" << c.height;
     }
 }
 
@@ -95,12 +95,8 @@ TEST_F(OffscreenPicture, FillsTheCentredBoxWithBlackBarsAndGivesTheFrameCodeItsS
     glGetIntegerv(GL_SCISSOR_BOX, scissor);
     glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
     glGetBooleanv(GL_COLOR_WRITEMASK, mask);
-    EXPECT_TRUE(glIsEnabled(GL_SCISSOR_TEST));
-    EXPECT_EQ(scissor[0], 320);
-    EXPECT_EQ(scissor[1], 240);
-    EXPECT_EQ(clear[1], 1.0f);
-    EXPECT_EQ(clear[2], 0.0f);
-    EXPECT_FALSE(mask[2]);
+    EXPECT_TRUE(glIsEnabled(GL_SCISSOR_TEST) && scissor[0] == 320 && scissor[1] == 240);
+    EXPECT_TRUE(clear[1] == 1.0f && clear[2] == 0.0f && !mask[2]);
     // Reading pixels back still reads the picture, at its own size.
     uint8_t corner[3] = {};
     glReadPixels(5, 5, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, corner);
@@ -113,12 +109,9 @@ TEST_F(OffscreenPicture, FillsTheCentredBoxWithBlackBarsAndGivesTheFrameCodeItsS
         for (int x : {0, 80, 159, 1120, 1200, 1279}) litBarPixels += at(screen, screenWidth, x, y) != Rgb{0, 0, 0};
     EXPECT_EQ(litBarPixels, 0);
     // The box is 960 × 720 from x 160: quadrant centres land 1.5 times as far from its corner.
-    EXPECT_EQ(at(screen, screenWidth, 400, 180), (Rgb{255, 0, 0}));
-    EXPECT_EQ(at(screen, screenWidth, 880, 180), (Rgb{0, 255, 0}));
-    EXPECT_EQ(at(screen, screenWidth, 400, 540), (Rgb{0, 0, 255}));
-    EXPECT_EQ(at(screen, screenWidth, 880, 540), (Rgb{255, 255, 255}));
-    EXPECT_EQ(at(screen, screenWidth, 161, 1), (Rgb{255, 0, 0}));
-    EXPECT_EQ(at(screen, screenWidth, 1118, 718), (Rgb{255, 255, 255}));
+    const std::pair<int, int> spots[] = {{400, 180}, {880, 180}, {400, 540}, {880, 540}, {161, 1}, {1118, 718}};
+    const Rgb expected[] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}, {255, 0, 0}, {255, 255, 255}};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(at(screen, screenWidth, spots[i].first, spots[i].second), expected[i]) << i;
 }
 
 TEST_F(OffscreenPicture, SixteenBitModesKeepTheirColourStepsAndTallDrawablesGetBarsAboveAndBelow) {

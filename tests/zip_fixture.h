@@ -1,0 +1,102 @@
+// ZIP archives and raw DEFLATE streams for the tests, made with zlib: local headers with their
+// data, then (unless left out) the start of a central directory, where the show's walk stops.
+#pragma once
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace zipfixture {
+
+using Bytes = std::vector<uint8_t>;
+
+inline Bytes rawDeflate(const Bytes& data, int level = 6, int strategy = Z_DEFAULT_STRATEGY) {
+    z_stream z{};
+    EXPECT_EQ(deflateInit2(&z, level, Z_DEFLATED, -15, 8, strategy), Z_OK);
+    Bytes out(deflateBound(&z, uLong(data.size())) + 16);
+    z.next_in = const_cast<uint8_t*>(data.data());
+    z.avail_in = uInt(data.size());
+    z.next_out = out.data();
+    z.avail_out = uInt(out.size());
+    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+// Text-like bytes: words from a small vocabulary, so matches of every length and distance occur.
+inline Bytes wordText(size_t size, uint32_t seed) {
+    static const char* words[] = {"archive ", "member ", "window ", "deflate ", "tavremon ", "the ", "of ",
+                                  "flare\n", "knot ", "barlang ", "a ", "sphere, ", "tunnel "};
+    Bytes out;
+    while (out.size() < size) {
+        seed = seed * 1103515245u + 12345u;
+        const char* word = words[(seed >> 16) % 13];
+        out.insert(out.end(), word, word + std::strlen(word));
+    }
+    out.resize(size);
+    return out;
+}
+
+inline Bytes noise(size_t size, uint32_t seed) {
+    Bytes out(size);
+    for (auto& b : out) {
+        seed = seed * 1664525u + 1013904223u;
+        b = uint8_t(seed >> 24);
+    }
+    return out;
+}
+
+// Up to length bytes from start, fewer at the end.
+inline Bytes slice(const Bytes& data, size_t start, size_t length) {
+    if (start > data.size()) return {};
+    length = std::min(length, data.size() - start);
+    return Bytes(data.begin() + long(start), data.begin() + long(start + length));
+}
+
+// v as `bytes` little-endian bytes.
+inline void put(Bytes& out, uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(uint8_t(v >> (8 * i)));
+}
+
+struct Member {
+    std::string name;
+    Bytes data;
+    uint16_t method = 0;  // 0 stored, 8 deflated
+    Bytes packed = {};    // written as the member's data when not empty (else stored or deflated data)
+};
+
+// Dated 2025-01-01 12:00.
+inline Bytes zipFile(const std::vector<Member>& members, bool centralDirectory = true) {
+    Bytes out;
+    for (const Member& m : members) {
+        Bytes packed = !m.packed.empty() ? m.packed : m.method == 8 ? rawDeflate(m.data) : m.data;
+        const uint32_t crc = uint32_t(crc32(0, m.data.data(), uInt(m.data.size())));
+        const std::pair<uint32_t, int> header[] = {
+            {0x04034B50, 4}, {20, 2}, {0, 2}, {m.method, 2}, {0x6000, 2}, {0x5A21, 2}, {crc, 4},
+            {uint32_t(packed.size()), 4}, {uint32_t(m.data.size()), 4}, {uint32_t(m.name.size()), 2}, {0, 2}};
+        for (const auto& [value, bytes] : header) put(out, value, bytes);
+        out.insert(out.end(), m.name.begin(), m.name.end());
+        out.insert(out.end(), packed.begin(), packed.end());
+    }
+    if (centralDirectory) {
+        put(out, 0x02014B50, 4);
+        out.resize(out.size() + 42, 0);
+        put(out, 0x06054B50, 4);
+        out.resize(out.size() + 18, 0);
+    }
+    return out;
+}
+
+inline void writeFile(const std::string& name, const Bytes& bytes) {
+    std::ofstream out(name, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+} // namespace zipfixture
