@@ -135,13 +135,39 @@ TEST_F(MeshRenderer, NearPlaneLiesTwoMeshUnitsInFrontOfTheEye) {
     expectCentre(white, "3 units");
 }
 
-TEST_F(MeshRenderer, TextureCoordinateIsOneMinusScaledUv) {
-    // Texel (0, 0) red, the other three blue; 1 - 0.25 x 3 = 0.25 lands on the red one.
+TEST_F(MeshRenderer, TextureCoordinateIsOneMinusScaledUvWhateverTheTextureMatrixHeld) {
+    // Texel (0, 0) red, the other three blue; 1 - 0.25 x 3 = 0.25 lands on the red one. A scene
+    // before may have left the texture matrix moved by half a texture.
     SceneMesh scene(makeTexture(2, {255, 0, 0, 0, 0, 255, 0, 0, 255, 0, 0, 255}));
     scene.uvs.assign(4, TexCoord{0.25f, 0.25f});
     scene.material.uScale = scene.material.vScale = 3.0f;
+    glMatrixMode(GL_TEXTURE);
+    glTranslatef(0.5f, 0.5f, 0);
     drawMesh(scene.mesh, 0);
     expectCentre({255, 0, 0}, "");
+}
+
+TEST_F(MeshRenderer, AlphaBlendsScaleShrinksAndAClearThatIsOffKeepsThePreviousDraw) {
+    SceneMesh scene(whiteTexture);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glEnable(GL_BLEND);
+    drawMeshObject(scene.mesh, 0, 0, 0.25f);
+    expectCentre({64, 64, 64}, "white at alpha 0.25 over black");
+    glDisable(GL_BLEND);
+
+    // A tenth of the size: the 20 x 20 quad 50 units away covers the middle of the view only.
+    meshScale = {0.1f, 0.1f, 0.1f};
+    drawMesh(scene.mesh, 0);
+    meshScale = {1, 1, 1};
+    uint8_t corner[4];
+    glReadPixels(4, 4, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, corner);
+    EXPECT_EQ(corner[0], 0);
+    expectCentre(white, "scaled quad");
+
+    clearBeforeDraw = false;
+    scene.quad.visible = false;
+    drawMesh(scene.mesh, 0);
+    expectCentre(white, "nothing drawn, nothing cleared");
 }
 
 // The submission GL's immediate mode was fed with before: one polygon per triangle.
@@ -201,6 +227,7 @@ TEST_F(MeshRenderer, VertexArraysDrawExactlyThePictureOfOnePolygonPerTriangle) {
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 
     std::vector<uint8_t> drawn[2];
+    std::vector<float> left[2];
     for (int path = 0; path < 2; ++path) {
         setObjectSubmission(path == 0 ? nullptr : perTriangle);
         drawMesh(scene.mesh, 0);
@@ -210,9 +237,16 @@ TEST_F(MeshRenderer, VertexArraysDrawExactlyThePictureOfOnePolygonPerTriangle) {
         glDisable(GL_BLEND);
         clearBeforeDraw = true;
         drawn[path] = picture();
+        // What the next immediate-mode draw starts from: the last corner's colour and texture
+        // coordinate.
+        GLfloat after[8];
+        glGetFloatv(GL_CURRENT_COLOR, after);
+        glGetFloatv(GL_CURRENT_TEXTURE_COORDS, after + 4);
+        left[path].assign(after, after + 8);
     }
     setObjectSubmission(nullptr);
     EXPECT_TRUE(drawn[0] == drawn[1]);
+    EXPECT_EQ(left[0], left[1]);
 }
 
 TEST_F(MeshRenderer, BrokenRecordsDrawNothingOfTheBrokenPart) {
