@@ -10,17 +10,16 @@
 #include "core/window.h"
 #include "platform/clock.h"
 #include "platform/headless_gl.h"
+#include "tests/show_frames.h"
 
 namespace {
 
-uint32_t fakeNow = 0;
-uint32_t fakeClock() { return fakeNow; }
+using frames::fakeNow;
 
 struct TimerTest : ::testing::Test {
     void SetUp() override {
-        platform::setClockSource(fakeClock);
-        fakeNow = 0;
-        core::resetTimer();
+        platform::setClockSource(frames::fakeClock);
+        frames::showTime(0);
     }
     void TearDown() override { platform::setClockSource(nullptr); }
 };
