@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -138,15 +139,12 @@ void dynamicBlockHeader(BitWriter& w, bool last, const DynamicHeader& header) {
     for (uint8_t l : header.distanceLengths) codeLengthSymbol(w, l);
 }
 
-// A complete literal/length code over nl symbols: 256 literals and end-of-block, lengths 3-10.
+// A complete literal/length code over `count` symbols: literals 0-253 of 8 bits, then literals 254
+// and 255, end-of-block and length code 257 (length 3) sharing the rest of the space at 9 bits.
 std::vector<uint8_t> literalLengths(uint32_t count) {
     std::vector<uint8_t> lengths(count, 0);
-    // 254 codes of 8 bits, then the rest of the space split between the remaining symbols.
-    for (uint32_t i = 0; i < 254; ++i) lengths[i] = 8;
-    lengths[254] = 9;
-    lengths[255] = 9;
-    lengths[256] = 9;
-    lengths[257] = 9; // length code 3
+    std::fill(lengths.begin(), lengths.begin() + 254, 8);
+    std::fill(lengths.begin() + 254, lengths.begin() + 258, 9);
     return lengths;
 }
 
@@ -285,15 +283,12 @@ TEST(InflateInvalidData, MalformedBlocksAndCodesFailAsInvalidData) {
         {"dynamic distance code 31", dynamicStream({literalLengths(258), std::vector<uint8_t>(32, 5)}, 31)},
         {"length code without distance codes", dynamicStream({literalLengths(258), {0}})},
         {"over-subscribed literal/length code", dynamicStream({std::vector<uint8_t>(258, 8), {1}})},
+        {"block type 3", {0x07}},  // last-block bit, then type bits 11
     };
     std::vector<uint8_t> incomplete = literalLengths(258);
     incomplete[257] = 0;  // leaves part of the code space unused
     cases.push_back({"incomplete literal/length code", dynamicStream({incomplete, {1}})});
     BitWriter w;
-    w.put(1, 1);
-    w.put(3, 2);
-    cases.push_back({"block type 3", w.finish()});
-    w = BitWriter{};
     storedBlock(w, Bytes(5), true);
     Bytes stored = w.finish();
     stored[3] ^= 1;  // the complement no longer matches the length
