@@ -135,20 +135,6 @@ TEST(TrackEvaluation, HideTrackSwitchesAfterEachKeyAndRemembersItsCursor) {
     freeTrack(t);
 }
 
-TEST(TrackEvaluation, FullTurnKeysStayFinite) {
-    // The second key turns 2.5 turns about z; the controls come from the axis log.
-    Track* t = makeTrack({{0, {0, 0, 1, 0}}, {10, {0, 0, 1, float(5 * M_PI)}}});
-    quatIdentity(t->firstKey->orientation);
-    quatFromAngleAxis(t->firstKey->next->orientation, float(5 * M_PI), 0, 0, 1);
-    ASSERT_EQ(computeRotationControls(t), ERR_OK);
-    for (float f = 0; f <= 10; f += 0.5f) {
-        Quat q;
-        evalRotationTrack(q, t, f);
-        EXPECT_TRUE(std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z) && std::isfinite(q.w)) << f;
-    }
-    freeTrack(t);
-}
-
 // A rotation track about y from running angle sums, as the reader builds it.
 Track* turnsAboutY(const std::vector<KeyInit>& keys) {
     Track* t = makeTrack(keys);
