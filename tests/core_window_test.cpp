@@ -82,10 +82,6 @@ struct WindowEvents : ::testing::Test {
 TEST_F(WindowEvents, SpaceAppendsADumpOnEveryPressOtherKeysDoNothingEscapeAndCloseQuit) {
     core::overlayTime = 1.0f;
     core::sceneTime = 2.0f;
-    pressKey(SDLK_SPACE);
-    EXPECT_FALSE(core::pumpMessages());
-    struct stat st;
-    EXPECT_NE(stat("ize.dbg", &st), 0) << "the dump goes only to a file that is already there";
     { std::ofstream("ize.dbg", std::ios::binary) << "x"; }
     pressKey(SDLK_a);
     pressKey(SDLK_RETURN);
