@@ -77,7 +77,7 @@ protected:
 
 } // namespace
 
-TEST_F(CaptureRun, TwoSecondsAtTenFpsGiveTwentyPicturesTheirSoundAndTimelineTheSameEveryTime) {
+TEST_F(CaptureRun, TwoSecondsAtTenFpsGiveTwentyPicturesTheirSoundAndTimeline) {
     ToolRun first = runTool("a", "--size 160x120 --fps 10 --to 2");
     ASSERT_EQ(first.exitCode, 0) << first.errors;
     EXPECT_EQ(first.errors, "");  // quiet when stderr is no terminal
@@ -107,19 +107,13 @@ TEST_F(CaptureRun, TwoSecondsAtTenFpsGiveTwentyPicturesTheirSoundAndTimelineTheS
         EXPECT_GE(std::stod(rows[i][5]), 0.0);
     }
     EXPECT_LT(std::stoi(rows[1][3]), std::stoi(rows[20][3]));  // the rows advance with the music
-
-    ToolRun second = runTool("b", "--size 160x120 --fps 10 --to 2");
-    ASSERT_EQ(second.exitCode, 0) << second.errors;
-    ASSERT_EQ(frameFiles(dir("b")), frames);
-    for (const std::string& name : frames)
-        EXPECT_EQ(bytes(dir("a") + "/" + name), bytes(dir("b") + "/" + name)) << name;
-    EXPECT_EQ(bytes(dir("a") + "/audio.wav"), bytes(dir("b") + "/audio.wav"));
 }
 
 TEST_F(CaptureRun, StartingLaterShowsTheSameFramesAndSoundFromThatMomentOn) {
     // Across the first change of scene (26.5 s): the frames before --from are not drawn, yet the
     // grain's random picks, the flare's size from the clock the opening left, the white that
     // fades frame by frame and the title clock must all have moved on exactly as in a full run.
+    // Two runs giving the same bytes also shows that a capture is the same every time.
     ToolRun whole = runTool("whole", "--size 160x120 --fps 10 --to 28 --every 5");
     ASSERT_EQ(whole.exitCode, 0) << whole.errors;
     ToolRun later = runTool("later", "--size 160x120 --fps 10 --from 26 --to 28 --every 5");

