@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tools/capture/contact_sheet.h"
+#include "tools/capture/frame_writer.h"
 #include "tools/capture/image.h"
 
 namespace fs = std::filesystem;
@@ -190,4 +191,15 @@ TEST_F(CaptureRun, ProblemsStopItBeforeAnyFrameWithAClearMessage) {
     EXPECT_EQ(noData.exitCode, 1);
     EXPECT_NE(noData.errors.find("missing.yip"), std::string::npos) << noData.errors;
     EXPECT_FALSE(fs::exists(dir("nodata") + "/timeline.csv"));
+}
+
+// Under the runs above: the writer holds at most eight jobs, and a frame queued for both its PNG
+// file and the video is two of them.
+TEST(FrameWriter, AFrameForItsPngAndTheVideoIsTwoJobs) {
+    capture::FrameWriter writer;
+    capture::VideoEncoder video;
+    writer.video = &video;  // no threads are started, so the jobs stay queued
+    std::string error;
+    ASSERT_TRUE(capture::queueFrame(&writer, capture::makeImage(2, 2), "unused.png", &error)) << error;
+    EXPECT_EQ(writer.pending, 2u);
 }
