@@ -78,7 +78,7 @@ protected:
 
 } // namespace
 
-TEST_F(CaptureRun, TwoSecondsAtTenFpsGiveTwentyPicturesTheirSoundAndTimeline) {
+TEST_F(CaptureRun, TwoSecondsAtTenFpsGiveTwentyPicturesAndTheirTimeline) {
     ToolRun first = runTool("a", "--size 160x120 --fps 10 --to 2");
     ASSERT_EQ(first.exitCode, 0) << first.errors;
     EXPECT_EQ(first.errors, "");  // quiet when stderr is no terminal
@@ -87,14 +87,6 @@ TEST_F(CaptureRun, TwoSecondsAtTenFpsGiveTwentyPicturesTheirSoundAndTimeline) {
     ASSERT_EQ(frames.size(), 20u);
     EXPECT_EQ(frames.front(), "frame-000000.png");
     EXPECT_EQ(frames.back(), "frame-000019.png");
-    capture::Image picture;
-    std::string error;
-    ASSERT_TRUE(capture::readPng(dir("a") + "/frame-000019.png", &picture, &error)) << error;
-    EXPECT_EQ(picture.width, 160);
-    EXPECT_EQ(picture.height, 120);
-
-    // Two seconds of 16-bit stereo: 44100 × 2 × 4 bytes after the 44-byte header.
-    EXPECT_EQ(bytes(dir("a") + "/audio.wav").size(), 44u + 2 * 44100 * 4);
 
     auto rows = csv(dir("a") + "/timeline.csv");
     ASSERT_EQ(rows.size(), 21u);
@@ -131,7 +123,8 @@ TEST_F(CaptureRun, StartingLaterShowsTheSameFramesAndSoundFromThatMomentOn) {
     EXPECT_EQ(rows[20][0], "279");
     EXPECT_EQ(rows[20][4], "drawFlareScene");
 
-    // The later WAV is the end of the whole one, sample for sample.
+    // The later WAV is the end of the whole one, sample for sample: two seconds of 16-bit stereo,
+    // 44100 × 2 × 4 bytes after the 44-byte header.
     std::vector<uint8_t> wholeWav = bytes(dir("whole") + "/audio.wav");
     std::vector<uint8_t> laterWav = bytes(dir("later") + "/audio.wav");
     ASSERT_EQ(laterWav.size(), 44u + 2 * 44100 * 4);
