@@ -24,9 +24,7 @@ TEST(CaptureOptions, DefaultsCaptureTheWholeShowAt640x480And60FpsAndEveryOptionT
     CaptureOptions o;
     ASSERT_TRUE(parse({"--out", "shots"}, &o));
     EXPECT_EQ(o.outDir, "shots");
-    EXPECT_EQ(o.width * 1000 + o.height, 640480);
-    EXPECT_EQ(o.fps, 60u);
-    EXPECT_EQ(o.every, 1u);
+    EXPECT_EQ((std::vector<int64_t>{o.width, o.height, o.fps, o.every}), (std::vector<int64_t>{640, 480, 60, 1}));
     EXPECT_EQ(capture::firstCapturedFrame(o), 0u);
     EXPECT_EQ(capture::endCapturedFrame(o), 0xFFFFFFFFu);
     EXPECT_TRUE(o.videoFile.empty() && o.contactSheet.empty() && o.archive.empty());
@@ -34,11 +32,8 @@ TEST(CaptureOptions, DefaultsCaptureTheWholeShowAt640x480And60FpsAndEveryOptionT
     ASSERT_TRUE(parse({"--out=d", "--size", "3840x2160", "--fps=25", "--from", "1.5", "--to=3", "--every", "4",
                        "--video", "v.mp4", "--contact-sheet=s.png", "--data", "other.yip"},
                       &o));
-    EXPECT_EQ(o.width * 10000 + o.height, 38402160);
-    EXPECT_EQ(o.fps, 25u);
-    EXPECT_EQ(o.fromMicroseconds, 1500000);
-    EXPECT_EQ(o.toMicroseconds, 3000000);
-    EXPECT_EQ(o.every, 4u);
+    EXPECT_EQ((std::vector<int64_t>{o.width, o.height, o.fps, o.fromMicroseconds, o.toMicroseconds, o.every}),
+              (std::vector<int64_t>{3840, 2160, 25, 1500000, 3000000, 4}));
     EXPECT_EQ(o.videoFile + " " + o.contactSheet + " " + o.archive, "v.mp4 s.png other.yip");
 }
 
