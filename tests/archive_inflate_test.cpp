@@ -24,10 +24,7 @@ Result decode(const Bytes& file, uint32_t offset, uint32_t compressedSize, uint3
     platform::DiskFile disk;
     EXPECT_EQ(platform::openMemoryFile(disk, file.data(), file.size()), 0);
     Bytes out(length);
-    OutputRequest request;
-    request.start = start;
-    request.length = length;
-    request.destination = out.data();
+    OutputRequest request{start, length, out.data()};
     int status = archive::inflateMember(disk, offset, compressedSize, 8, nullptr, request);
     platform::closeDiskFile(disk);
     out.resize(request.delivered);

@@ -86,11 +86,7 @@ TEST(CaptureContactSheet, FontDrawsEveryPrintableCharacterInsideItsCell) {
 }
 
 TEST(CaptureProgress, LineShowsShareFramesRateAndTimeLeft) {
-    capture::ProgressState state;
-    state.framesDone = 1200;
-    state.fraction = 0.5;
-    state.framesPerSecond = 41.26;
-    state.secondsLeft = 89.4;
+    capture::ProgressState state{1200, 0.5, 41.26, 89.4};  // frames, share, rate, seconds left
     EXPECT_EQ(capture::progressLine(state, 10), "[#####-----]  50%  1200 frames  41.3 fps  1:29 left");
     state.fraction = 1.7;  // estimates past the end stay at a full bar
     state.secondsLeft = -1;

@@ -122,13 +122,8 @@ struct FlareCamera {
         const double a = azimuth * M_PI / 180;
         eye.assign(4, {float(400 * std::cos(a)), float(400 * std::sin(a)), 389.92f});
         target.assign(4, {0, 0, 389.92f});
-        camera.fieldOfView = 60;
-        camera.eye = eye.data();
-        camera.target = target.data();
-        core::scene1Mesh = {};
-        core::scene1Mesh.pathPointCount = 4;
-        core::scene1Mesh.cameraCount = 1;
-        core::scene1Mesh.cameras = &camera;
+        camera = {60.0f, eye.data(), target.data(), nullptr};
+        core::scene1Mesh = {4, 0, nullptr, 1, &camera, 0, nullptr, 0, {}};
     }
 };
 

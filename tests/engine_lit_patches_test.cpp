@@ -51,10 +51,7 @@ protected:
         const Vec3 corners[3] = {a, b, c};
         for (int i = 0; i < 3; ++i) mesh.vertices[i].position = corners[i], mesh.vertices[i].normal = {0, 0, 1};
         mesh.faceCount = 1;
-        mesh.faces = new TriFace[1];
-        mesh.faces[0].va = &mesh.vertices[0];
-        mesh.faces[0].vb = &mesh.vertices[1];
-        mesh.faces[0].vc = &mesh.vertices[2];
+        mesh.faces = new TriFace[1]{{0, 1, 2, 0, 0, &mesh.vertices[0], &mesh.vertices[1], &mesh.vertices[2]}};
     }
     // Red channel at a point of the view.
     int at(float x, float y) {
