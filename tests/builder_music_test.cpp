@@ -110,19 +110,11 @@ TEST(ShowModule, KeepsTheGridEndsSilentAtTheEndPointAndIsAudibleEverywhereBelowF
 
 // ---- Writer and instruments ----------------------------------------------------------------------
 
+// One pattern of 64 rows on two channels: the note struck on row 0, at speed 6 and 125 BPM.
 XmModule oneInstrumentSong(const XmInstrument& instrument, uint8_t note) {
-    XmModule m;
-    m.name = "probe";
-    m.channels = 2;
-    m.bpm = 125;
-    m.instruments = {instrument};
-    builder::XmPattern p;
-    p.rows = 64;
-    p.cells.resize(64 * 2);
+    builder::XmPattern p{64, std::vector<XmCell>(64 * 2)};
     p.cells[0] = XmCell{note, 1, 0x50, 0, 0};
-    m.patterns = {p};
-    m.orders = {0};
-    return m;
+    return XmModule{"probe", 2, 6, 125, {0}, {p}, {instrument}};
 }
 
 std::vector<float> renderMono(const XmModule& song, int32_t rate, double seconds) {

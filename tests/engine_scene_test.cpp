@@ -112,14 +112,8 @@ TEST_F(EngineScene, VertexNormalsAverageTheFacesAroundThem) {
     const Vec3 corners[4] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
     for (int i = 0; i < 4; ++i) mesh->vertices[i].position = corners[i];
     mesh->faceCount = 2;
-    mesh->faces = new TriFace[2];
-    int idx[2][3] = {{0, 1, 2}, {0, 3, 1}};
-    for (int f = 0; f < 2; ++f) {
-        TriFace& face = mesh->faces[f];
-        face.va = &mesh->vertices[idx[f][0]];
-        face.vb = &mesh->vertices[idx[f][1]];
-        face.vc = &mesh->vertices[idx[f][2]];
-    }
+    TriVertex* v = mesh->vertices;
+    mesh->faces = new TriFace[2]{{0, 1, 2, 0, 0, &v[0], &v[1], &v[2]}, {0, 3, 1, 0, 0, &v[0], &v[3], &v[1]}};
     computeNormals();
     // (a - b) x (b - c): the first face lies in z = 0, the second in y = 0.
     EXPECT_TRUE(mesh->faces[0].normal.z == 1 && mesh->faces[1].normal.y == 1);
