@@ -62,6 +62,15 @@ protected:
         return out;
     }
 
+    // Up to count bytes of a member from position on, through a handle of its own.
+    Bytes readMember(const char* name, uint32_t position = 0, uint32_t count = 100) {
+        ArchiveFile file;
+        open(file, name);
+        Bytes out = readAt(file, position, count);
+        closeFile(file);
+        return out;
+    }
+
     std::filesystem::path previous_, folder_;
 };
 
@@ -221,10 +230,7 @@ TEST_F(ArchiveTest, HeaderWalkStopsAtTheCentralDirectoryOrAtAFault) {
         EXPECT_EQ(takeFileError(), cases[i].error) << i;
         EXPECT_EQ(archive->memberCount, cases[i].members) << i;
     }
-    ArchiveFile file;
-    open(file, longest.c_str());
-    EXPECT_EQ(readAt(file, 0, 10), bytesOf("ok"));
-    closeFile(file);
+    EXPECT_EQ(readMember(longest.c_str()), bytesOf("ok"));
     EXPECT_EQ(mountArchive("missing.yip", false), nullptr);
     EXPECT_EQ(takeFileError(), platform::DISK_FILE_NOT_FOUND);
 }
@@ -234,29 +240,21 @@ TEST_F(ArchiveTest, MemberNamesMatchAcrossSlashesAndCaseOnlyAndTheFirstOfEqualNa
     ASSERT_NE(archive, nullptr);
     EXPECT_EQ(archive->entries[0].timeStamp, 0x5A216000u);  // DOS date above DOS time
     ASSERT_NE(mount({{"data/tez.raw", bytesOf("third"), 0}, {"other.bin", bytesOf("fourth"), 0}}, "b.yip"), nullptr);
-    for (const char* name : {"data/Tez.raw", "DATA\\TEZ.RAW", "data\\tez.RAW", "Data/tez.raw"}) {
-        ArchiveFile file;
-        open(file, name);
-        EXPECT_EQ(readAt(file, 0, 100), bytesOf("texture")) << name;
-        closeFile(file);
-    }
+    for (const char* name : {"data/Tez.raw", "DATA\\TEZ.RAW", "data\\tez.RAW", "Data/tez.raw"})
+        EXPECT_EQ(readMember(name), bytesOf("texture")) << name;
     for (const char* name : {"./data/Tez.raw", "/data/Tez.raw", "data//Tez.raw", "data/Tez.raw "}) {
         ArchiveFile file;
         assignFile(file, name);
         openFile(file, 1);
         EXPECT_EQ(takeFileError(), ZFS_FILE_NOT_FOUND) << name;
     }
-    ArchiveFile file;
-    open(file, "other.bin");
-    EXPECT_EQ(readAt(file, 0, 100), bytesOf("fourth"));
-    closeFile(file);
+    EXPECT_EQ(readMember("other.bin"), bytesOf("fourth"));
 
     // Not used by the show: members named after their archive, and the name check.
     std::filesystem::create_directory("sub");
     writeFile("sub/pack.yip", zipFile({{"inner/m.bin", bytesOf("member"), 0}}));
     ASSERT_NE(mountArchive("sub/pack.yip", true), nullptr);
-    open(file, "pack.yip\\inner\\m.bin");
-    closeFile(file);
+    EXPECT_EQ(readMember("pack.yip\\inner\\m.bin"), bytesOf("member"));
     EXPECT_TRUE(fileExists("Data\\Tez.raw"));
     EXPECT_FALSE(fileExists("inner/m.bin"));
 }
@@ -335,10 +333,7 @@ TEST_F(ArchiveTest, ResumeIndexesAttachTheirSoundPoints) {
     loadResumeIndex(archive, "scene.omz");
     ASSERT_EQ(takeFileError(), 0);
     EXPECT_EQ(archive->entries[0].resumePoints.size(), 1u);
-    ArchiveFile file;
-    open(file, "Level/Scene.3ds");
-    EXPECT_EQ(readAt(file, 70000, 5000), slice(data, 70000, 5000));
-    closeFile(file);
+    EXPECT_EQ(readMember("Level/Scene.3ds", 70000, 5000), slice(data, 70000, 5000));
     writeFile("wrong.omz", bytesOf("ZMO\x06member"));
     loadResumeIndex(archive, "wrong.omz");
     EXPECT_EQ(takeFileError(), ZFS_BAD_INDEX_SIGNATURE);

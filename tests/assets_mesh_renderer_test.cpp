@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "assets/gl_state.h"
@@ -82,13 +83,10 @@ TEST_F(MeshRenderer, CameraFollowsTheBezierPathAndHoldsAtItsEnds) {
     EXPECT_EQ(cameraTarget.x, -6.0f);
     drawMesh(scene.mesh, 1.5f);
     EXPECT_FLOAT_EQ(cameraEye.z, (9 + 3 * 16 + 3 * 25 + 36) / 8.0f);
-    for (float early : {-3.0f, NAN}) {
-        drawMesh(scene.mesh, early);
-        EXPECT_EQ(cameraEye.y, 0.0f);
-    }
-    for (float late : {3.0f, 1e30f}) {
-        drawMesh(scene.mesh, late);
-        EXPECT_EQ(cameraEye.y, 90.0f) << late;
+    const std::pair<float, float> heldAtTheEnds[] = {{-3, 0}, {NAN, 0}, {3, 90}, {1e30f, 90}};  // t, eye y
+    for (auto [t, y] : heldAtTheEnds) {
+        drawMesh(scene.mesh, t);
+        EXPECT_EQ(cameraEye.y, y) << t;
     }
 }
 
@@ -188,12 +186,6 @@ void perTriangle(const MeshObject& object, const MeshMaterial& material, bool wi
     }
 }
 
-std::vector<uint8_t> picture() {
-    std::vector<uint8_t> rgba(64 * 48 * 4);
-    glReadPixels(0, 0, 64, 48, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    return rgba;
-}
-
 TEST_F(MeshRenderer, VertexArraysDrawExactlyThePictureOfOnePolygonPerTriangle) {
     // Overlapping lit triangles with shared corners, many of them cut by the near plane, on a
     // grainy texture, once opaque and once blended on top: every edge, colour and texture
@@ -236,7 +228,8 @@ TEST_F(MeshRenderer, VertexArraysDrawExactlyThePictureOfOnePolygonPerTriangle) {
         drawMeshObject(scene.mesh, 0, 0, 0.45f);
         glDisable(GL_BLEND);
         clearBeforeDraw = true;
-        drawn[path] = picture();
+        drawn[path].resize(64 * 48 * 4);
+        glReadPixels(0, 0, 64, 48, GL_RGBA, GL_UNSIGNED_BYTE, drawn[path].data());
         // What the next immediate-mode draw starts from: the last corner's colour and texture
         // coordinate.
         GLfloat after[8];

@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <string>
-
 #include <GL/gl.h>
 
 #include <cstdio>
 #include <fstream>
+#include <string>
 #include <vector>
 
 #include "assets/screen_quad.h"

@@ -80,18 +80,13 @@ TEST(CaptureContactSheet, FontDrawsEveryPrintableCharacterInsideItsCell) {
         EXPECT_GT(inside, 0) << c;
         EXPECT_EQ(litPixels(image, 0, 0, image.width, image.height), inside) << c;
     }
-    EXPECT_EQ(capture::textWidth("ab", 2), (2 * capture::glyphAdvance - 1) * 2);
     EXPECT_EQ(capture::formatShowTime(83456), "1:23.45");
     EXPECT_EQ(capture::frameFileName(42), "frame-000042.png");
     EXPECT_EQ(capture::frameFileName(1234567), "frame-1234567.png");
 }
 
 TEST(CaptureProgress, LineShowsShareFramesRateAndTimeLeft) {
-    capture::ProgressState state;
-    state.framesDone = 1200;
-    state.fraction = 0.5;
-    state.framesPerSecond = 41.26;
-    state.secondsLeft = 89.4;
+    capture::ProgressState state{1200, 0.5, 41.26, 89.4};  // frames, share, rate, seconds left
     EXPECT_EQ(capture::progressLine(state, 10), "[#####-----]  50%  1200 frames  41.3 fps  1:29 left");
     state.fraction = 1.7;  // estimates past the end stay at a full bar
     state.secondsLeft = -1;

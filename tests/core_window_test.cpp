@@ -47,36 +47,9 @@ TEST(DebugDump, KeepsTheDecimalPointUnderACommaLocale) {
     EXPECT_EQ(text, " ---- \r\n : 12.500000\r\n : -3.250000\r\n");
 }
 
-struct DumpFileTest : ::testing::Test {
-    char folder[64] = "/tmp/tavremon-dump-XXXXXX";
-    char previous[4096] = {};
-    void SetUp() override {
-        ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
-        ASSERT_NE(mkdtemp(folder), nullptr);
-        ASSERT_EQ(chdir(folder), 0);
-    }
-    void TearDown() override {
-        std::remove("ize.dbg");
-        ASSERT_EQ(chdir(previous), 0);
-        rmdir(folder);
-    }
-};
-
-TEST_F(DumpFileTest, AppendsThreeLinesPerPressToAnExistingFileAndNeverCreatesIt) {
-    core::overlayTime = 1.0f;
-    core::sceneTime = 2.0f;
-    core::writeDebugDump();
-    struct stat st;
-    EXPECT_NE(stat("ize.dbg", &st), 0);
-    { std::ofstream("ize.dbg", std::ios::binary) << "keep\r\n"; }
-    core::writeDebugDump();
-    core::writeDebugDump();
-    EXPECT_EQ(readAll("ize.dbg"),
-              "keep\r\n ---- \r\n : 1.000000\r\n : 2.000000\r\n ---- \r\n : 1.000000\r\n : 2.000000\r\n");
-}
-
 // The window's events as the main loop sees them, on SDL's dummy video driver: it starts the event
 // queue but has no GL, so openWindow fails after starting it, and the events are pushed by hand.
+// Each test runs in a fresh folder, where the dump file goes.
 void push(SDL_Event event) { ASSERT_EQ(SDL_PushEvent(&event), 1) << SDL_GetError(); }
 void pressKey(SDL_Keycode key) {
     SDL_Event event{};
@@ -85,9 +58,13 @@ void pressKey(SDL_Keycode key) {
     push(event);
 }
 
-struct WindowEvents : DumpFileTest {
+struct WindowEvents : ::testing::Test {
+    char folder[64] = "/tmp/tavremon-dump-XXXXXX";
+    char previous[4096] = {};
     void SetUp() override {
-        DumpFileTest::SetUp();
+        ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+        ASSERT_NE(mkdtemp(folder), nullptr);
+        ASSERT_EQ(chdir(folder), 0);
         // No message box may find a display and wait for a click.
         setenv("SDL_VIDEODRIVER", "dummy", 1);
         unsetenv("DISPLAY");
@@ -95,18 +72,23 @@ struct WindowEvents : DumpFileTest {
         ASSERT_NE(platform::openWindow(platform::WindowRequest{}), platform::WindowFailure::None);
         core::quitRequested = false;
     }
+    void TearDown() override {
+        std::remove("ize.dbg");
+        ASSERT_EQ(chdir(previous), 0);
+        rmdir(folder);
+    }
 };
 
-TEST_F(WindowEvents, SpaceDumpsOnEveryPressOtherKeysDoNothingEscapeAndCloseQuit) {
-    { std::ofstream("ize.dbg", std::ios::binary) << "x"; }
+TEST_F(WindowEvents, SpaceAppendsADumpOnEveryPressOtherKeysDoNothingEscapeAndCloseQuit) {
     core::overlayTime = 1.0f;
     core::sceneTime = 2.0f;
+    { std::ofstream("ize.dbg", std::ios::binary) << "x"; }
     pressKey(SDLK_a);
     pressKey(SDLK_RETURN);
     pressKey(SDLK_SPACE);
     pressKey(SDLK_SPACE);
     EXPECT_FALSE(core::pumpMessages() || core::quitRequested);
-    const std::string dump = core::debugDumpText(1, 2);
+    const std::string dump = " ---- \r\n : 1.000000\r\n : 2.000000\r\n";
     EXPECT_EQ(readAll("ize.dbg"), "x" + dump + dump);
 
     pressKey(SDLK_ESCAPE);

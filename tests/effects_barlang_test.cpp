@@ -11,23 +11,19 @@
 #include "core/keyframed_scene.h"
 #include "core/show_state.h"
 #include "core/startup.h"
-#include "core/timeline.h"
 #include "effects/barlang_scene.h"
 #include "platform/clock.h"
 #include "platform/headless_gl.h"
+#include "tests/show_frames.h"
 
 namespace {
 
 const int width = 320, height = 240;
-uint32_t fakeNow = 0;
-uint32_t fakeClock() { return fakeNow; }
 using Frame = std::vector<uint8_t>;
 
 // The frame at show time `ms`, with the water scroll starting from `scroll`.
 Frame drawAt(uint32_t ms, float scroll, void (*draw)() = effects::drawBarlangScene) {
-    fakeNow = 0;
-    core::resetTimer();
-    fakeNow = ms;
+    frames::showTime(ms);
     effects::floorScroll = scroll;
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     draw();
@@ -54,7 +50,7 @@ bool isPicture(const Frame& f) { return shareDiffering(f, Frame(f.size()), 0, he
 struct BarlangScene : ::testing::Test {
     static void SetUpTestSuite() {
         ASSERT_TRUE(platform::createHeadlessGL(width, height));
-        platform::setClockSource(fakeClock);
+        platform::setClockSource(frames::fakeClock);
         ASSERT_TRUE(core::loadShow(nullptr, core::MusicMode::Offline, TAV_BUILD_DIR "/tavremon.yip"));
         ASSERT_NE(core::sphereObject, nullptr);
         ASSERT_GT(core::barlangMesh.objectCount, 1);

@@ -11,26 +11,14 @@
 
 #include "assets/mesh_renderer.h"
 #include "core/show_state.h"
-#include "core/timeline.h"
 #include "effects/effects.h"
 #include "platform/clock.h"
 #include "platform/headless_gl.h"
+#include "tests/show_frames.h"
 
 namespace {
 
 const int width = 160, height = 120;  // a quarter of the 640 x 480 virtual screen
-uint32_t fakeNow = 0;
-uint32_t fakeClock() { return fakeNow; }
-
-uint32_t texture(int texels, const uint8_t* rgb) {
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, texels, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, rgb);
-    return name;
-}
 
 // Red channel of every pixel, bottom row first.
 std::vector<int> frame() {
@@ -45,12 +33,10 @@ int at(int x, int y) { return frame()[y * width + x]; }
 struct FirstHalf : ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(platform::createHeadlessGL(width, height));
-        platform::setClockSource(fakeClock);
-        fakeNow = 0;
-        core::resetTimer();
+        platform::setClockSource(frames::fakeClock);
+        frames::showTime(0);
         glEnable(GL_TEXTURE_2D);  // as the show's start-up leaves it
-        const uint8_t white[3] = {255, 255, 255};
-        whiteTexture = texture(1, white);
+        whiteTexture = frames::texture(1, 1, {255, 255, 255});
         core::flashLevel = core::sceneTime = core::flareSize = 0;
         core::musicRow = 0;
         assets::clearBeforeDraw = true;
@@ -86,8 +72,7 @@ TEST_F(FirstHalf, AtOverlayTimeThirtyTwoAndAHalfOnlyTheCreditBoxIsLit) {
 }
 
 TEST_F(FirstHalf, OpeningLightStartsAboveTheHallAndTheGrainRepeatsFiveTimesAtElevenHundredths) {
-    const uint8_t blackWhite[6] = {0, 0, 0, 255, 255, 255};
-    std::fill(core::noiseTextures, core::noiseTextures + 16, texture(2, blackWhite));
+    std::fill(core::noiseTextures, core::noiseTextures + 16, frames::texture(2, 1, {0, 0, 0, 255, 255, 255}));
     effects::drawOpeningScene();
     EXPECT_EQ(assets::lightPosition.x, 0.0f);
     EXPECT_NEAR(assets::lightPosition.y, 88.7891f, 1e-3);
@@ -119,8 +104,7 @@ TEST_F(FirstHalf, FlashesAndTheBuildUpAddTheGreyOfTheirRowToTheWholeFrame) {
     EXPECT_NEAR(at(150, 100), 26, 1);  // 1 - 9 / 10
     EXPECT_FLOAT_EQ(core::flashLevel, 0.1f);
 
-    const uint8_t black[3] = {0, 0, 0};
-    std::fill(core::noiseTextures, core::noiseTextures + 16, texture(1, black));
+    std::fill(core::noiseTextures, core::noiseTextures + 16, frames::texture(1, 1, {0, 0, 0}));
     core::musicRow = 54;
     effects::drawOpeningBuildUp();
     EXPECT_EQ(at(5, 5), 0);
@@ -138,13 +122,8 @@ struct FlareCamera {
         const double a = azimuth * M_PI / 180;
         eye.assign(4, {float(400 * std::cos(a)), float(400 * std::sin(a)), 389.92f});
         target.assign(4, {0, 0, 389.92f});
-        camera.fieldOfView = 60;
-        camera.eye = eye.data();
-        camera.target = target.data();
-        core::scene1Mesh = {};
-        core::scene1Mesh.pathPointCount = 4;
-        core::scene1Mesh.cameraCount = 1;
-        core::scene1Mesh.cameras = &camera;
+        camera = {60.0f, eye.data(), target.data(), nullptr};
+        core::scene1Mesh = {4, 0, nullptr, 1, &camera, 0, nullptr, 0, {}};
     }
 };
 
@@ -174,7 +153,7 @@ TEST_F(FirstHalf, FlareWhiteFadesOverTwentyFramesAndTheEndingBrightensFromRowFif
     effects::drawFlareScene();
     EXPECT_EQ(core::flashLevel, 0.0f);
 
-    fakeNow = 38500;  // flare clock (38500 - 26500) / 400 = 30
+    frames::fakeNow = 38500;  // flare clock (38500 - 26500) / 400 = 30
     core::musicRow = 56;
     effects::drawFlareSceneEnding();
     EXPECT_EQ(at(2, 2), 0);

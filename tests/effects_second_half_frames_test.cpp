@@ -6,28 +6,19 @@
 
 #include <cmath>
 #include <cstring>
-#include <string>
 #include <vector>
 
 #include "core/show_state.h"
 #include "core/startup.h"
-#include "core/timeline.h"
 #include "effects/effects.h"
 #include "effects/tunnel_flight.h"
 #include "platform/clock.h"
 #include "platform/headless_gl.h"
+#include "tests/show_frames.h"
 
 namespace {
 
 const int width = 320, height = 240;
-uint32_t fakeNow = 0;
-uint32_t fakeClock() { return fakeNow; }
-
-void showTime(uint32_t ms) {
-    fakeNow = 0;
-    core::resetTimer();
-    fakeNow = ms;
-}
 
 // Grey level (0-255) of every pixel of the frame, bottom row first.
 std::vector<double> greyFrame() {
@@ -49,12 +40,12 @@ void expectAPicture(const char* scene) {
 
 TEST(SecondHalfFrames, EveryScenePaintsAVariedPictureFromTheShowData) {
     ASSERT_TRUE(platform::createHeadlessGL(width, height));
-    platform::setClockSource(fakeClock);
+    platform::setClockSource(frames::fakeClock);
     ASSERT_TRUE(core::loadShow(nullptr, core::MusicMode::Offline, TAV_BUILD_DIR "/tavremon.yip"));
     ASSERT_GT(core::scene2Mesh.objectCount, 12);
     ASSERT_GT(core::scene3Mesh.objectCount, 15);
 
-    showTime(90000);
+    frames::showTime(90000);
     effects::drawScene2Knot();
     expectAPicture("knot scene");
     // The knot is turned from the rest shape each frame, never from the shape it had last frame.
@@ -65,21 +56,14 @@ TEST(SecondHalfFrames, EveryScenePaintsAVariedPictureFromTheShowData) {
     // The tunnel fades to black ahead: wherever the inner tube is in view, its rings just ahead
     // of the camera are brighter than those near the far end (mostly hidden behind the bends).
     // A plain white wall texture keeps the wall's own pattern out of the comparison.
-    showTime(110000);
+    frames::showTime(110000);
     effects::drawTex32Scene();
     expectAPicture("tunnel");
     const uint32_t wallTexture = core::tex32Texture;
-    GLuint white = 0;
-    const std::vector<uint8_t> whiteTexels(8 * 8 * 3, 255);
-    glGenTextures(1, &white);
-    glBindTexture(GL_TEXTURE_2D, white);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 8, 8, 0, GL_RGB, GL_UNSIGNED_BYTE, whiteTexels.data());
-    core::tex32Texture = white;
+    core::tex32Texture = frames::texture(8, 8, std::vector<uint8_t>(8 * 8 * 3, 255));
     double level[2] = {0, 0}, seen[2] = {0, 0};  // rings 1-2 and 6-7 ahead
     for (uint32_t ms = 110000; ms < 145000; ms += 350) {
-        showTime(ms);
+        frames::showTime(ms);
         effects::drawTex32Scene();
         const std::vector<double> grey = greyFrame();
         std::vector<float> depth(width * height);

@@ -10,7 +10,6 @@
 
 #include "assets/mesh_renderer.h"
 #include "core/show_state.h"
-#include "core/timeline.h"
 #include "effects/effects.h"
 #include "effects/barlang_scene.h"
 #include "effects/flight_path.h"
@@ -19,6 +18,7 @@
 #include "effects/tunnel_flight.h"
 #include "platform/clock.h"
 #include "platform/headless_gl.h"
+#include "tests/show_frames.h"
 
 using assets::Point3;
 using engine::Vec3;
@@ -110,7 +110,6 @@ TEST(SphereScene, EveryAxisBoilsWithItsOwnSumOfFourOctaves) {
 
 TEST(BarlangScene, CaveWallsFadeToBlackTwentyFiveHundredUnitsFromTheEye) {
     // No barlang frame is drawn in this program, so the eye is still at the origin.
-    EXPECT_FLOAT_EQ(effects::eyeFade(0, 0, 0), 1.0f);
     EXPECT_FLOAT_EQ(effects::eyeFade(0, 1500, -2000), 0.0f);
     EXPECT_FLOAT_EQ(effects::eyeFade(600, 0, 800), 0.6f);
 }
@@ -150,25 +149,6 @@ struct QuadScene {
     }
 };
 
-uint32_t solidTexture(uint8_t r, uint8_t g, uint8_t b) {
-    GLuint texture;
-    const uint8_t rgb[3] = {r, g, b};
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, rgb);
-    return texture;
-}
-
-uint32_t fakeNow = 0;
-uint32_t fakeClock() { return fakeNow; }
-
-void showTime(uint32_t ms) {
-    fakeNow = 0;
-    core::resetTimer();
-    fakeNow = ms;
-}
-
 // Red and green of the pixel in the middle of the frame.
 std::pair<int, int> centre() {
     uint8_t p[4];
@@ -180,7 +160,7 @@ class SceneFrames : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(platform::createHeadlessGL(64, 48));
-        platform::setClockSource(fakeClock);
+        platform::setClockSource(frames::fakeClock);
         glEnable(GL_DEPTH_TEST);
         glDepthFunc(GL_LEQUAL);  // as the show's GL preset leaves it
     }
@@ -196,16 +176,16 @@ protected:
 };
 
 TEST_F(SceneFrames, KnotSceneWallCrossFadesFromNappalToItsOwnTexture) {
-    showTime(90000);
+    frames::showTime(90000);
     effects::drawScene2Knot();  // every mesh empty, every texture 0: draws nothing, safely
-    const uint32_t wallTexture = solidTexture(0, 255, 0);
+    const uint32_t wallTexture = frames::texture(1, 1, {0, 255, 0});
     QuadScene scene(13, 11, wallTexture);
     core::scene2Mesh = scene.mesh;
-    core::nappalTexture = solidTexture(255, 0, 0);
-    showTime(79999);  // before the fade starts: the wall's own texture only
+    core::nappalTexture = frames::texture(1, 1, {255, 0, 0});
+    frames::showTime(79999);  // before the fade starts: the wall's own texture only
     effects::drawScene2Knot();
     EXPECT_EQ(centre(), std::make_pair(0, 255));
-    showTime(80000);  // the fade starts: the nappal layer covers the wall
+    frames::showTime(80000);  // the fade starts: the nappal layer covers the wall
     effects::drawScene2Knot();
     EXPECT_EQ(centre(), std::make_pair(255, 0));
     // The material record is packed: compare a copy, not a reference to its unaligned field.
@@ -217,11 +197,11 @@ TEST_F(SceneFrames, SphereIsDrawnTranslucentWithItsOwnTexture) {
     QuadScene shortScene(12, 11, 0);  // no sphere object: drawn as it is
     core::scene3Mesh = shortScene.mesh;
     effects::drawScene3Sphere();
-    const uint32_t ownTexture = solidTexture(0, 255, 0);
+    const uint32_t ownTexture = frames::texture(1, 1, {0, 255, 0});
     QuadScene scene(13, 12, ownTexture);
     core::scene3Mesh = scene.mesh;
     core::sphereMeshA = {0, 0, nullptr, 0, nullptr, 1, &scene.objects[12], 0, {}};
-    core::sphere38Texture = solidTexture(255, 0, 0);
+    core::sphere38Texture = frames::texture(1, 1, {255, 0, 0});
     core::sceneTime = 0;
     effects::drawScene3Sphere();
     EXPECT_NEAR(centre().first, 82, 25);  // 0.4 of a light factor of about 0.8

@@ -36,24 +36,18 @@ Quat turn(float angle, float x, float y, float z) {
     return q;
 }
 
-Mat34 someAffine() { return Mat34{{{1, 2, 3, 4}, {-5, 6, 7, 8}, {9, -10, 11, 12}}}; }
-
 } // namespace
 
-TEST(VectorMath, ZeroVectorsHaveLengthOneNormaliseToZeroAndCrossProductsMayOverwriteTheirInput) {
+TEST(VectorMath, ZeroVectorsHaveLengthOneAndNormaliseToZero) {
     EXPECT_EQ(vecLength({0, 0, 0}), 1.0f);
     EXPECT_EQ(vecLength({3, 4, 0}), 5.0f);
     Vec3 n{9, 9, 9};
     vecNormalize(n, {0, 0, 0});
     expectVec(n, 0, 0, 0, 0);
-    EXPECT_EQ(vecCosAngle({0, 0, 0}, {1, 0, 0}), 0.0f);
-    Vec3 a{1, 0, 0};
-    vecCross(a, a, {0, 1, 0});
-    expectVec(a, 0, 0, 1, 0);
 }
 
 TEST(MatrixMath, ProductsApplyTheRightOperandFirstAndMayOverwriteAnOperand) {
-    Mat34 s, a = someAffine(), b, fresh;
+    Mat34 s, a{{{1, 2, 3, 4}, {-5, 6, 7, 8}, {9, -10, 11, 12}}}, b, fresh;
     matScaling(s, {2, 3, 4});
     matApplyTranslation(s, s, {1, 2, 3});  // scale, then move
     Vec3 p;
@@ -68,18 +62,13 @@ TEST(MatrixMath, ProductsApplyTheRightOperandFirstAndMayOverwriteAnOperand) {
     expectMatNear(a, fresh, 0);
 }
 
-TEST(Quaternions, AngleAxisKeepsAnUnnormalisedAxisAndProductsComposeInOrder) {
+TEST(Quaternions, AngleAxisKeepsAnUnnormalisedAxisAndTheProductIsHamiltons) {
     expectQuat(turn(0, 3, 4, 5), {0, 0, 0, 1});
     EXPECT_NEAR(turn(float(M_PI / 2), 0, 0, 2).z, 2 * std::sin(M_PI / 4), 1e-6);
+    // (v1, w1)(v2, w2) = (w1 v2 + w2 v1 + v1 x v2, w1 w2 - v1.v2), worked by hand.
     Quat ab;
-    quatMul(ab, turn(0.4f, 0, 0, 1), turn(1.1f, 0, 0, 1));
-    expectQuat(ab, turn(1.5f, 0, 0, 1));
-    // x then y differs from y then x.
-    Quat xy, yx;
-    quatMul(xy, turn(1, 1, 0, 0), turn(1, 0, 1, 0));
-    quatMul(yx, turn(1, 0, 1, 0), turn(1, 1, 0, 0));
-    EXPECT_NEAR(xy.z, -yx.z, 1e-6f);
-    EXPECT_GT(std::fabs(xy.z), 0.1f);
+    quatMul(ab, Quat{1, 2, 3, 4}, Quat{5, 6, 7, 8});
+    expectQuat(ab, {24, 48, 48, -6});
 }
 
 TEST(Quaternions, SlerpTakesTheShortArcAndSpinsAddHalfTurns) {
@@ -99,19 +88,6 @@ TEST(Quaternions, SlerpTakesTheShortArcAndSpinsAddHalfTurns) {
     // One spin adds a half turn to the angle travelled: halfway lands on the far side.
     quatSlerp(r, a, b, 1, 0.5f);
     EXPECT_NEAR(std::fabs(quatDot(r, mid)), 0.0f, 1e-5f);
-}
-
-TEST(Quaternions, LongSlerpBlendsWithoutFlippingSign) {
-    Quat a = turn(0.2f, 0, 0, 1), c = turn(1.0f, 0, 0, 1), b{-c.x, -c.y, -c.z, -c.w}, r;  // dot(a, b) < 0
-    quatSlerpLong(r, a, b, 5, 1);
-    expectQuat(r, b, 1e-5f);
-    // Halfway along the long arc: the normalised sum of a and b, not of a and -b.
-    quatSlerpLong(r, a, b, 0, 0.5f);
-    const float x = a.x + b.x, y = a.y + b.y, z = a.z + b.z, w = a.w + b.w;
-    const float n = std::sqrt(x * x + y * y + z * z + w * w);
-    expectQuat(r, {x / n, y / n, z / n, w / n}, 1e-5f);
-    quatSlerpLong(r, a, Quat{-a.x, -a.y, -a.z, -a.w}, 0, 0.25f);  // exactly opposite: stays finite
-    EXPECT_TRUE(std::isfinite(r.x) && std::isfinite(r.y) && std::isfinite(r.z) && std::isfinite(r.w));
 }
 
 // Helpers the show never calls: one known answer each.

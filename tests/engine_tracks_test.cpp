@@ -63,12 +63,6 @@ TEST(Splines, TwoKeysGiveStraightTangentsScaledByTension) {
     // Unequal tangents bend the segment: at t = 0.25, 0.15625 x 10 + 0.140625 x 5 - 0.046875 x 20.
     EXPECT_FLOAT_EQ(at(t, 2.5f).x, 1.328125f);
     freeTrack(t);
-    // Evenly spaced keys on a line get the line's slope on both sides of every key.
-    t = vectorTrack({{0, {0, 0, 0, 0}}, {10, {10, 0, 0, 0}}, {20, {20, 0, 0, 0}}});
-    for (Key* k = t->firstKey; k; k = k->next)
-        EXPECT_TRUE((k == t->firstKey || k->inTangent[1] == 10) && (!k->next || k->outTangent[1] == 10));
-    EXPECT_FLOAT_EQ(at(t, 15).x, 15);
-    freeTrack(t);
 }
 
 TEST(Splines, InteriorKeyTensionContinuityAndBiasShapeItsTwoTangents) {
@@ -115,13 +109,10 @@ TEST(TrackEvaluation, PositionTracksFollowTheLineHoldTheEndsWrapLoopsAndEaseTheF
     EXPECT_EQ(evalVectorTrack(untouched, nullptr, 1), ERR_NULL_POINTER);
     t->mode = 2;  // loop
     EXPECT_EQ(at(t, 15).x, 5);
-    EXPECT_EQ(at(t, 20).x, 10);
-    EXPECT_EQ(wrapFrame(25, 10), 5);
-    EXPECT_EQ(wrapFrame(10, 10), 10);
-    EXPECT_EQ(wrapFrame(3, 0), 3);
+    EXPECT_EQ(at(t, 20).x, 10);  // a multiple of the period is the period's end
     // A frame far beyond the period, where subtracting the period no longer changes a float.
-    EXPECT_EQ(wrapFrame(2e9f, 1), 1);
     EXPECT_EQ(at(t, 1e9f).x, 10);
+    EXPECT_EQ(wrapFrame(3, 0), 3);  // a loop of no length does not wrap
     freeTrack(t);
     // t = 0.25 eases to 1/12; the curve is the straight line, so the value is 10/12.
     t = vectorTrack({{0, {0, 0, 0, 0}, 0, 0, 0, 0, 0.5f}, {10, {10, 0, 0, 0}}});
@@ -131,27 +122,11 @@ TEST(TrackEvaluation, PositionTracksFollowTheLineHoldTheEndsWrapLoopsAndEaseTheF
 
 TEST(TrackEvaluation, HideTrackSwitchesAfterEachKeyAndRemembersItsCursor) {
     Track* t = makeTrack({{5, {0, 0, 0, 1}}, {15, {0, 0, 0, 0}}});
-    EXPECT_EQ(hiddenAt(t, 0), 1);
-    EXPECT_EQ(hiddenAt(t, 5), 1);
-    EXPECT_EQ(hiddenAt(t, 10), 1);
-    EXPECT_EQ(hiddenAt(t, 15), 1);
+    EXPECT_EQ(hiddenAt(t, 0), 1);   // before the first key: its value
+    EXPECT_EQ(hiddenAt(t, 15), 1);  // on a key: still the key before
     EXPECT_EQ(hiddenAt(t, 16), 0);
     EXPECT_EQ(hiddenAt(t, 15), 0);  // the search now starts at the cached key of frame 15
     EXPECT_EQ(hiddenAt(t, 3), 1);   // a jump back rescans from the first key
-    freeTrack(t);
-}
-
-TEST(TrackEvaluation, FullTurnKeysStayFinite) {
-    // The second key turns 2.5 turns about z; the controls come from the axis log.
-    Track* t = makeTrack({{0, {0, 0, 1, 0}}, {10, {0, 0, 1, float(5 * M_PI)}}});
-    quatIdentity(t->firstKey->orientation);
-    quatFromAngleAxis(t->firstKey->next->orientation, float(5 * M_PI), 0, 0, 1);
-    ASSERT_EQ(computeRotationControls(t), ERR_OK);
-    for (float f = 0; f <= 10; f += 0.5f) {
-        Quat q;
-        evalRotationTrack(q, t, f);
-        EXPECT_TRUE(std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z) && std::isfinite(q.w)) << f;
-    }
     freeTrack(t);
 }
 
@@ -213,29 +188,11 @@ protected:
     SceneCamera* camera = nullptr;
 };
 
-TEST_F(SceneUpdate, HideFlagFollowsTheTrackAndClearsWithoutOne) {
-    addTrackNode(NODE_OBJECT, 0, -1, mesh);
-    mesh->flags = MESH_HIDDEN | MESH_DUMMY;
-    ASSERT_EQ(updateScene(), ERR_OK);
-    EXPECT_EQ(mesh->flags, MESH_DUMMY);
-    attachTrack(TRACK_HIDE, 0, makeTrack({{0, {0, 0, 0, 1}}, {10, {0, 0, 0, 0}}}));
-    ASSERT_EQ(setFrame(5), ERR_OK);
-    updateScene();
-    EXPECT_EQ(mesh->flags, MESH_HIDDEN | MESH_DUMMY);
-    setFrame(11);
-    updateScene();
-    EXPECT_EQ(mesh->flags, MESH_DUMMY);
-}
-
-TEST_F(SceneUpdate, CameraStraightBelowOrOnItsTargetStaysFinite) {
+TEST_F(SceneUpdate, CameraOnItsTargetGetsTheIdentityRotation) {
     addTrackNode(NODE_CAMERA, 0, -1, camera);
     addTrackNode(NODE_CAMERA_TARGET, 1, -1, camera);
-    // Target straight above: pitch 90 degrees, no NaN from the rounding of d.y / len.
-    attachTrack(TRACK_POSITION, 1, vectorTrack({{0, {0, 7, -10, 0}}}));
+    // d = 0, of length 1 by vecLength's rule: yaw and pitch 0, not a NaN.
     attachTrack(TRACK_POSITION, 0, vectorTrack({{0, {0, 0, -10, 0}}}));
-    updateScene();
-    for (auto& row : camera->viewMatrix.m) EXPECT_TRUE(std::isfinite(row[0] + row[1] + row[2] + row[3]));
-    // Target on the camera: d = 0, len 1, yaw and pitch 0: the identity rotation.
     attachTrack(TRACK_POSITION, 1, vectorTrack({{0, {0, 0, -10, 0}}}));
     updateScene();
     EXPECT_NEAR(camera->viewMatrix.m[0][0], 1, 1e-6f);
@@ -271,10 +228,13 @@ TEST_F(SceneUpdate, ObjectMatrixIsRotationTimesScaleWithPositionAndTheCameraCome
     mesh->faces[0].normal = {0, 1, 0};
     addTrackNode(NODE_OBJECT, 0, -1, mesh);
     attachTrack(TRACK_POSITION, 0, vectorTrack({{0, {5, 0, 0, 0}}}));
+    mesh->flags = MESH_HIDDEN | MESH_DUMMY;
     ASSERT_EQ(updateScene(), ERR_OK);
-    // No scale track: the linear part stays zero; no rotation track: the zero rotation is none.
+    // No scale track: the linear part stays zero; no rotation track: the zero rotation is none; no
+    // hide track: shown (the reader's test sees a hide track set the flag).
     EXPECT_EQ(mesh->matrix.m[0][0], 0);
     EXPECT_EQ(mesh->matrix.m[0][3], 5);
+    EXPECT_EQ(mesh->flags, MESH_DUMMY);
     // A quarter turn about z, twice the size, moved 5 along x; the camera 3 further along y.
     Track* rotation = makeTrack({{0, {0, 0, 1, float(M_PI / 2)}}});
     quatFromAngleAxis(rotation->firstKey->orientation, float(M_PI / 2), 0, 0, 1);

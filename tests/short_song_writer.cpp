@@ -11,16 +11,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: short_song_writer FILE\n");
         return 2;
     }
-    builder::XmModule song;
-    song.name = "short song";
-    song.channels = 2;
-    song.speed = 3;
-    song.bpm = 250;  // 30 ms a row
-    song.orders = {0, 1};
+    builder::XmModule song{"short song", 2, 3, 250, {0, 1}, {}, {}};  // speed 3 at 250 BPM: 30 ms a row
     for (int p = 0; p < 2; ++p) {
-        builder::XmPattern pattern;
-        pattern.rows = 32;
-        pattern.cells.resize(size_t(pattern.rows * song.channels));
+        builder::XmPattern pattern{32, std::vector<builder::XmCell>(32 * 2)};
         pattern.cells[0] = {uint8_t(49 + 5 * p), 1, 0x50, 0, 0};  // one note at the start of each
         song.patterns.push_back(pattern);
     }
