@@ -4,11 +4,12 @@
 #   the archive missing, a 0-byte archive, a local-header walk fault halfway through, and for every
 #   member in turn (the module, each mesh, each texture, the .3DS scene): the member missing, its
 #   content cut to half, and random bytes of its stored data flipped.
-# A case either plays (the show window comes up and ends with exit code 0 when sent Esc after
-# two seconds), or stops with its message: "BASS can't music load file." and exit code 1 when the
-# module cannot be loaded, the engine's message box and exit code 0 when the scene cannot.
+# A case either plays (the show window comes up and ends with exit code 0 when sent Esc after a
+# second: the loading picture, then the opening), or stops with its message: "BASS can't music
+# load file." and exit code 1 when the module cannot be loaded, the engine's message box and exit
+# code 0 when the scene cannot.
 # Nothing may crash, hang, exit otherwise, or print a sanitizer report.
-# Two seconds only ever reach the opening scene, so every case that damages a mesh or the scene
+# The window only ever reaches the opening scene, so every case that damages a mesh or the scene
 # also renders the whole show headless with tavremon-capture (2 frames a second, tiny pictures):
 # each scene must draw whatever was loaded, to the end of the song.
 #
@@ -201,7 +202,7 @@ def run_case(build, root, label, expect, must_fail, archive):
                 press(box, 'Return')
         if SHOW in titles and shown_at is None:
             shown_at = now
-        if shown_at and not esc_at and not open_boxes and SHOW in titles and now - shown_at >= 2.0:
+        if shown_at and not esc_at and not open_boxes and SHOW in titles and now - shown_at >= 1.0:
             press(titles[SHOW], 'Escape')
             esc_at = now
         time.sleep(0.1)
