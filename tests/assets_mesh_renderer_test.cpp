@@ -10,6 +10,7 @@
 #include "assets/gl_state.h"
 #include "assets/mesh_renderer.h"
 #include "platform/headless_gl.h"
+#include "tests/show_frames.h"
 
 using namespace assets;
 
@@ -38,16 +39,7 @@ struct SceneMesh {
     }
 };
 
-uint32_t makeTexture(int size, const std::vector<uint8_t>& rgb) {
-    GLuint texture;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, size, size, 0, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
-    return texture;
-}
+uint32_t makeTexture(int size, const std::vector<uint8_t>& rgb) { return frames::texture(size, size, rgb); }
 
 void expectCentre(std::array<int, 3> expected, const char* what) {
     uint8_t p[4];
