@@ -177,7 +177,7 @@ struct OneMemberArchive {
 
 OneMemberArchive::OneMemberArchive(const Bytes& member, bool deflated) {
     Bytes packed = deflated ? rawDeflate(member) : member;
-    auto put = [&zip](uint32_t v, int n) {
+    auto put = [this](uint32_t v, int n) {
         for (int i = 0; i < n; ++i) zip.push_back(uint8_t(v >> (8 * i)));
     };
     put(0x04034B50, 4);
