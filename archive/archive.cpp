@@ -1,9 +1,14 @@
 // Archive directory and file interface: mounting ZIP archives by their local headers, name lookup,
 // and the file-style operations over loose disk files and archive members.
+//
+// The member directory comes from the local headers. Only a member written by a streaming tool
+// (flag bit 3: sizes and CRC in a data descriptor after the data, zeros in the header) takes its
+// sizes from the central directory, which must then agree with its local header and descriptor.
 #include "archive/archive.h"
 
 #include <cstring>
 #include <new>
+#include <string>
 
 namespace archive {
 
@@ -15,7 +20,13 @@ uint32_t nextSerial = 1;
 
 constexpr uint32_t LOCAL_HEADER_SIGNATURE = 0x04034B50;
 constexpr uint32_t CENTRAL_HEADER_SIGNATURE = 0x02014B50;
+constexpr uint32_t END_RECORD_SIGNATURE = 0x06054B50;
+constexpr uint32_t DESCRIPTOR_SIGNATURE = 0x08074B50;
 constexpr uint32_t LOCAL_HEADER_REST = 26; // local header bytes after the signature
+constexpr uint32_t CENTRAL_HEADER_SIZE = 46;
+constexpr uint32_t END_RECORD_SIZE = 22;
+constexpr uint32_t MAX_COMMENT = 65535;
+constexpr uint16_t FLAG_DATA_DESCRIPTOR = 1u << 3;
 constexpr uint32_t MAX_NAME = 255;
 
 uint16_t read16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
@@ -78,9 +89,104 @@ bool readExactly(platform::DiskFile file, uint64_t offset, void* dest, uint32_t 
     return platform::readDiskFile(file, dest, n, &got) == 0 && got == n;
 }
 
+// What the central directory says about one member.
+struct DirectoryRecord {
+    uint32_t localOffset = 0;
+    uint16_t method = 0;
+    uint32_t crc = 0;
+    uint32_t compressedSize = 0;
+    uint32_t uncompressedSize = 0;
+    std::string name;
+};
+
+// Reads the central directory through the end-of-central-directory record, which is looked for
+// backwards from the end of the file, no further than the record and the longest comment. False
+// when there is no such record or the directory it points to is not all there.
+bool readCentralDirectory(platform::DiskFile file, std::vector<DirectoryRecord>& records) {
+    uint64_t fileBytes = 0;
+    if (platform::diskFileSize(file, &fileBytes) != 0 || fileBytes < END_RECORD_SIZE) return false;
+    uint64_t tailStart = fileBytes > END_RECORD_SIZE + MAX_COMMENT ? fileBytes - END_RECORD_SIZE - MAX_COMMENT : 0;
+    std::vector<uint8_t> tail(size_t(fileBytes - tailStart));
+    if (!readExactly(file, tailStart, tail.data(), uint32_t(tail.size()))) return false;
+    const uint8_t* end = nullptr;
+    for (size_t at = tail.size() - END_RECORD_SIZE + 1; at-- > 0;) {
+        const uint8_t* p = tail.data() + at;
+        if (read32(p) == END_RECORD_SIGNATURE && at + END_RECORD_SIZE + read16(p + 20) <= tail.size()) {
+            end = p;
+            break;
+        }
+    }
+    if (!end) return false;
+    uint32_t count = read16(end + 10);
+    uint32_t size = read32(end + 12);
+    uint32_t start = read32(end + 16);
+    if (uint64_t(start) + size > tailStart + uint64_t(end - tail.data())) return false;
+    std::vector<uint8_t> directory(size);
+    if (!readExactly(file, start, directory.data(), size)) return false;
+    size_t at = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (size - at < CENTRAL_HEADER_SIZE) return false;
+        const uint8_t* p = directory.data() + at;
+        if (read32(p) != CENTRAL_HEADER_SIGNATURE) return false;
+        size_t nameLength = read16(p + 28);
+        size_t recordLength = CENTRAL_HEADER_SIZE + nameLength + read16(p + 30) + read16(p + 32);
+        if (size - at < recordLength) return false;
+        DirectoryRecord& record = records.emplace_back();
+        record.method = read16(p + 10);
+        record.crc = read32(p + 16);
+        record.compressedSize = read32(p + 20);
+        record.uncompressedSize = read32(p + 24);
+        record.localOffset = read32(p + 42);
+        record.name.assign(reinterpret_cast<const char*>(p + CENTRAL_HEADER_SIZE), nameLength);
+        at += recordLength;
+    }
+    return true;
+}
+
+// The sizes of a member whose local header at offset defers them to a data descriptor, taken from
+// the central directory (read on first need). The directory's record must name the same member
+// with the same method, and the descriptor after the data must repeat its CRC and sizes; anything
+// else is a damaged archive. Sets the size of the descriptor; false when the archive is damaged.
+bool deferredSizes(MountedArchive& archive, std::vector<DirectoryRecord>& directory, bool& directoryRead,
+                   uint64_t offset, const char* name, uint16_t method, uint64_t dataOffset,
+                   uint32_t& compressedSize, uint32_t& uncompressedSize, uint32_t& descriptorSize) {
+    if (!directoryRead) {
+        directoryRead = true;
+        try {
+            if (!readCentralDirectory(archive.file, directory)) directory.clear();
+        } catch (const std::bad_alloc&) {
+            directory.clear();
+        }
+    }
+    const DirectoryRecord* record = nullptr;
+    for (const DirectoryRecord& r : directory)
+        if (r.localOffset == offset) record = &r;
+    if (!record || record->name != name || record->method != method) return false;
+    // A header may repeat the sizes instead of zeros; then they must be the same.
+    if ((compressedSize != 0 && compressedSize != record->compressedSize) ||
+        (uncompressedSize != 0 && uncompressedSize != record->uncompressedSize))
+        return false;
+    compressedSize = record->compressedSize;
+    uncompressedSize = record->uncompressedSize;
+    // The descriptor: CRC, compressed size, uncompressed size, with or without a signature.
+    uint8_t descriptor[16];
+    uint64_t at = dataOffset + compressedSize;
+    bool whole = readExactly(archive.file, at, descriptor, 16);
+    if (!whole && !readExactly(archive.file, at, descriptor, 12)) return false;
+    auto repeats = [&](const uint8_t* p) {
+        return read32(p) == record->crc && read32(p + 4) == compressedSize && read32(p + 8) == uncompressedSize;
+    };
+    if (whole && read32(descriptor) == DESCRIPTOR_SIGNATURE && repeats(descriptor + 4)) descriptorSize = 16;
+    else if (repeats(descriptor)) descriptorSize = 12;
+    else return false;
+    return true;
+}
+
 // Walks the local headers from the start of the file and fills the member directory. Ends at the
 // first central-directory header, or with 259/260 at a record that is not a sound local header.
 int walkLocalHeaders(MountedArchive& archive) {
+    std::vector<DirectoryRecord> directory;
+    bool directoryRead = false;
     uint64_t offset = 0;
     for (;;) {
         uint8_t header[4 + LOCAL_HEADER_REST];
@@ -104,6 +210,11 @@ int walkLocalHeaders(MountedArchive& archive) {
         if (!readExactly(archive.file, offset + 30 + nameLength, extra, extraLength)) return ZFS_BAD_LOCAL_HEADER;
         uint64_t dataOffset = offset + 30 + nameLength + extraLength;
         if (dataOffset > UINT32_MAX) return ZFS_BAD_LOCAL_HEADER;
+        uint32_t descriptorSize = 0;
+        if ((read16(header + 6) & FLAG_DATA_DESCRIPTOR) &&
+            !deferredSizes(archive, directory, directoryRead, offset, storedName, method, dataOffset, compressedSize,
+                           uncompressedSize, descriptorSize))
+            return ZFS_BAD_LOCAL_HEADER;
 
         ++archive.memberCount;
         try {
@@ -126,7 +237,7 @@ int walkLocalHeaders(MountedArchive& archive) {
         } catch (const std::bad_alloc&) {
             // No room for the entry: the member is skipped and the walk goes on.
         }
-        offset = dataOffset + compressedSize;
+        offset = dataOffset + compressedSize + descriptorSize;
     }
 }
 
@@ -156,16 +267,26 @@ int inflateStatusCode(int status) {
     }
 }
 
-// The resume point to decode from for a read at position: the one with the largest output offset
-// below it (the first of equals), or none.
+// The resume point to decode from for a read at position: of the index's points the one with the
+// largest output offset below it (the first of equals), or the cursor's own boundary when that
+// lies at least as far on; or none.
 const ResumePoint* pickResumePoint(const MemberCursor& cursor, uint32_t position) {
     const ResumePoint* best = nullptr;
-    if (!cursor.resumePoints) return nullptr;
-    for (const ResumePoint& point : *cursor.resumePoints)
-        if (point.uncompressedOffset < position && (!best || point.uncompressedOffset > best->uncompressedOffset))
-            best = &point;
+    if (cursor.resumePoints) {
+        for (const ResumePoint& point : *cursor.resumePoints)
+            if (point.uncompressedOffset < position && (!best || point.uncompressedOffset > best->uncompressedOffset))
+                best = &point;
+    }
+    const ResumePoint& own = cursor.boundary;
+    if (cursor.hasBoundary && own.uncompressedOffset <= position &&
+        (!best || uint64_t(own.uncompressedOffset) + own.windowPosition >=
+                      uint64_t(best->uncompressedOffset) + best->windowPosition))
+        best = &own;
     return best;
 }
+
+// Bytes a deflated read decodes past what it was asked for, kept for the reads that follow.
+constexpr uint32_t READ_AHEAD = 64 * 1024;
 
 // Reads up to n bytes of a member at its cursor position into dest. Returns the bytes delivered;
 // failures go to lastArchiveError and leave the position where it was.
@@ -195,17 +316,45 @@ uint32_t readMember(MemberCursor& cursor, MountedArchive& archive, uint8_t* dest
         return 0;
     }
 
+    if (position >= cursor.aheadStart && position - cursor.aheadStart <= cursor.ahead.size() &&
+        cursor.ahead.size() - (position - cursor.aheadStart) >= wanted) {
+        std::memcpy(dest, cursor.ahead.data() + (position - cursor.aheadStart), wanted);
+        cursor.position = position + wanted;
+        return wanted;
+    }
+
+    // Small reads decode ahead into the cursor; a large one goes straight to its destination.
     OutputRequest request;
     request.start = position;
     request.length = wanted;
     request.destination = dest;
+    uint32_t ahead = cursor.uncompressedSize - position < READ_AHEAD ? cursor.uncompressedSize - position : READ_AHEAD;
+    cursor.ahead.clear();
+    if (wanted < ahead) {
+        try {
+            cursor.ahead.resize(ahead);
+            request.length = ahead;
+            request.destination = cursor.ahead.data();
+        } catch (const std::bad_alloc&) {
+            cursor.ahead.clear();
+        }
+    }
+    // The cursor's boundary is applied before the decode saves a new one into it.
+    request.boundary = &cursor.boundary;
     int status = inflateMember(archive.file, cursor.dataOffset, cursor.compressedSize, cursor.method,
                                pickResumePoint(cursor, position), request);
-    // A stream that ends before the size its header gives is as broken as a corrupt one.
-    if (status == INFLATE_OK && request.delivered < wanted) status = INFLATE_BAD_DATA;
-    if (status != INFLATE_OK) {
-        lastArchiveError = inflateStatusCode(status);
+    cursor.hasBoundary = cursor.hasBoundary || request.boundaryReached;
+    // A stream that ends before the size its header gives is as broken as a corrupt one; bytes
+    // decoded ahead of the read and then not there fail only the read that needs them.
+    if (request.delivered < wanted) {
+        cursor.ahead.clear();
+        lastArchiveError = inflateStatusCode(status == INFLATE_OK ? INFLATE_BAD_DATA : status);
         return 0;
+    }
+    if (!cursor.ahead.empty()) {
+        cursor.ahead.resize(request.delivered);
+        cursor.aheadStart = position;
+        std::memcpy(dest, cursor.ahead.data(), wanted);
     }
     cursor.position = position + wanted;
     return wanted;
@@ -606,35 +755,43 @@ const char* fileErrorText(int code) {
     return "UNDEFINED ERROR";
 }
 
-void loadResumeIndex(MountedArchive* archive, const char* indexName) {
-    lastArchiveError = ZFS_OK;
-    if (!archive || !isMounted(archive)) return;
-    ArchiveFile index;
-    assignFile(index, indexName);
-    openFile(index, 1);
-    if (lastArchiveError != ZFS_OK) return;
-    // The size in the header may be made up: the buffer grows only as data actually arrives, in
-    // doubling pieces so that a deflated index is decoded about twice at most.
-    std::vector<uint8_t> data;
-    const uint32_t size = fileSize(index);
+int readWholeFile(const char* name, std::vector<uint8_t>& data, uint32_t limit) {
+    data.clear();
+    ArchiveFile file;
+    assignFile(file, name);
+    openFile(file, 1);
+    int code = takeFileError();
+    if (code != ZFS_OK) return code;
+    const uint32_t size = fileSize(file) < limit ? fileSize(file) : limit;
+    if (fileSizeBound(file) < fileSize(file)) code = ZFS_BAD_DATA;
+    // In doubling pieces: a deflated member's read cursor carries each piece on from the last.
     uint32_t piece = 65536;
-    int readCode = ZFS_OK;
     try {
-        while (data.size() < size) {
+        while (code == ZFS_OK && data.size() < size) {
             uint32_t want = size - uint32_t(data.size()) < piece ? size - uint32_t(data.size()) : piece;
             size_t at = data.size();
             data.resize(at + want);
             uint32_t got = 0;
-            readBlock(index, data.data() + at, want, &got);
-            readCode = lastArchiveError;
+            readBlock(file, data.data() + at, want, &got);
+            code = takeFileError();
             data.resize(at + got);
-            if (readCode != ZFS_OK || got < want) break;
+            if (got < want) break;
             if (piece < (1u << 24)) piece *= 2;
         }
     } catch (const std::bad_alloc&) {
-        readCode = ZFS_NO_MEMORY;
+        code = ZFS_NO_MEMORY;
     }
-    closeFile(index);
+    closeFile(file);
+    takeFileError(); // a failed close of a file only read loses nothing
+    if (code != ZFS_OK) std::vector<uint8_t>().swap(data);
+    return code;
+}
+
+void loadResumeIndex(MountedArchive* archive, const char* indexName) {
+    lastArchiveError = ZFS_OK;
+    if (!archive || !isMounted(archive)) return;
+    std::vector<uint8_t> data;
+    int readCode = readWholeFile(indexName, data);
     if (readCode != ZFS_OK) {
         lastArchiveError = readCode;
         return;

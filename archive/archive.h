@@ -59,6 +59,12 @@ struct MemberCursor {
     uint32_t timeStamp = 0;
     uint32_t position = 0; // bytes from the start of the member's uncompressed data
     const std::vector<ResumePoint>* resumePoints = nullptr;
+    // A deflated member read in pieces continues from where the last decode stopped: the decoder
+    // state at the last block boundary it passed, and the bytes it decoded ahead of the last read.
+    ResumePoint boundary;
+    bool hasBoundary = false;
+    uint32_t aheadStart = 0;
+    std::vector<uint8_t> ahead;
 };
 
 enum class FileMode : uint8_t { Closed, Disk, Member };
@@ -92,6 +98,14 @@ uint32_t fileSize(const ArchiveFile& file);
 uint32_t fileSizeBound(const ArchiveFile& file);
 bool atEndOfFile(ArchiveFile& file);
 void closeFile(ArchiveFile& file);
+
+// The named file read whole into data (a loose disk file wins over an archive member), no further
+// than limit bytes. Returns 0, or the error code, which is also collected so that nothing lingers
+// for the next caller; on an error data is left empty. A member whose header claims more than its
+// data can hold is refused with ZFS_BAD_DATA, and the buffer grows only as bytes arrive, so a
+// forged size never makes it allocate more than the file really has. A disk file that ends
+// before its size gives what it has.
+int readWholeFile(const char* name, std::vector<uint8_t>& data, uint32_t limit = UINT32_MAX);
 
 // The pending disk-layer code if there is one, else the archive layer's code; clears both.
 int takeFileError();

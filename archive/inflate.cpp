@@ -648,6 +648,30 @@ void applyResumePoint(const ResumePoint& resume) {
     bitBuffer = resume.bitState & mask(savedCount);
 }
 
+// Saves the state between two blocks as a resume point: the whole window with its history, the
+// input position, and the bits of a partly used byte (whole bytes held in the bit buffer are given
+// back to the input). Not when stand-in bits or a failed read have made the input position unsure.
+void saveBoundary(ResumePoint& point) {
+    if (missingBits > 0 || endOfInput) return;
+    uint64_t unread = uint64_t(lastIn + 1 - nextIn) + bitCount / 8;
+    uint32_t savedCount = bitCount % 8;
+    point.compressedOffset = uint32_t(bytesTaken - unread);
+    point.uncompressedOffset = request->position;
+    point.bitState = uint32_t(bitBuffer & mask(savedCount)) | savedCount << 16;
+    point.windowPosition = uint16_t(windowPosition);
+    std::vector<uint8_t>& data = point.windowData;
+    data.resize(8 + WINDOW_SIZE);
+    const uint32_t records[2][2] = {{0, windowPosition}, {windowPosition, WINDOW_SIZE - windowPosition}};
+    uint8_t* at = data.data();
+    for (const auto& [offset, count] : records) {
+        const uint8_t header[4] = {uint8_t(offset), uint8_t(offset >> 8), uint8_t(count), uint8_t(count >> 8)};
+        std::memcpy(at, header, 4);
+        std::memcpy(at + 4, (offset < windowPosition ? window : history) + offset, count);
+        at += 4 + count;
+    }
+    request->boundaryReached = true;
+}
+
 } // namespace
 
 bool resumePointIsSound(const ResumePoint& point) {
@@ -706,6 +730,7 @@ int inflateMember(const platform::DiskFile& archiveFile, uint32_t dataOffset, ui
     bitBuffer = 0;
     bitCount = 0;
     output.delivered = 0;
+    output.boundaryReached = false;
     output.position = 0;
     uint32_t resumeOffset = 0;
     if (resume) {
@@ -732,8 +757,10 @@ int inflateMember(const platform::DiskFile& archiveFile, uint32_t dataOffset, ui
 
     int status;
     bool last = false;
-    do status = decodeBlock(last);
-    while (status == INFLATE_OK && !last);
+    do {
+        status = decodeBlock(last);
+        if (status == INFLATE_OK && !last && output.boundary) saveBoundary(*output.boundary);
+    } while (status == INFLATE_OK && !last);
     if (status == INFLATE_OK || status == INFLATE_STOP) {
         deliverWindow(output, window, windowPosition);
         status = INFLATE_OK;

@@ -42,6 +42,10 @@ struct OutputRequest {
     uint8_t* destination = nullptr; // room for length bytes
     uint32_t delivered = 0;
     uint32_t position = 0; // output position of the window's next delivery
+    // When set, receives the decoder state at the last block boundary the decode passes, from
+    // which a later decode of the same member can resume (a read cursor's continuation point).
+    ResumePoint* boundary = nullptr;
+    bool boundaryReached = false;
 };
 
 enum class Delivery { Continue, Stop };

@@ -9,9 +9,8 @@ namespace assets {
 constexpr uint32_t maxAssetFileBytes = 64u << 20;
 
 // Up to `limit` bytes of the named file, and never more than maxAssetFileBytes (a loose disk file
-// wins over an archive member). A file that cannot be opened or read gives what was read before
-// the failure, possibly nothing, and so does one whose bytes do not fit in memory; the archive
-// error code is collected so that it does not linger for the next caller.
+// wins over an archive member). Empty when the file cannot be opened or read, or when its header
+// claims more than its data can hold; the loaders treat that as a missing file.
 std::vector<uint8_t> readAssetFile(const char* name, uint32_t limit = maxAssetFileBytes);
 
 } // namespace assets

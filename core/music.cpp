@@ -1,3 +1,9 @@
+// The music player. The show's clock is the song: the timeline asks for the position being heard
+// each frame, and the song's end ends the show. This file loads the module (a loose file or an
+// archive member, read whole through the archive layer, which refuses a size the data cannot
+// hold), hands it to the audio layer, which parses and plays it, and fades it out. It trusts the
+// audio layer to reject a module that is not one; it keeps no audio state of its own but the
+// handle, the fade's pause and the position source tests may set.
 #include "core/music.h"
 
 #include <cstdlib>
@@ -17,20 +23,12 @@ uint32_t musicHandle = 0;  // 0 until a module is loaded
 MusicSleep fadeSleep = nullptr;
 MusicPositionSource positionSource = nullptr;
 
-// Opens the name for reading in bytes. A pending error means the handle is not open and must not
-// be touched again.
-bool openMember(archive::ArchiveFile& file, const char* name) {
-    archive::assignFile(file, name);
-    archive::openFile(file, 1);
-    return archive::takeFileError() == 0;
-}
-
 // The module member, read whole, handed to the audio layer, which keeps its own copy; the block
 // dies here.
 bool loadModule(const char* name) {
     std::string shortName = std::string(name ? name : "").substr(0, 255);
     std::vector<uint8_t> block;
-    if (!readWholeMember(shortName.c_str(), block)) return false;
+    if (archive::readWholeFile(shortName.c_str(), block) != archive::ZFS_OK) return false;
     musicHandle = platform::audioLoadModule(block.data(), block.size());
     if (musicHandle == 0) return false;
     platform::audioSetAmplification(musicHandle, 50);
@@ -43,33 +41,6 @@ void pause(uint32_t milliseconds) {
     else platform::sleepMilliseconds(milliseconds);
 }
 } // namespace
-
-bool readWholeMember(const char* name, std::vector<uint8_t>& block) {
-    block.clear();
-    archive::ArchiveFile file;
-    if (!openMember(file, name)) return false;
-    uint32_t size = archive::fileSize(file);
-    // A member whose header claims more than its data can hold is not a module; never allocate
-    // what a forged size asks for.
-    bool failed = archive::fileSizeBound(file) < size;
-    if (!failed) block.resize(size);
-    uint32_t read = 0;
-    if (!failed && size > 0) archive::readBlock(file, block.data(), size, &read);
-    failed = archive::takeFileError() != 0 || failed;
-    archive::closeFile(file);
-    archive::takeFileError();
-    block.resize(read);
-    return !failed;
-}
-
-uint32_t memberSize(const char* name) {
-    archive::ArchiveFile file;
-    if (!openMember(file, name)) return 0;
-    uint32_t size = archive::fileSize(file);
-    archive::closeFile(file);
-    archive::takeFileError();
-    return size;
-}
 
 MusicOpenResult openMusic(int32_t device, uint32_t frequency, const char* name, void* window) {
     if (!platform::audioInit(device, frequency, window)) return {audioInitFailedText, 1};

@@ -40,12 +40,6 @@ struct MusicOpenResult {
 };
 MusicOpenResult openMusic(int32_t device, uint32_t frequency, const char* name, void* window);
 
-// The whole file (loose file or archive member) in a new block. False, with nothing read, when it
-// cannot be opened; false too when reading it fails part way.
-bool readWholeMember(const char* name, std::vector<uint8_t>& block);
-// Its size in bytes, 0 when it cannot be opened.
-uint32_t memberSize(const char* name);
-
 // The pause between fade-out steps. nullptr restores the real sleep; the capture tool renders
 // audio in it, tests record it.
 using MusicSleep = void (*)(uint32_t milliseconds);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <iterator>
 #include <string>
@@ -203,6 +204,107 @@ TEST_F(ArchiveTest, SizeBoundNeverExceedsWhatTheDataCanHold) {
         EXPECT_EQ(fileSizeBound(file), bound) << name;
         closeFile(file);
     }
+    // Whole-file reads refuse such a member outright, read an honest one whole or up to a limit,
+    // and leave no error pending.
+    Bytes whole(3, 7);
+    EXPECT_EQ(readWholeFile("stored.raw", whole), ZFS_BAD_DATA);
+    EXPECT_TRUE(whole.empty());
+    EXPECT_EQ(readWholeFile("deflated.raw", whole), ZFS_BAD_DATA);
+    EXPECT_EQ(readWholeFile("missing.raw", whole), ZFS_FILE_NOT_FOUND);
+    EXPECT_EQ(readWholeFile("honest.raw", whole), 0);
+    EXPECT_EQ(whole, wordText(5000, 3));
+    EXPECT_EQ(readWholeFile("honest.raw", whole, 4321), 0);
+    EXPECT_EQ(whole, slice(wordText(5000, 3), 0, 4321));
+    EXPECT_EQ(takeFileError(), 0);
+}
+
+// Flag bit 3 (sizes and CRC after the data): the sizes come from the central directory, which must
+// agree with the local header and the descriptor; anything else is a damaged archive.
+TEST_F(ArchiveTest, StreamingArchivesTakeTheirSizesFromAnAgreeingCentralDirectory) {
+    const std::vector<Member> members = {{"a.txt", wordText(70000, 4), 8}, {"b.raw", noise(3000, 5), 0},
+                                         {"c/empty", {}, 8}, {"d.txt", wordText(999, 6), 8}};
+    const Bytes zip = streamingZipFile(members);
+    writeFile("stream.yip", zip);
+    MountedArchive* archive = mountArchive("stream.yip", false);
+    ASSERT_NE(archive, nullptr);
+    EXPECT_EQ(takeFileError(), 0);
+    EXPECT_EQ(archive->memberCount, 4);
+    for (const Member& m : members) EXPECT_EQ(readMember(m.name.c_str(), 0, 80000), m.data) << m.name;
+
+    // Forged: each case changes one byte of the second member's records (its central record is the
+    // second, after a.txt's 46 + 5 bytes); the walk keeps a.txt and stops there with 259.
+    auto at = [&zip](uint32_t signature, int which) {
+        size_t found = 0;
+        for (size_t i = 0; i + 4 <= zip.size(); ++i)
+            if (zip[i] == uint8_t(signature) && zip[i + 1] == uint8_t(signature >> 8) &&
+                zip[i + 2] == uint8_t(signature >> 16) && zip[i + 3] == uint8_t(signature >> 24) && which-- == 0)
+                found = i;
+        return found;
+    };
+    const size_t central = at(0x02014B50, 1), local = at(0x04034B50, 1);
+    const size_t forgedBytes[] = {central + 20, central + 24, central + 16, central + 10,
+                                  central + 46, central + 42, local + 18, local + 8};
+    for (size_t byte : forgedBytes) {
+        Bytes forged = zip;
+        forged[byte] ^= 0x01;
+        writeFile("forged.yip", forged);
+        archive = mountArchive("forged.yip", false);
+        ASSERT_NE(archive, nullptr);
+        EXPECT_EQ(takeFileError(), ZFS_BAD_LOCAL_HEADER) << "byte " << byte;
+        EXPECT_EQ(archive->memberCount, 1) << "byte " << byte;
+        unmountArchive(archive);
+    }
+    // Without its end record the directory cannot be found: nothing is mounted from it.
+    writeFile("cut.yip", slice(zip, 0, zip.size() - 30));
+    archive = mountArchive("cut.yip", false);
+    EXPECT_EQ(takeFileError(), ZFS_BAD_LOCAL_HEADER);
+    EXPECT_EQ(archive->memberCount, 0);
+}
+
+// What Info-ZIP writes when it streams (zip -fd), stored and deflated.
+TEST_F(ArchiveTest, ArchivesWrittenByZipAsAStreamLoad) {
+    if (std::system("command -v zip >/dev/null") != 0) GTEST_SKIP() << "zip is not installed";
+    const Bytes text = wordText(90000, 8), raw = noise(5000, 9);
+    writeFile("text.txt", text);
+    writeFile("raw.bin", raw);
+    ASSERT_EQ(std::system("zip -q -fd -X deflated.zip text.txt raw.bin && zip -q -0 -fd -X stored.zip raw.bin"), 0);
+    std::filesystem::remove("text.txt");
+    std::filesystem::remove("raw.bin");
+    for (const char* name : {"deflated.zip", "stored.zip"}) {
+        ASSERT_NE(mountArchive(name, false), nullptr);
+        EXPECT_EQ(takeFileError(), 0) << name;
+    }
+    EXPECT_EQ(readMember("text.txt", 0, 100000), text);
+    EXPECT_EQ(readMember("raw.bin", 0, 100000), raw);
+}
+
+// A deflated member of many blocks read in pieces: on from the last read, backwards, past a block
+// boundary, and through two handles at once, each keeping its own place.
+TEST_F(ArchiveTest, PiecewiseReadsOfADeflatedMemberGiveItsBytesInAnyOrder) {
+    Bytes data = wordText(600000, 10);
+    const Bytes middle = noise(70000, 11);  // stored blocks between the coded ones
+    data.insert(data.begin() + 300000, middle.begin(), middle.end());
+    ASSERT_NE(mount({{"big", data, 8, rawDeflate(data, 9)}}), nullptr);
+    ArchiveFile first, second;
+    open(first, "big");
+    open(second, "big");
+    Bytes joined, piece(4096);
+    uint32_t got = 0;
+    do {
+        readBlock(first, piece.data(), 4096, &got);
+        joined.insert(joined.end(), piece.begin(), piece.begin() + got);
+        if (joined.size() % (4096 * 37) == 0) {
+            const uint32_t back = uint32_t(data.size() - joined.size() / 2);
+            EXPECT_EQ(readAt(second, back, 5000), slice(data, back, 5000));
+        }
+    } while (got == 4096);
+    EXPECT_EQ(joined, data);
+    EXPECT_EQ(takeFileError(), 0);
+    const uint32_t jumps[][2] = {{500000, 70000}, {1000, 200}, {299990, 40}, {369990, 300000}, {1200, 10}};
+    for (const auto& [position, count] : jumps)
+        EXPECT_EQ(readAt(first, position, count), slice(data, position, count)) << position;
+    closeFile(first);
+    closeFile(second);
 }
 
 TEST_F(ArchiveTest, HeaderWalkStopsAtTheCentralDirectoryOrAtAFault) {

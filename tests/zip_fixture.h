@@ -1,5 +1,6 @@
 // ZIP archives and raw DEFLATE streams for the tests, made with zlib: local headers with their
-// data, then (unless left out) the start of a central directory, where the show's walk stops.
+// data, then (unless left out) the start of a central directory, where the show's walk stops; or
+// archives as a streaming writer makes them, sizes after the data and in the central directory.
 #pragma once
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -91,6 +92,39 @@ inline Bytes zipFile(const std::vector<Member>& members, bool centralDirectory =
         put(out, 0x06054B50, 4);
         out.resize(out.size() + 18, 0);
     }
+    return out;
+}
+
+// As a streaming writer makes it: each local header has flag bit 3 and zeros for CRC and sizes,
+// which follow the data in a descriptor (with its signature for even members, without for odd
+// ones); then a full central directory and its end record, with a comment.
+inline Bytes streamingZipFile(const std::vector<Member>& members) {
+    Bytes out, directory;
+    for (size_t i = 0; i < members.size(); ++i) {
+        const Member& m = members[i];
+        Bytes packed = !m.packed.empty() ? m.packed : m.method == 8 ? rawDeflate(m.data) : m.data;
+        const uint32_t crc = uint32_t(crc32(0, m.data.data(), uInt(m.data.size())));
+        const uint32_t offset = uint32_t(out.size()), name = uint32_t(m.name.size());
+        const std::pair<uint32_t, int> local[] = {{0x04034B50, 4}, {20, 2}, {8, 2}, {m.method, 2}, {0x6000, 2},
+                                                  {0x5A21, 2}, {0, 12}, {name, 2}, {0, 2}};
+        for (const auto& [value, bytes] : local) put(out, value, bytes);
+        out.insert(out.end(), m.name.begin(), m.name.end());
+        out.insert(out.end(), packed.begin(), packed.end());
+        if (i % 2 == 0) put(out, 0x08074B50, 4);
+        for (uint32_t value : {crc, uint32_t(packed.size()), uint32_t(m.data.size())}) put(out, value, 4);
+        const std::pair<uint32_t, int> central[] = {
+            {0x02014B50, 4}, {20, 2}, {20, 2}, {8, 2}, {m.method, 2}, {0x6000, 2}, {0x5A21, 2}, {crc, 4},
+            {uint32_t(packed.size()), 4}, {uint32_t(m.data.size()), 4}, {name, 2}, {0, 8}, {0, 4}, {offset, 4}};
+        for (const auto& [value, bytes] : central) put(directory, value, bytes);
+        directory.insert(directory.end(), m.name.begin(), m.name.end());
+    }
+    const uint32_t start = uint32_t(out.size()), count = uint32_t(members.size());
+    out.insert(out.end(), directory.begin(), directory.end());
+    const std::string comment = "written as a stream";
+    const std::pair<uint32_t, int> end[] = {{0x06054B50, 4}, {0, 4}, {count, 2}, {count, 2},
+                                            {uint32_t(directory.size()), 4}, {start, 4}, {uint32_t(comment.size()), 2}};
+    for (const auto& [value, bytes] : end) put(out, value, bytes);
+    out.insert(out.end(), comment.begin(), comment.end());
     return out;
 }
 
