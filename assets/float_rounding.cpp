@@ -1,3 +1,19 @@
+// Sine and cosine in double, fast, for the float shortcuts of float_rounding.h: Cody-Waite
+// reduction by pi/2 and minimax polynomials on [-pi/4, pi/4]. Arguments beyond 2^20 (and NaN)
+// go to the C library.
+//
+// The reduction constants, the polynomial coefficients and the cosine's tail (the rounding error
+// of 1 - z/2 carried into the sum) are those of fdlibm, as distributed in FreeBSD's msun
+// (k_sin.c, k_cos.c, e_rem_pio2.c), which carry this notice:
+//
+// ====================================================
+// Copyright (C) 1993 by Sun Microsystems, Inc. All rights reserved.
+//
+// Developed at SunPro, a Sun Microsystems, Inc. business.
+// Permission to use, copy, modify, and distribute this
+// software is freely granted, provided that this notice
+// is preserved.
+// ====================================================
 #include "assets/float_rounding.h"
 
 #include <cstdint>
