@@ -42,50 +42,55 @@ constexpr int32_t maxKeyframerNodes = 65536;
 // A camera's field of view never leaves (0, 180] degrees, whatever its lens says.
 constexpr double widestFieldOfView = 180.0;
 
-// ---- Reader state (one load at a time) ----------------------------------------------------------
-
-int32_t parentChunkId = 0;   // id of the chunk whose sub-chunks are being walked
-int32_t lastChunkId = 0;     // last listed chunk finished
-int32_t objectCounter = 0;   // world pass: next object id; motion pass: current node id
-std::string nameBuffer;      // last name read by readChunkName
-ObjectNode* currentNode = nullptr;  // the world node of the record that sub-chunks refer to
-uint32_t position = 0;       // read position in the file
-uint32_t chunkEnd = 0;       // reads must not pass this: the end of the chunk being read
-uint32_t fileBytes = 0;      // size of the open file
-
-// A pass makes many small reads. They are served from a window of the file read in one piece, so
-// that each costs neither a system call nor, in a deflated archive member, a new inflate from the
-// member's start.
+// A pass reads the file through a window of this size (see ReaderState::window).
 constexpr uint32_t windowBytes = 1u << 20;
-std::vector<uint8_t> window;
-uint32_t windowStart = 0, windowLength = 0;
 
-// ---- Lookups of one pass, each in constant time -------------------------------------------------
-
-// The world's objects by name, as findObjectByName finds them: the first in list order whose
-// current name matches (ASCII letters folded), of any type or of one type. Objects join the index
-// when they are added and again when they are renamed; an entry whose object has been renamed
-// since is dropped when a lookup meets it.
-std::unordered_map<std::string, std::set<std::pair<uint64_t, ObjectNode*>>> objectsByName;
-std::unordered_map<const ObjectNode*, uint64_t> listPlace;  // order in the world list
-uint64_t nextListPlace = 0;
-// Keyframer nodes by id: the first (tracks attach to it) and the last (children hang from it).
-std::unordered_map<int32_t, TrackNode*> firstNodeWithId, lastNodeWithId;
-int32_t nodeHeadersRead = 0;
-
-// What a keyframer pass changes in meshes the world pass made. Renames are made at once (a later
-// node may look a mesh up by its new name) and taken back if the pass fails; pivots are applied
-// only once the pass has succeeded.
 struct Rename {
     TriMesh* mesh;
     std::string previous;
 };
-std::vector<Rename> renames;
 struct Pivot {
     TriMesh* mesh;
     Vec3 pivot;
 };
-std::vector<Pivot> pivots;
+
+// ---- Reader state: one load at a time, reset whole when a pass starts and when the file closes --
+
+struct ReaderState {
+    int32_t parentChunkId = 0;   // id of the chunk whose sub-chunks are being walked
+    int32_t lastChunkId = 0;     // last listed chunk finished
+    int32_t objectCounter = 0;   // world pass: next object id; motion pass: current node id
+    std::string nameBuffer;      // last name read by readChunkName
+    ObjectNode* currentNode = nullptr;  // the world node of the record that sub-chunks refer to
+    uint32_t position = 0;       // read position in the file
+    uint32_t chunkEnd = 0;       // reads must not pass this: the end of the chunk being read
+    uint32_t fileBytes = 0;      // size of the open file
+
+    // A pass makes many small reads. They are served from a window of the file read in one
+    // piece, so that each costs neither a system call nor, in a deflated archive member, a new
+    // inflate from the member's start.
+    std::vector<uint8_t> window;
+    uint32_t windowStart = 0, windowLength = 0;
+
+    // Lookups of the pass, each in constant time. The world's objects by name, as
+    // findObjectByName finds them: the first in list order whose current name matches (ASCII
+    // letters folded), of any type or of one type. Objects join the index when they are added and
+    // again when they are renamed; an entry whose object has been renamed since is dropped when a
+    // lookup meets it.
+    std::unordered_map<std::string, std::set<std::pair<uint64_t, ObjectNode*>>> objectsByName;
+    std::unordered_map<const ObjectNode*, uint64_t> listPlace;  // order in the world list
+    uint64_t nextListPlace = 0;
+    // Keyframer nodes by id: the first (tracks attach to it) and the last (children hang from it).
+    std::unordered_map<int32_t, TrackNode*> firstNodeWithId, lastNodeWithId;
+    int32_t nodeHeadersRead = 0;
+
+    // What a keyframer pass changes in meshes the world pass made. Renames are made at once (a
+    // later node may look a mesh up by its new name) and taken back if the pass fails; pivots are
+    // applied only once the pass has succeeded.
+    std::vector<Rename> renames;
+    std::vector<Pivot> pivots;
+};
+ReaderState reader;
 
 std::string nameKey(int32_t type, std::string_view name) {
     std::string key(1, char(type));
@@ -96,15 +101,15 @@ std::string nameKey(int32_t type, std::string_view name) {
 void indexName(ObjectNode* node) {
     const std::string* name = objectName(node);
     if (!name) return;
-    auto [place, added] = listPlace.try_emplace(node, nextListPlace);
-    if (added) ++nextListPlace;
-    for (int32_t type : {0, node->type}) objectsByName[nameKey(type, *name)].emplace(place->second, node);
+    auto [place, added] = reader.listPlace.try_emplace(node, reader.nextListPlace);
+    if (added) ++reader.nextListPlace;
+    for (int32_t type : {0, node->type}) reader.objectsByName[nameKey(type, *name)].emplace(place->second, node);
 }
 
 // The first object of that name, of any type (type 0) or of the given one; none when there is none.
 ObjectNode* findIndexed(std::string_view name, int32_t type = 0) {
-    auto bucket = objectsByName.find(nameKey(type, name));
-    if (bucket == objectsByName.end()) return nullptr;
+    auto bucket = reader.objectsByName.find(nameKey(type, name));
+    if (bucket == reader.objectsByName.end()) return nullptr;
     std::set<std::pair<uint64_t, ObjectNode*>>& entries = bucket->second;
     while (!entries.empty()) {
         ObjectNode* node = entries.begin()->second;
@@ -115,39 +120,29 @@ ObjectNode* findIndexed(std::string_view name, int32_t type = 0) {
     return nullptr;
 }
 
-void clearPassState() {
-    objectsByName.clear();
-    listPlace.clear();
-    nextListPlace = 0;
-    firstNodeWithId.clear();
-    lastNodeWithId.clear();
-    nodeHeadersRead = 0;
-    renames.clear();
-    pivots.clear();
-}
-
-void setCurrent(ObjectNode* node) { currentNode = node; }
+void setCurrent(ObjectNode* node) { reader.currentNode = node; }
 
 template <typename Record>
 Record* current(int32_t type) {
-    return currentNode && currentNode->type == type ? static_cast<Record*>(currentNode->data) : nullptr;
+    ObjectNode* node = reader.currentNode;
+    return node && node->type == type ? static_cast<Record*>(node->data) : nullptr;
 }
 
 // ---- Bounded reading ----------------------------------------------------------------------------
 
-uint32_t bytesLeft() { return chunkEnd > position ? chunkEnd - position : 0; }
+uint32_t bytesLeft() { return reader.chunkEnd > reader.position ? reader.chunkEnd - reader.position : 0; }
 
 // Reads the window starting at `from`; false (and no window) when the archive cannot deliver it.
 bool fillWindow(ArchiveFile& file, uint32_t from) {
-    windowLength = 0;
-    uint32_t length = std::min(windowBytes, fileBytes - from);
-    if (window.size() < length) window.resize(length);
+    reader.windowLength = 0;
+    uint32_t length = std::min(windowBytes, reader.fileBytes - from);
+    if (reader.window.size() < length) reader.window.resize(length);
     archive::seekFile(file, from);
     uint32_t got = 0;
-    if (archive::takeFileError() == 0) archive::readBlock(file, window.data(), length, &got);
+    if (archive::takeFileError() == 0) archive::readBlock(file, reader.window.data(), length, &got);
     if (archive::takeFileError() != 0 || got != length) return false;
-    windowStart = from;
-    windowLength = length;
+    reader.windowStart = from;
+    reader.windowLength = length;
     return true;
 }
 
@@ -155,27 +150,28 @@ bool fillWindow(ArchiveFile& file, uint32_t from) {
 bool readExact(ArchiveFile& file, void* dest, uint32_t count) {
     if (count > bytesLeft()) return false;
     if (count == 0) return true;
-    bool inWindow = position >= windowStart && uint64_t(position) + count <= uint64_t(windowStart) + windowLength;
+    const uint32_t at = reader.position;
+    bool inWindow = at >= reader.windowStart && uint64_t(at) + count <= uint64_t(reader.windowStart) + reader.windowLength;
     // A window that cannot be read whole (damaged data somewhere in it) leaves the plain read,
     // which gets as far as the data allows. The first read of a pass, the version byte just past
     // the start, gets the window from byte 0.
-    if (!inWindow && (position >= fileBytes || !fillWindow(file, position < 64 ? 0 : position))) {
+    if (!inWindow && (at >= reader.fileBytes || !fillWindow(file, at < 64 ? 0 : at))) {
         uint32_t got = 0;
-        archive::seekFile(file, position);
+        archive::seekFile(file, at);
         if (archive::takeFileError() == 0) archive::readBlock(file, dest, count, &got);
         int error = archive::takeFileError();
-        position += got;
+        reader.position += got;
         return error == 0 && got == count;
     }
-    uint32_t available = std::min(count, windowStart + windowLength - position);  // less at the end
-    std::memcpy(dest, window.data() + (position - windowStart), available);
-    position += available;
+    uint32_t available = std::min(count, reader.windowStart + reader.windowLength - at);  // less at the end
+    std::memcpy(dest, reader.window.data() + (at - reader.windowStart), available);
+    reader.position += available;
     return available == count;
 }
 
 bool seekTo(ArchiveFile&, uint32_t target) {
-    if (target > fileBytes) return false;
-    position = target;
+    if (target > reader.fileBytes) return false;
+    reader.position = target;
     return true;
 }
 
@@ -216,17 +212,17 @@ ResultCode readChunkHeader(ArchiveFile& file, uint16_t& id, uint32_t& length) {
 // A zero-terminated name; the first 63 bytes are kept. The chunk ending inside it is corrupt.
 // Read in small blocks rather than byte by byte, then the position is set just past the zero.
 ResultCode readChunkName(ArchiveFile& file) {
-    nameBuffer.clear();
+    reader.nameBuffer.clear();
     for (;;) {
         uint32_t count = std::min<uint32_t>(bytesLeft(), 64);
         if (count == 0) return ERR_CORRUPT_FILE;
         uint8_t b[64];
-        uint32_t start = position;
+        uint32_t start = reader.position;
         if (!readExact(file, b, count)) return ERR_CORRUPT_FILE;
         const uint8_t* zero = static_cast<const uint8_t*>(std::memchr(b, 0, count));
         uint32_t used = zero ? uint32_t(zero - b) : count;
-        size_t room = maxFileNameLength - nameBuffer.size();
-        nameBuffer.append(reinterpret_cast<const char*>(b), std::min<size_t>(used, room));
+        size_t room = maxFileNameLength - reader.nameBuffer.size();
+        reader.nameBuffer.append(reinterpret_cast<const char*>(b), std::min<size_t>(used, room));
         if (zero) return seekTo(file, start + used + 1) ? ERR_OK : ERR_CORRUPT_FILE;
     }
 }
@@ -253,10 +249,10 @@ const ChunkEntry* findEntry(const ChunkEntry* table, size_t size, uint16_t id) {
 ResultCode walkChunks(ArchiveFile& file, const ChunkEntry* table, size_t tableSize, uint32_t endPosition,
                       int32_t parentId, int depth) {
     if (depth > maxChunkDepth) return ERR_CORRUPT_FILE;
-    parentChunkId = parentId;
-    uint32_t pos = position;
+    reader.parentChunkId = parentId;
+    uint32_t pos = reader.position;
     while (pos < endPosition) {
-        chunkEnd = endPosition;
+        reader.chunkEnd = endPosition;
         uint16_t id;
         uint32_t length;
         if (readChunkHeader(file, id, length) != ERR_OK) return ERR_CORRUPT_FILE;
@@ -266,34 +262,29 @@ ResultCode walkChunks(ArchiveFile& file, const ChunkEntry* table, size_t tableSi
         pos += length;
         const ChunkEntry* entry = findEntry(table, tableSize, id);
         if (entry) {
-            chunkEnd = pos;
+            reader.chunkEnd = pos;
             ResultCode result = entry->reader(file);
             if (result != ERR_OK) return result;
             if (entry->hasChildren) {
                 result = walkChunks(file, table, tableSize, pos, id, depth + 1);
                 // Restored so that a later sibling is not taken for a child of the nested chunk.
-                parentChunkId = parentId;
+                reader.parentChunkId = parentId;
                 if (result != ERR_OK) return result;
             }
         }
         if (!seekTo(file, pos)) return ERR_CORRUPT_FILE;
-        if (entry) lastChunkId = id;
+        if (entry) reader.lastChunkId = id;
     }
     return ERR_OK;
 }
 
 ResultCode startPass(ArchiveFile& file, const ChunkEntry* table, size_t tableSize, int32_t firstCounter) {
-    objectCounter = firstCounter;
-    parentChunkId = lastChunkId = 0;
-    nameBuffer.clear();
-    setCurrent(nullptr);
-    clearPassState();
+    reader = ReaderState{};
+    reader.objectCounter = firstCounter;
     for (ObjectNode* node = activeScene->firstObject; node; node = node->next) indexName(node);
     uint32_t size = archive::fileSize(file);
-    fileBytes = size;
-    windowStart = windowLength = 0;
-    position = 0;
-    chunkEnd = size;
+    reader.fileBytes = size;
+    reader.chunkEnd = size;
     // The low byte of the mesh-data version sits here when the file starts with the main chunk,
     // a version chunk, the mesh-data chunk and its version chunk.
     uint8_t version;
@@ -321,7 +312,7 @@ ResultCode addCurrent(void* record, int32_t type) {
 // Colour and percentage values go where their parent chunk says, into the record being read.
 // A value too short for its form is dropped, like one under a parent that takes none.
 ResultCode storeColour(Vec3 colour) {
-    switch (parentChunkId) {
+    switch (reader.parentChunkId) {
     case 0x4600: {
         SceneLight* light = current<SceneLight>(OBJ_LIGHT);
         if (!light) return ERR_CORRUPT_FILE;
@@ -333,8 +324,8 @@ ResultCode storeColour(Vec3 colour) {
     case 0xA030: {
         SceneMaterial* material = current<SceneMaterial>(OBJ_MATERIAL);
         if (!material) return ERR_CORRUPT_FILE;
-        Vec3& slot = parentChunkId == 0xA010 ? material->ambient
-                     : parentChunkId == 0xA020 ? material->diffuse : material->specular;
+        Vec3& slot = reader.parentChunkId == 0xA010 ? material->ambient
+                     : reader.parentChunkId == 0xA020 ? material->diffuse : material->specular;
         slot = colour;
         return ERR_OK;
     }
@@ -360,7 +351,7 @@ ResultCode readPercentage(ArchiveFile& file) {
     if (!readU16(file, raw)) return ERR_OK;
     float value = float(raw / 100.0);
     float SceneMaterial::*field = nullptr;
-    switch (parentChunkId) {
+    switch (reader.parentChunkId) {
     case 0xA040: field = &SceneMaterial::shininess; break;
     case 0xA041: field = &SceneMaterial::shininessStrength; break;
     case 0xA050: field = &SceneMaterial::transparency; break;
@@ -380,8 +371,8 @@ ResultCode readObjectName(ArchiveFile& file) { return readChunkName(file); }
 ResultCode readTriangleObject(ArchiveFile&) {
     TriMesh* mesh = new (std::nothrow) TriMesh{};
     if (!mesh) return ERR_OUT_OF_MEMORY;
-    mesh->name = nameBuffer;
-    mesh->id = objectCounter++;
+    mesh->name = reader.nameBuffer;
+    mesh->id = reader.objectCounter++;
     ResultCode result = addCurrent(mesh, OBJ_TRIMESH);
     if (result != ERR_OK) delete mesh;
     return result;
@@ -439,7 +430,7 @@ ResultCode readMaterialGroup(ArchiveFile& file) {
     if (readChunkName(file) != ERR_OK) return ERR_CORRUPT_FILE;
     uint16_t count;
     if (!readU16(file, count) || uint32_t(count) * 2 > bytesLeft()) return ERR_CORRUPT_FILE;
-    ObjectNode* found = findIndexed(nameBuffer);
+    ObjectNode* found = findIndexed(reader.nameBuffer);
     if (!found) return ERR_INVALID_OBJECT_ID;
     std::string raw(size_t(count) * 2, '\0');
     if (!readExact(file, raw.data(), uint32_t(raw.size()))) return ERR_CORRUPT_FILE;
@@ -481,8 +472,8 @@ ResultCode readLight(ArchiveFile& file) {
     if (!readFloats(file, p, 3)) return ERR_CORRUPT_FILE;
     SceneLight* light = new (std::nothrow) SceneLight{};
     if (!light) return ERR_OUT_OF_MEMORY;
-    light->name = nameBuffer;
-    light->id = objectCounter++;
+    light->name = reader.nameBuffer;
+    light->id = reader.objectCounter++;
     light->kind = 1;
     light->position = exchanged(p);
     ResultCode result = addCurrent(light, OBJ_LIGHT);
@@ -508,8 +499,8 @@ ResultCode readCamera(ArchiveFile& file) {
     if (!readFloats(file, v, 8)) return ERR_CORRUPT_FILE;
     SceneCamera* camera = new (std::nothrow) SceneCamera{};
     if (!camera) return ERR_OUT_OF_MEMORY;
-    camera->name = nameBuffer;
-    camera->id = objectCounter++;
+    camera->name = reader.nameBuffer;
+    camera->id = reader.objectCounter++;
     camera->position = exchanged(v);
     camera->target = exchanged(v + 3);
     camera->roll = v[6];
@@ -524,7 +515,7 @@ ResultCode readCamera(ArchiveFile& file) {
 ResultCode readMaterialEntry(ArchiveFile&) {
     SceneMaterial* material = new (std::nothrow) SceneMaterial{};
     if (!material) return ERR_OUT_OF_MEMORY;
-    material->id = objectCounter++;
+    material->id = reader.objectCounter++;
     ResultCode result = addCurrent(material, OBJ_MATERIAL);
     if (result != ERR_OK) delete material;
     return result;
@@ -535,8 +526,8 @@ ResultCode readMaterialName(ArchiveFile& file) {
     if (!material) return ERR_CORRUPT_FILE;
     ResultCode result = readChunkName(file);
     if (result == ERR_OK) {
-        material->name = nameBuffer;
-        indexName(currentNode);
+        material->name = reader.nameBuffer;
+        indexName(reader.currentNode);
     }
     return result;
 }
@@ -566,14 +557,14 @@ ResultCode readShading(ArchiveFile& file) {
 // and dropped). *corrupt is set when a map chunk has no material to belong to.
 TextureMap* currentMap(bool* corrupt) {
     *corrupt = false;
-    if (parentChunkId != 0xA200 && parentChunkId != 0xA230 && parentChunkId != 0xA220) return nullptr;
+    const int32_t parent = reader.parentChunkId;
+    if (parent != 0xA200 && parent != 0xA230 && parent != 0xA220) return nullptr;
     SceneMaterial* material = current<SceneMaterial>(OBJ_MATERIAL);
     if (!material) {
         *corrupt = true;
         return nullptr;
     }
-    return parentChunkId == 0xA200 ? &material->textureMap
-           : parentChunkId == 0xA230 ? &material->bumpMap : &material->reflectionMap;
+    return parent == 0xA200 ? &material->textureMap : parent == 0xA230 ? &material->bumpMap : &material->reflectionMap;
 }
 
 ResultCode readMapName(ArchiveFile& file) {
@@ -581,7 +572,7 @@ ResultCode readMapName(ArchiveFile& file) {
     TextureMap* map = currentMap(&corrupt);
     if (corrupt) return ERR_CORRUPT_FILE;
     ResultCode result = readChunkName(file);
-    if (result == ERR_OK && map) map->name = nameBuffer;
+    if (result == ERR_OK && map) map->name = reader.nameBuffer;
     return result;
 }
 
@@ -676,7 +667,7 @@ ResultCode readFrameRange(ArchiveFile& file) {
 ResultCode readNodeId(ArchiveFile& file) {
     uint16_t id;
     if (!readU16(file, id)) return ERR_CORRUPT_FILE;
-    objectCounter = id;
+    reader.objectCounter = id;
     return ERR_OK;
 }
 
@@ -710,11 +701,11 @@ int32_t objectTypeOfNode(int32_t nodeType) {
 // of that name in file order, passing over others of the same name (a material named like a mesh).
 ResultCode nodeObject(const NodeTag* tag, int32_t nodeId, ObjectNode*& object) {
     object = nullptr;
-    if (nameBuffer == "$AMBIENT$") {
+    if (reader.nameBuffer == "$AMBIENT$") {
         if (!tag || tag->tag != 0xB001) return ERR_CORRUPT_FILE;
         AmbientLight* ambient = new (std::nothrow) AmbientLight{};
         if (!ambient) return ERR_OUT_OF_MEMORY;
-        ambient->name = nameBuffer;
+        ambient->name = reader.nameBuffer;
         ambient->id = nodeId + 1024;
         if (addIndexed(ambient, OBJ_AMBIENT) != ERR_OK) {
             delete ambient;
@@ -723,7 +714,7 @@ ResultCode nodeObject(const NodeTag* tag, int32_t nodeId, ObjectNode*& object) {
         object = activeScene->lastObject;
         return ERR_OK;
     }
-    if (nameBuffer == "$$$DUMMY") {
+    if (reader.nameBuffer == "$$$DUMMY") {
         if (!tag || tag->tag != 0xB002) return ERR_CORRUPT_FILE;
         TriMesh* dummy = new (std::nothrow) TriMesh{};
         if (!dummy) return ERR_OUT_OF_MEMORY;
@@ -736,9 +727,9 @@ ResultCode nodeObject(const NodeTag* tag, int32_t nodeId, ObjectNode*& object) {
         object = activeScene->lastObject;
         return ERR_OK;
     }
-    ObjectNode* found = findIndexed(nameBuffer);
+    ObjectNode* found = findIndexed(reader.nameBuffer);
     if (!found) return ERR_INVALID_OBJECT_ID;
-    object = tag ? findIndexed(nameBuffer, tag->objectType) : found;
+    object = tag ? findIndexed(reader.nameBuffer, tag->objectType) : found;
     return object ? ERR_OK : ERR_CORRUPT_FILE;
 }
 
@@ -748,11 +739,11 @@ int32_t nodeObjectId(const TrackNode& node) {
 }
 
 ResultCode readNodeHeader(ArchiveFile& file) {
-    if (++nodeHeadersRead > maxKeyframerNodes) return ERR_CORRUPT_FILE;
-    if (lastChunkId != 0xB030) ++objectCounter;
-    int32_t nodeId = objectCounter;
+    if (++reader.nodeHeadersRead > maxKeyframerNodes) return ERR_CORRUPT_FILE;
+    if (reader.lastChunkId != 0xB030) ++reader.objectCounter;
+    int32_t nodeId = reader.objectCounter;
     if (readChunkName(file) != ERR_OK) return ERR_CORRUPT_FILE;
-    const NodeTag* tag = tagOf(parentChunkId);
+    const NodeTag* tag = tagOf(reader.parentChunkId);
     ObjectNode* object;
     ResultCode result = nodeObject(tag, nodeId, object);
     if (result != ERR_OK) return result;
@@ -763,8 +754,8 @@ ResultCode readNodeHeader(ArchiveFile& file) {
     // The parent is the last node of its id so far (never this one: it is not added yet).
     TrackNode* parent = nullptr;
     if (parentNode != -1) {
-        auto last = lastNodeWithId.find(parentNode);
-        if (last != lastNodeWithId.end()) parent = last->second;
+        auto last = reader.lastNodeWithId.find(parentNode);
+        if (last != reader.lastNodeWithId.end()) parent = last->second;
     }
     int32_t parentObject = parent ? nodeObjectId(*parent) : -1;
     if (!tag) return ERR_OK;  // a header outside the node tags creates nothing
@@ -785,8 +776,8 @@ ResultCode readNodeHeader(ArchiveFile& file) {
     }
     ResultCode added = addTrackNodeUnder(tag->nodeType, nodeId, parent, object->data);
     if (added != ERR_OK) return added;
-    firstNodeWithId.try_emplace(nodeId, activeScene->lastTrackNode);
-    lastNodeWithId[nodeId] = activeScene->lastTrackNode;
+    reader.firstNodeWithId.try_emplace(nodeId, activeScene->lastTrackNode);
+    reader.lastNodeWithId[nodeId] = activeScene->lastTrackNode;
     return ERR_OK;
 }
 
@@ -795,9 +786,9 @@ ResultCode readInstanceName(ArchiveFile& file) {
     if (!mesh) return ERR_CORRUPT_FILE;
     ResultCode result = readChunkName(file);
     if (result != ERR_OK) return result;
-    renames.push_back({mesh, mesh->name});
-    mesh->name = nameBuffer;
-    indexName(currentNode);
+    reader.renames.push_back({mesh, mesh->name});
+    mesh->name = reader.nameBuffer;
+    indexName(reader.currentNode);
     return ERR_OK;
 }
 
@@ -806,14 +797,14 @@ ResultCode readPivot(ArchiveFile& file) {
     if (!mesh) return ERR_CORRUPT_FILE;
     float p[3];
     if (!readFloats(file, p, 3)) return ERR_CORRUPT_FILE;
-    pivots.push_back({mesh, exchanged(p)});
+    reader.pivots.push_back({mesh, exchanged(p)});
     return ERR_OK;
 }
 
 // After a keyframer pass that succeeded: each pivot, in file order, becomes the mesh's pivot and
 // moves its vertices.
 void applyPivots() {
-    for (const Pivot& p : pivots) {
+    for (const Pivot& p : reader.pivots) {
         p.mesh->pivot = p.pivot;
         for (int32_t i = 0; i < p.mesh->vertexCount; ++i)
             vecSub(p.mesh->vertices[i].position, p.mesh->vertices[i].position, p.pivot);
@@ -822,7 +813,7 @@ void applyPivots() {
 
 // After one that failed: the meshes get their names back, latest rename first.
 void undoRenames() {
-    for (auto r = renames.rbegin(); r != renames.rend(); ++r) r->mesh->name = r->previous;
+    for (auto r = reader.renames.rbegin(); r != reader.renames.rend(); ++r) r->mesh->name = r->previous;
 }
 
 // Bytes of a key's data after its header, at least (a morph key's name is one byte or more).
@@ -871,7 +862,7 @@ ResultCode readKey(ArchiveFile& file, int32_t kind, Key& key, int32_t& frame, fl
         return ERR_OK;
     case TRACK_MORPH: {
         if (readChunkName(file) != ERR_OK) return ERR_CORRUPT_FILE;
-        ObjectNode* found = findIndexed(nameBuffer);
+        ObjectNode* found = findIndexed(reader.nameBuffer);
         if (!found) return ERR_INVALID_OBJECT_ID;
         key.value[3] = float(objectId(found));
         return ERR_OK;
@@ -937,8 +928,8 @@ ResultCode readTrack(ArchiveFile& file, int32_t kind) {
     else if (kind != TRACK_MORPH && kind != TRACK_HIDE)
         computeVectorTangents(track);
     // A track for a node that does not exist, or of a kind its node has no slot for, is dropped.
-    auto first = firstNodeWithId.find(objectCounter);
-    TrackNode* node = first != firstNodeWithId.end() ? first->second : nullptr;
+    auto first = reader.firstNodeWithId.find(reader.objectCounter);
+    TrackNode* node = first != reader.firstNodeWithId.end() ? first->second : nullptr;
     attachTrackTo(node, kind, track);
     if (!node || trackSlot(node->type, kind) < 0) freeTrack(track);
     return ERR_OK;
@@ -995,14 +986,9 @@ bool openScene(ArchiveFile& file, const char* fileName) {
 void closeScene(ArchiveFile& file) {
     archive::closeFile(file);
     archive::takeFileError();
-    // Nothing of this load may be reached through the reader state afterwards.
-    setCurrent(nullptr);
-    std::vector<uint8_t>().swap(window);
-    windowLength = 0;
-    objectsByName.clear();
-    listPlace.clear();
-    firstNodeWithId.clear();
-    lastNodeWithId.clear();
+    // Nothing of this load may be reached through the reader state afterwards, and its window
+    // and lookups give their memory back.
+    reader = ReaderState{};
 }
 
 } // namespace
@@ -1040,11 +1026,9 @@ ResultCode sceneLoadMotion(Scene* scene, const char* fileName) {
     // The pass adds the ambient light and dummies to the world; a failed pass takes them back.
     ObjectNode* worldTail = scene->lastObject;
     ResultCode result = readMotionPass(file);
-    closeScene(file);
     if (result == ERR_OK) applyPivots();
     else undoRenames();
-    renames.clear();
-    pivots.clear();
+    closeScene(file);
     if (result != ERR_OK) {
         setActiveScene(remembered);
         sceneFreeMotion(scene);
