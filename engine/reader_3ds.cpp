@@ -33,17 +33,102 @@ using archive::ArchiveFile;
 
 // Real files nest six or seven levels deep; the limit only keeps a hostile file from using up
 // the stack with a tower of tiny chunks.
-constexpr int maxChunkDepth = 32;
-constexpr size_t maxFileNameLength = 63;
-constexpr uint32_t versionOffset = 28;
+constexpr int MAX_CHUNK_DEPTH = 32;
+constexpr size_t MAX_FILE_NAME_LENGTH = 63;
+constexpr uint32_t VERSION_OFFSET = 28;
 // Node ids are 16-bit in the file; real scenes have a few hundred nodes. More node headers than
 // this make the file corrupt rather than let it fill the memory.
-constexpr int32_t maxKeyframerNodes = 65536;
+constexpr int32_t MAX_KEYFRAMER_NODES = 65536;
 // A camera's field of view never leaves (0, 180] degrees, whatever its lens says.
-constexpr double widestFieldOfView = 180.0;
+constexpr double WIDEST_FIELD_OF_VIEW = 180.0;
+
+// Chunk ids, for the tables below and for the readers that ask which chunk holds the one they read.
+enum ChunkId : uint16_t {
+    // Files and containers
+    CHUNK_MAIN = 0x4D4D,
+    CHUNK_PROJECT = 0xC23D,
+    CHUNK_MATERIAL_LIBRARY = 0x3DAA,
+    CHUNK_MESH_DATA = 0x3D3D,
+    CHUNK_KEYFRAMER = 0xB000,
+
+    // Values that go where their parent chunk says
+    CHUNK_COLOUR_FLOATS = 0x0010,
+    CHUNK_COLOUR_BYTES = 0x0011,
+    CHUNK_PERCENTAGE = 0x0030,
+
+    // The world
+    CHUNK_BACKGROUND_COLOUR = 0x1200,
+    CHUNK_AMBIENT_LIGHT = 0x2100,
+    CHUNK_NAMED_OBJECT = 0x4000,
+    CHUNK_TRIANGLE_OBJECT = 0x4100,
+    CHUNK_POINTS = 0x4110,
+    CHUNK_POINT_FLAGS = 0x4111,
+    CHUNK_FACES = 0x4120,
+    CHUNK_FACE_MATERIAL = 0x4130,
+    CHUNK_TEXTURE_COORDINATES = 0x4140,
+    CHUNK_SMOOTHING_GROUPS = 0x4150,
+    CHUNK_LOCAL_AXES = 0x4160,
+    CHUNK_MESH_COLOUR = 0x4165,
+    CHUNK_MESH_TEXTURE_INFO = 0x4170,
+    CHUNK_LIGHT = 0x4600,
+    CHUNK_SPOTLIGHT = 0x4610,
+    CHUNK_CAMERA = 0x4700,
+    CHUNK_UNKNOWN_CONTAINER = 0x4F00,   // found under the mesh data; what it stands for is not known
+    CHUNK_VIEWPORT_LAYOUT = 0x7001,
+
+    // Materials
+    CHUNK_MATERIAL = 0xAFFF,
+    CHUNK_MATERIAL_NAME = 0xA000,
+    CHUNK_AMBIENT_COLOUR = 0xA010,
+    CHUNK_DIFFUSE_COLOUR = 0xA020,
+    CHUNK_SPECULAR_COLOUR = 0xA030,
+    CHUNK_SHININESS = 0xA040,
+    CHUNK_SHININESS_STRENGTH = 0xA041,
+    CHUNK_TRANSPARENCY = 0xA050,
+    CHUNK_TRANSPARENCY_FALLOFF = 0xA052,
+    CHUNK_REFLECTION_BLUR = 0xA053,
+    CHUNK_TWO_SIDED = 0xA081,
+    CHUNK_ADDITIVE = 0xA083,
+    CHUNK_SELF_ILLUMINATION = 0xA084,
+    CHUNK_WIRE = 0xA085,
+    CHUNK_SOFT_PHONG = 0xA08C,
+    CHUNK_SHADING = 0xA100,
+    CHUNK_TEXTURE_MAP = 0xA200,
+    CHUNK_REFLECTION_MAP = 0xA220,
+    CHUNK_BUMP_MAP = 0xA230,
+    CHUNK_MAP_FILE_NAME = 0xA300,
+    CHUNK_MAP_TILING = 0xA351,
+    CHUNK_MAP_U_SCALE = 0xA354,
+    CHUNK_MAP_V_SCALE = 0xA356,
+    CHUNK_MAP_U_OFFSET = 0xA358,
+    CHUNK_MAP_V_OFFSET = 0xA35A,
+    CHUNK_MAP_ROTATION = 0xA35C,
+
+    // The keyframer
+    CHUNK_AMBIENT_NODE = 0xB001,        // the node tags B001-B007 say what the node animates
+    CHUNK_OBJECT_NODE = 0xB002,
+    CHUNK_CAMERA_NODE = 0xB003,
+    CHUNK_CAMERA_TARGET_NODE = 0xB004,
+    CHUNK_OMNI_LIGHT_NODE = 0xB005,
+    CHUNK_LIGHT_TARGET_NODE = 0xB006,
+    CHUNK_SPOTLIGHT_NODE = 0xB007,
+    CHUNK_FRAME_RANGE = 0xB008,
+    CHUNK_NODE_HEADER = 0xB010,
+    CHUNK_INSTANCE_NAME = 0xB011,
+    CHUNK_PIVOT = 0xB013,
+    CHUNK_POSITION_TRACK = 0xB020,
+    CHUNK_ROTATION_TRACK = 0xB021,
+    CHUNK_SCALE_TRACK = 0xB022,
+    CHUNK_FOV_TRACK = 0xB023,
+    CHUNK_ROLL_TRACK = 0xB024,
+    CHUNK_COLOUR_TRACK = 0xB025,
+    CHUNK_MORPH_TRACK = 0xB026,
+    CHUNK_HIDE_TRACK = 0xB029,
+    CHUNK_NODE_ID = 0xB030,
+};
 
 // A pass reads the file through a window of this size (see ReaderState::window).
-constexpr uint32_t windowBytes = 1u << 20;
+constexpr uint32_t WINDOW_BYTES = 1u << 20;
 
 struct Rename {
     TriMesh* mesh;
@@ -135,7 +220,7 @@ uint32_t bytesLeft() { return reader.chunkEnd > reader.position ? reader.chunkEn
 // Reads the window starting at `from`; false (and no window) when the archive cannot deliver it.
 bool fillWindow(ArchiveFile& file, uint32_t from) {
     reader.windowLength = 0;
-    uint32_t length = std::min(windowBytes, reader.fileBytes - from);
+    uint32_t length = std::min(WINDOW_BYTES, reader.fileBytes - from);
     if (reader.window.size() < length) reader.window.resize(length);
     archive::seekFile(file, from);
     uint32_t got = 0;
@@ -151,7 +236,8 @@ bool readExact(ArchiveFile& file, void* dest, uint32_t count) {
     if (count > bytesLeft()) return false;
     if (count == 0) return true;
     const uint32_t at = reader.position;
-    bool inWindow = at >= reader.windowStart && uint64_t(at) + count <= uint64_t(reader.windowStart) + reader.windowLength;
+    const uint64_t windowEnd = uint64_t(reader.windowStart) + reader.windowLength;
+    bool inWindow = at >= reader.windowStart && uint64_t(at) + count <= windowEnd;
     // A window that cannot be read whole (damaged data somewhere in it) leaves the plain read,
     // which gets as far as the data allows. The first read of a pass, the version byte just past
     // the start, gets the window from byte 0.
@@ -221,7 +307,7 @@ ResultCode readChunkName(ArchiveFile& file) {
         if (!readExact(file, b, count)) return ERR_CORRUPT_FILE;
         const uint8_t* zero = static_cast<const uint8_t*>(std::memchr(b, 0, count));
         uint32_t used = zero ? uint32_t(zero - b) : count;
-        size_t room = maxFileNameLength - reader.nameBuffer.size();
+        size_t room = MAX_FILE_NAME_LENGTH - reader.nameBuffer.size();
         reader.nameBuffer.append(reinterpret_cast<const char*>(b), std::min<size_t>(used, room));
         if (zero) return seekTo(file, start + used + 1) ? ERR_OK : ERR_CORRUPT_FILE;
     }
@@ -248,7 +334,7 @@ const ChunkEntry* findEntry(const ChunkEntry* table, size_t size, uint16_t id) {
 
 ResultCode walkChunks(ArchiveFile& file, const ChunkEntry* table, size_t tableSize, uint32_t endPosition,
                       int32_t parentId, int depth) {
-    if (depth > maxChunkDepth) return ERR_CORRUPT_FILE;
+    if (depth > MAX_CHUNK_DEPTH) return ERR_CORRUPT_FILE;
     reader.parentChunkId = parentId;
     uint32_t pos = reader.position;
     while (pos < endPosition) {
@@ -288,7 +374,7 @@ ResultCode startPass(ArchiveFile& file, const ChunkEntry* table, size_t tableSiz
     // The low byte of the mesh-data version sits here when the file starts with the main chunk,
     // a version chunk, the mesh-data chunk and its version chunk.
     uint8_t version;
-    if (!seekTo(file, versionOffset) || !readExact(file, &version, 1)) return ERR_CORRUPT_FILE;
+    if (!seekTo(file, VERSION_OFFSET) || !readExact(file, &version, 1)) return ERR_CORRUPT_FILE;
     if (version < 2) return ERR_UNSUPPORTED_VERSION;
     if (!seekTo(file, 0)) return ERR_CORRUPT_FILE;
     return walkChunks(file, table, tableSize, size, 0, 0);
@@ -313,19 +399,19 @@ ResultCode addCurrent(void* record, int32_t type) {
 // A value too short for its form is dropped, like one under a parent that takes none.
 ResultCode storeColour(Vec3 colour) {
     switch (reader.parentChunkId) {
-    case 0x4600: {
+    case CHUNK_LIGHT: {
         SceneLight* light = current<SceneLight>(OBJ_LIGHT);
         if (!light) return ERR_CORRUPT_FILE;
         light->colour = colour;
         return ERR_OK;
     }
-    case 0xA010:
-    case 0xA020:
-    case 0xA030: {
+    case CHUNK_AMBIENT_COLOUR:
+    case CHUNK_DIFFUSE_COLOUR:
+    case CHUNK_SPECULAR_COLOUR: {
         SceneMaterial* material = current<SceneMaterial>(OBJ_MATERIAL);
         if (!material) return ERR_CORRUPT_FILE;
-        Vec3& slot = reader.parentChunkId == 0xA010 ? material->ambient
-                     : reader.parentChunkId == 0xA020 ? material->diffuse : material->specular;
+        Vec3& slot = reader.parentChunkId == CHUNK_AMBIENT_COLOUR ? material->ambient
+                     : reader.parentChunkId == CHUNK_DIFFUSE_COLOUR ? material->diffuse : material->specular;
         slot = colour;
         return ERR_OK;
     }
@@ -352,12 +438,12 @@ ResultCode readPercentage(ArchiveFile& file) {
     float value = float(raw / 100.0);
     float SceneMaterial::*field = nullptr;
     switch (reader.parentChunkId) {
-    case 0xA040: field = &SceneMaterial::shininess; break;
-    case 0xA041: field = &SceneMaterial::shininessStrength; break;
-    case 0xA050: field = &SceneMaterial::transparency; break;
-    case 0xA052: field = &SceneMaterial::transparencyFalloff; break;
-    case 0xA053: field = &SceneMaterial::reflectionBlur; break;
-    case 0xA084: field = &SceneMaterial::selfIllumination; break;
+    case CHUNK_SHININESS: field = &SceneMaterial::shininess; break;
+    case CHUNK_SHININESS_STRENGTH: field = &SceneMaterial::shininessStrength; break;
+    case CHUNK_TRANSPARENCY: field = &SceneMaterial::transparency; break;
+    case CHUNK_TRANSPARENCY_FALLOFF: field = &SceneMaterial::transparencyFalloff; break;
+    case CHUNK_REFLECTION_BLUR: field = &SceneMaterial::reflectionBlur; break;
+    case CHUNK_SELF_ILLUMINATION: field = &SceneMaterial::selfIllumination; break;
     default: return ERR_OK;
     }
     SceneMaterial* material = current<SceneMaterial>(OBJ_MATERIAL);
@@ -506,7 +592,7 @@ ResultCode readCamera(ArchiveFile& file) {
     camera->roll = v[6];
     // A lens of 0 (or below, or not a number) would make the field of view infinite or meaningless.
     double fov = 15.0 / v[7] * 160.0;
-    camera->fov = float(fov > 0 && fov <= widestFieldOfView ? fov : widestFieldOfView);
+    camera->fov = float(fov > 0 && fov <= WIDEST_FIELD_OF_VIEW ? fov : WIDEST_FIELD_OF_VIEW);
     ResultCode result = addCurrent(camera, OBJ_CAMERA);
     if (result != ERR_OK) delete camera;
     return result;
@@ -542,7 +628,7 @@ ResultCode setMaterialFlag(int32_t flag) {
 ResultCode readTwoSided(ArchiveFile&) { return setMaterialFlag(MATERIAL_TWO_SIDED); }
 ResultCode readAdditive(ArchiveFile&) { return setMaterialFlag(MATERIAL_ADDITIVE); }
 ResultCode readWire(ArchiveFile&) { return setMaterialFlag(MATERIAL_WIRE); }
-ResultCode readFlagA08C(ArchiveFile&) { return setMaterialFlag(MATERIAL_FLAG_A08C); }
+ResultCode readSoftPhong(ArchiveFile&) { return setMaterialFlag(MATERIAL_SOFT_PHONG); }
 
 ResultCode readShading(ArchiveFile& file) {
     SceneMaterial* material = current<SceneMaterial>(OBJ_MATERIAL);
@@ -558,13 +644,15 @@ ResultCode readShading(ArchiveFile& file) {
 TextureMap* currentMap(bool* corrupt) {
     *corrupt = false;
     const int32_t parent = reader.parentChunkId;
-    if (parent != 0xA200 && parent != 0xA230 && parent != 0xA220) return nullptr;
+    if (parent != CHUNK_TEXTURE_MAP && parent != CHUNK_BUMP_MAP && parent != CHUNK_REFLECTION_MAP) return nullptr;
     SceneMaterial* material = current<SceneMaterial>(OBJ_MATERIAL);
     if (!material) {
         *corrupt = true;
         return nullptr;
     }
-    return parent == 0xA200 ? &material->textureMap : parent == 0xA230 ? &material->bumpMap : &material->reflectionMap;
+    return parent == CHUNK_TEXTURE_MAP ? &material->textureMap
+           : parent == CHUNK_BUMP_MAP  ? &material->bumpMap
+                                       : &material->reflectionMap;
 }
 
 ResultCode readMapName(ArchiveFile& file) {
@@ -600,58 +688,58 @@ ResultCode readMapUOffset(ArchiveFile& file) { return readMapFloat(file, &Textur
 ResultCode readMapVOffset(ArchiveFile& file) { return readMapFloat(file, &TextureMap::vOffset); }
 ResultCode readMapRotation(ArchiveFile& file) { return readMapFloat(file, &TextureMap::rotation); }
 
-const ChunkEntry worldTable[] = {
-    {0x0010, 0, readColourFloat},
-    {0x0011, 0, readColourByte},
-    {0x0030, 0, readPercentage},
-    {0xC23D, 1, noOp},  // project file
-    {0x3DAA, 1, noOp},  // material library
-    {0x4D4D, 1, noOp},  // main chunk
-    {0x3D3D, 1, noOp},  // mesh data
-    {0x1200, 1, noOp},  // background colour: its colour is read and dropped
-    {0x2100, 1, noOp},  // ambient light colour: the same
-    {0x4000, 1, readObjectName},
-    {0x4100, 1, readTriangleObject},
-    {0x4110, 0, readPoints},
-    {0x4111, 0, noOp},  // point flags
-    {0x4120, 1, readFaces},
-    {0x4165, 0, noOp},
-    {0x4130, 0, readMaterialGroup},
-    {0x4140, 0, readTextureCoordinates},
-    {0x4170, 0, noOp},
-    {0x4150, 0, noOp},  // smoothing groups
-    {0x4160, 0, readLocalAxes},
-    {0x4600, 1, readLight},
-    {0x4610, 0, readSpotlight},
-    {0x4700, 0, readCamera},
-    {0x4F00, 1, noOp},
-    {0x7001, 0, noOp},  // viewport layout
-    {0xAFFF, 1, readMaterialEntry},
-    {0xA000, 0, readMaterialName},
-    {0xA010, 1, noOp},  // ambient colour
-    {0xA020, 1, noOp},  // diffuse colour
-    {0xA030, 1, noOp},  // specular colour
-    {0xA200, 1, noOp},  // texture map
-    {0xA230, 1, noOp},  // bump map
-    {0xA220, 1, noOp},  // reflection map
-    {0xA300, 0, readMapName},
-    {0xA351, 0, readMapTiling},
-    {0xA354, 0, readMapUScale},
-    {0xA356, 0, readMapVScale},
-    {0xA358, 0, readMapUOffset},
-    {0xA35A, 0, readMapVOffset},
-    {0xA35C, 0, readMapRotation},
-    {0xA040, 1, noOp},  // shininess
-    {0xA041, 1, noOp},  // shininess strength
-    {0xA050, 1, noOp},  // transparency
-    {0xA052, 1, noOp},  // transparency falloff
-    {0xA053, 1, noOp},  // reflection blur
-    {0xA084, 1, noOp},  // self illumination
-    {0xA081, 0, readTwoSided},
-    {0xA083, 0, readAdditive},
-    {0xA085, 0, readWire},
-    {0xA08C, 0, readFlagA08C},
-    {0xA100, 0, readShading},
+const ChunkEntry WORLD_CHUNKS[] = {
+    {CHUNK_COLOUR_FLOATS, 0, readColourFloat},
+    {CHUNK_COLOUR_BYTES, 0, readColourByte},
+    {CHUNK_PERCENTAGE, 0, readPercentage},
+    {CHUNK_PROJECT, 1, noOp},  // accepted at the top level like the main chunk
+    {CHUNK_MATERIAL_LIBRARY, 1, noOp},  // the same
+    {CHUNK_MAIN, 1, noOp},
+    {CHUNK_MESH_DATA, 1, noOp},
+    {CHUNK_BACKGROUND_COLOUR, 1, noOp},  // its colour is read and dropped
+    {CHUNK_AMBIENT_LIGHT, 1, noOp},  // the same
+    {CHUNK_NAMED_OBJECT, 1, readObjectName},
+    {CHUNK_TRIANGLE_OBJECT, 1, readTriangleObject},
+    {CHUNK_POINTS, 0, readPoints},
+    {CHUNK_POINT_FLAGS, 0, noOp},
+    {CHUNK_FACES, 1, readFaces},
+    {CHUNK_MESH_COLOUR, 0, noOp},
+    {CHUNK_FACE_MATERIAL, 0, readMaterialGroup},
+    {CHUNK_TEXTURE_COORDINATES, 0, readTextureCoordinates},
+    {CHUNK_MESH_TEXTURE_INFO, 0, noOp},
+    {CHUNK_SMOOTHING_GROUPS, 0, noOp},
+    {CHUNK_LOCAL_AXES, 0, readLocalAxes},
+    {CHUNK_LIGHT, 1, readLight},
+    {CHUNK_SPOTLIGHT, 0, readSpotlight},
+    {CHUNK_CAMERA, 0, readCamera},
+    {CHUNK_UNKNOWN_CONTAINER, 1, noOp},  // walked: what it holds is read as if it stood here
+    {CHUNK_VIEWPORT_LAYOUT, 0, noOp},
+    {CHUNK_MATERIAL, 1, readMaterialEntry},
+    {CHUNK_MATERIAL_NAME, 0, readMaterialName},
+    {CHUNK_AMBIENT_COLOUR, 1, noOp},  // each holds a colour chunk
+    {CHUNK_DIFFUSE_COLOUR, 1, noOp},
+    {CHUNK_SPECULAR_COLOUR, 1, noOp},
+    {CHUNK_TEXTURE_MAP, 1, noOp},  // each holds a file name and the map chunks below
+    {CHUNK_BUMP_MAP, 1, noOp},
+    {CHUNK_REFLECTION_MAP, 1, noOp},
+    {CHUNK_MAP_FILE_NAME, 0, readMapName},
+    {CHUNK_MAP_TILING, 0, readMapTiling},
+    {CHUNK_MAP_U_SCALE, 0, readMapUScale},
+    {CHUNK_MAP_V_SCALE, 0, readMapVScale},
+    {CHUNK_MAP_U_OFFSET, 0, readMapUOffset},
+    {CHUNK_MAP_V_OFFSET, 0, readMapVOffset},
+    {CHUNK_MAP_ROTATION, 0, readMapRotation},
+    {CHUNK_SHININESS, 1, noOp},  // each holds a percentage chunk
+    {CHUNK_SHININESS_STRENGTH, 1, noOp},
+    {CHUNK_TRANSPARENCY, 1, noOp},
+    {CHUNK_TRANSPARENCY_FALLOFF, 1, noOp},
+    {CHUNK_REFLECTION_BLUR, 1, noOp},
+    {CHUNK_SELF_ILLUMINATION, 1, noOp},
+    {CHUNK_TWO_SIDED, 0, readTwoSided},
+    {CHUNK_ADDITIVE, 0, readAdditive},
+    {CHUNK_WIRE, 0, readWire},
+    {CHUNK_SOFT_PHONG, 0, readSoftPhong},
+    {CHUNK_SHADING, 0, readShading},
 };
 
 // ---- Motion pass readers ------------------------------------------------------------------------
@@ -677,21 +765,24 @@ struct NodeTag {
     int32_t objectType;
 };
 
-const NodeTag nodeTags[] = {
-    {0xB001, NODE_AMBIENT, OBJ_AMBIENT},      {0xB002, NODE_OBJECT, OBJ_TRIMESH},
-    {0xB003, NODE_CAMERA, OBJ_CAMERA},        {0xB004, NODE_CAMERA_TARGET, OBJ_CAMERA},
-    {0xB005, NODE_OMNI_LIGHT, OBJ_LIGHT},     {0xB006, NODE_LIGHT_TARGET, OBJ_LIGHT},
-    {0xB007, NODE_SPOT_LIGHT, OBJ_LIGHT},
+const NodeTag NODE_TAGS[] = {
+    {CHUNK_AMBIENT_NODE, NODE_AMBIENT, OBJ_AMBIENT},
+    {CHUNK_OBJECT_NODE, NODE_OBJECT, OBJ_TRIMESH},
+    {CHUNK_CAMERA_NODE, NODE_CAMERA, OBJ_CAMERA},
+    {CHUNK_CAMERA_TARGET_NODE, NODE_CAMERA_TARGET, OBJ_CAMERA},
+    {CHUNK_OMNI_LIGHT_NODE, NODE_OMNI_LIGHT, OBJ_LIGHT},
+    {CHUNK_LIGHT_TARGET_NODE, NODE_LIGHT_TARGET, OBJ_LIGHT},
+    {CHUNK_SPOTLIGHT_NODE, NODE_SPOT_LIGHT, OBJ_LIGHT},
 };
 
 const NodeTag* tagOf(int32_t chunkId) {
-    for (const NodeTag& t : nodeTags)
+    for (const NodeTag& t : NODE_TAGS)
         if (t.tag == chunkId) return &t;
     return nullptr;
 }
 
 int32_t objectTypeOfNode(int32_t nodeType) {
-    for (const NodeTag& t : nodeTags)
+    for (const NodeTag& t : NODE_TAGS)
         if (t.nodeType == nodeType) return t.objectType;
     return 0;
 }
@@ -702,7 +793,7 @@ int32_t objectTypeOfNode(int32_t nodeType) {
 ResultCode nodeObject(const NodeTag* tag, int32_t nodeId, ObjectNode*& object) {
     object = nullptr;
     if (reader.nameBuffer == "$AMBIENT$") {
-        if (!tag || tag->tag != 0xB001) return ERR_CORRUPT_FILE;
+        if (!tag || tag->tag != CHUNK_AMBIENT_NODE) return ERR_CORRUPT_FILE;
         AmbientLight* ambient = new (std::nothrow) AmbientLight{};
         if (!ambient) return ERR_OUT_OF_MEMORY;
         ambient->name = reader.nameBuffer;
@@ -715,7 +806,7 @@ ResultCode nodeObject(const NodeTag* tag, int32_t nodeId, ObjectNode*& object) {
         return ERR_OK;
     }
     if (reader.nameBuffer == "$$$DUMMY") {
-        if (!tag || tag->tag != 0xB002) return ERR_CORRUPT_FILE;
+        if (!tag || tag->tag != CHUNK_OBJECT_NODE) return ERR_CORRUPT_FILE;
         TriMesh* dummy = new (std::nothrow) TriMesh{};
         if (!dummy) return ERR_OUT_OF_MEMORY;
         dummy->id = nodeId + 1024;
@@ -739,8 +830,8 @@ int32_t nodeObjectId(const TrackNode& node) {
 }
 
 ResultCode readNodeHeader(ArchiveFile& file) {
-    if (++reader.nodeHeadersRead > maxKeyframerNodes) return ERR_CORRUPT_FILE;
-    if (reader.lastChunkId != 0xB030) ++reader.objectCounter;
+    if (++reader.nodeHeadersRead > MAX_KEYFRAMER_NODES) return ERR_CORRUPT_FILE;
+    if (reader.lastChunkId != CHUNK_NODE_ID) ++reader.objectCounter;
     int32_t nodeId = reader.objectCounter;
     if (readChunkName(file) != ERR_OK) return ERR_CORRUPT_FILE;
     const NodeTag* tag = tagOf(reader.parentChunkId);
@@ -760,18 +851,18 @@ ResultCode readNodeHeader(ArchiveFile& file) {
     int32_t parentObject = parent ? nodeObjectId(*parent) : -1;
     if (!tag) return ERR_OK;  // a header outside the node tags creates nothing
     switch (tag->tag) {
-    case 0xB002: {
+    case CHUNK_OBJECT_NODE: {
         TriMesh* mesh = asMesh(object);
         mesh->parentId = parentObject;
         if (flags1 & 0x0800) mesh->flags |= MESH_KEYFRAMER_FLAG;
         setCurrent(object);
         break;
     }
-    case 0xB003: asCamera(object)->parentId = parentObject; break;
-    case 0xB004: asCamera(object)->targetParentId = parentObject; break;
-    case 0xB005:
-    case 0xB007: asLight(object)->parentId = parentObject; break;
-    case 0xB006: asLight(object)->targetParentId = parentObject; break;
+    case CHUNK_CAMERA_NODE: asCamera(object)->parentId = parentObject; break;
+    case CHUNK_CAMERA_TARGET_NODE: asCamera(object)->targetParentId = parentObject; break;
+    case CHUNK_OMNI_LIGHT_NODE:
+    case CHUNK_SPOTLIGHT_NODE: asLight(object)->parentId = parentObject; break;
+    case CHUNK_LIGHT_TARGET_NODE: asLight(object)->targetParentId = parentObject; break;
     default: break;  // the ambient light keeps no parent
     }
     ResultCode added = addTrackNodeUnder(tag->nodeType, nodeId, parent, object->data);
@@ -944,37 +1035,37 @@ ResultCode readColourTrack(ArchiveFile& file) { return readTrack(file, TRACK_COL
 ResultCode readMorphTrack(ArchiveFile& file) { return readTrack(file, TRACK_MORPH); }
 ResultCode readHideTrack(ArchiveFile& file) { return readTrack(file, TRACK_HIDE); }
 
-const ChunkEntry motionTable[] = {
-    {0x4D4D, 1, noOp},  // main chunk
-    {0xB000, 1, noOp},  // keyframer data
-    {0xB001, 1, noOp},  // ambient node
-    {0xB002, 1, noOp},  // object node
-    {0xB008, 0, readFrameRange},
-    {0xB010, 0, readNodeHeader},
-    {0xB011, 0, readInstanceName},
-    {0xB013, 0, readPivot},
-    {0xB020, 0, readPositionTrack},
-    {0xB025, 0, readColourTrack},
-    {0xB021, 0, readRotationTrack},
-    {0xB022, 0, readScaleTrack},
-    {0xB026, 0, readMorphTrack},
-    {0xB029, 0, readHideTrack},
-    {0xB030, 0, readNodeId},
-    {0xB003, 1, noOp},  // camera node
-    {0xB004, 1, noOp},  // camera target node
-    {0xB005, 1, noOp},  // omni light node
-    {0xB006, 1, noOp},  // light target node
-    {0xB007, 1, noOp},  // spotlight node
-    {0xB023, 0, readFovTrack},
-    {0xB024, 0, readRollTrack},
+const ChunkEntry MOTION_CHUNKS[] = {
+    {CHUNK_MAIN, 1, noOp},
+    {CHUNK_KEYFRAMER, 1, noOp},
+    {CHUNK_AMBIENT_NODE, 1, noOp},  // node tags: each holds a node's id, header and tracks
+    {CHUNK_OBJECT_NODE, 1, noOp},
+    {CHUNK_FRAME_RANGE, 0, readFrameRange},
+    {CHUNK_NODE_HEADER, 0, readNodeHeader},
+    {CHUNK_INSTANCE_NAME, 0, readInstanceName},
+    {CHUNK_PIVOT, 0, readPivot},
+    {CHUNK_POSITION_TRACK, 0, readPositionTrack},
+    {CHUNK_COLOUR_TRACK, 0, readColourTrack},
+    {CHUNK_ROTATION_TRACK, 0, readRotationTrack},
+    {CHUNK_SCALE_TRACK, 0, readScaleTrack},
+    {CHUNK_MORPH_TRACK, 0, readMorphTrack},
+    {CHUNK_HIDE_TRACK, 0, readHideTrack},
+    {CHUNK_NODE_ID, 0, readNodeId},
+    {CHUNK_CAMERA_NODE, 1, noOp},
+    {CHUNK_CAMERA_TARGET_NODE, 1, noOp},
+    {CHUNK_OMNI_LIGHT_NODE, 1, noOp},
+    {CHUNK_LIGHT_TARGET_NODE, 1, noOp},
+    {CHUNK_SPOTLIGHT_NODE, 1, noOp},
+    {CHUNK_FOV_TRACK, 0, readFovTrack},
+    {CHUNK_ROLL_TRACK, 0, readRollTrack},
 };
 
 ResultCode readWorldPass(ArchiveFile& file) {
-    return startPass(file, worldTable, std::size(worldTable), 0);
+    return startPass(file, WORLD_CHUNKS, std::size(WORLD_CHUNKS), 0);
 }
 
 ResultCode readMotionPass(ArchiveFile& file) {
-    return startPass(file, motionTable, std::size(motionTable), -1);
+    return startPass(file, MOTION_CHUNKS, std::size(MOTION_CHUNKS), -1);
 }
 
 bool openScene(ArchiveFile& file, const char* fileName) {

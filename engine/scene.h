@@ -79,7 +79,7 @@ constexpr int32_t MESH_KEYFRAMER_FLAG = 2;  // node header flag bit 0x0800
 constexpr int32_t MESH_DUMMY = 4;
 
 constexpr int32_t MATERIAL_TWO_SIDED = 4;
-constexpr int32_t MATERIAL_FLAG_A08C = 8;
+constexpr int32_t MATERIAL_SOFT_PHONG = 8;
 constexpr int32_t MATERIAL_WIRE = 16;
 constexpr int32_t MATERIAL_ADDITIVE = 32;
 
