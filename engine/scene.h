@@ -40,7 +40,7 @@ extern const char* const engineIdent;  // "brontavel3d - version 0.90 / o3.o8.2o
 
 // ---- Scene model --------------------------------------------------------------------------------
 // Names are at most 64 bytes (63 when read from a file).
-constexpr size_t maxNameLength = 64;
+constexpr size_t MAX_NAME_LENGTH = 64;
 
 enum ObjectType : int32_t {
     OBJ_CAMERA = 1,
@@ -200,12 +200,12 @@ struct Track {
     Key* cursorKey = nullptr;  // last key appended; during evaluation the key last found
 };
 
-constexpr int maxTrackSlots = 5;
+constexpr int MAX_TRACK_SLOTS = 5;
 
 struct TrackNode {  // keyframer list element
     int32_t type = 0;  // a NodeType
     int32_t id = 0;
-    Track* tracks[maxTrackSlots] = {};  // slots by type, see trackSlot
+    Track* tracks[MAX_TRACK_SLOTS] = {};  // slots by type, see trackSlot
     void* object = nullptr;             // the record the node animates
     TrackNode* parent = nullptr;
     TrackNode* firstChild = nullptr;
