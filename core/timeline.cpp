@@ -4,18 +4,15 @@
 
 #include <cstring>
 
+#include "core/frame_timer.h"
 #include "core/music.h"
 #include "core/show_state.h"
 #include "core/window.h"
 #include "effects/effects.h"
-#include "platform/clock.h"
 
 namespace core {
 
 namespace {
-uint32_t lastTimeStamp = 0;
-uint32_t accumulatedMs = 0;
-
 void clearFrame() { glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT); }
 
 struct SceneRoutine {
@@ -49,27 +46,6 @@ void call(const char* name) {
         }
 }
 } // namespace
-
-uint32_t timerDelta() {
-    uint32_t now = platform::milliseconds();
-    uint32_t delta = now - lastTimeStamp;
-    lastTimeStamp = now;
-    return delta;
-}
-
-uint32_t timerTicks(uint32_t rate) {
-    accumulatedMs += timerDelta();
-    if (rate == 0) rate = 1;           // callers pass 1..1000; guard the division anyway
-    if (rate > 1000) rate = 1000;
-    return accumulatedMs / (1000u / rate);
-}
-
-void timerRestart() { timerDelta(); }
-
-void resetTimer() {
-    lastTimeStamp = 0;
-    accumulatedMs = 0;
-}
 
 FramePlan planFrame(int32_t order, int32_t row) {
     FramePlan plan;

@@ -8,8 +8,8 @@
 #include "assets/float_rounding.h"
 #include "assets/gl_state.h"
 #include "assets/mesh_renderer.h"
+#include "core/frame_timer.h"
 #include "core/show_state.h"
-#include "core/timeline.h"
 #include "effects/effects.h"
 
 namespace effects {

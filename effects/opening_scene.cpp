@@ -6,8 +6,8 @@
 
 #include "assets/gl_state.h"
 #include "assets/mesh_renderer.h"
+#include "core/frame_timer.h"
 #include "core/show_state.h"
-#include "core/timeline.h"
 #include "effects/effects.h"
 #include "effects/flash_transitions.h"
 #include "effects/random.h"

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "assets/triangle_arrays.h"
+#include "core/frame_timer.h"
 #include "core/show_state.h"
-#include "core/timeline.h"
 #include "effects/effects.h"
 #include "effects/flight_path.h"
 

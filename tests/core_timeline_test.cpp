@@ -4,6 +4,7 @@
 #include <string>
 
 #include "assets/mesh_renderer.h"
+#include "core/frame_timer.h"
 #include "core/music.h"
 #include "core/show_state.h"
 #include "core/timeline.h"
