@@ -6,11 +6,17 @@
 
 namespace core {
 
-// What one frame draws, named after the routines (nullptr where nothing is called).
+// A routine a frame calls, with the name the capture tool's timeline records for it.
+struct Routine {
+    const char* name = nullptr;  // none when nothing is called
+    void (*draw)() = nullptr;
+};
+
+// What one frame draws.
 struct FramePlan {
-    const char* scene = nullptr;
-    const char* overlay = nullptr;
-    const char* flash = nullptr;
+    Routine scene;
+    Routine overlay;
+    Routine flash;
     bool clearOnly = false;   // orders above 27: only a cleared screen
     bool ended = false;       // the show is over: order > 27 and row > 16, or the song ended
 };
