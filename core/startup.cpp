@@ -1,3 +1,7 @@
+// The show's start-up, one step per line in the order the show needs them: data, loading strip,
+// music, meshes, textures, keyframed scene, effects, light; then the music and the show clock.
+// Missing or damaged data loads as empty meshes and black textures; only a missing song in
+// offline mode stops the start.
 #include "core/startup.h"
 
 #include <GL/gl.h>

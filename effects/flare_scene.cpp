@@ -1,3 +1,5 @@
+// The flare scene and its clock: the temple, the white light, the camera-facing flare and the
+// white overlay that fades out as the scene starts.
 #include "effects/flare_scene.h"
 
 #include <GL/gl.h>

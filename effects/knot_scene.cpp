@@ -1,3 +1,5 @@
+// The knot scene and its clock: the scene mesh along its camera path, the cross-fading wall and the
+// twisted, translucent knot spliced in at start-up.
 #include "effects/knot_scene.h"
 
 #include <GL/gl.h>

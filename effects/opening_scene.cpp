@@ -1,3 +1,4 @@
+// The opening scene, its build-up to white and its film grain.
 #include "effects/opening_scene.h"
 
 #include <GL/gl.h>

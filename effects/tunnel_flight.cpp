@@ -1,3 +1,5 @@
+// The tunnel flight: the tube is built around the flight path every frame and drawn twice, outer
+// then inner, with scrolling texture coordinates and a fade to black ahead.
 #include "effects/tunnel_flight.h"
 
 #include <GL/gl.h>

@@ -1,3 +1,5 @@
+// The frame timer, the real clock, which routines each moment of the song draws, and runFrame
+// itself on a virtual clock and song position.
 #include <gtest/gtest.h>
 
 #include <chrono>
