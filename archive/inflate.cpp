@@ -73,40 +73,49 @@ constexpr uint32_t FAST_WINDOW_LIMIT = WINDOW_SIZE - 260;
 // Bytes after the window that chunked copies may scribble on.
 constexpr uint32_t COPY_SLACK = 64;
 
-// --- Decoder state: one decode at a time, owned by inflateMember from entry to return. ---
+// --- Decoder state: one decode at a time, set up whole by inflateMember and cleared on return. ---
 
-// The window sits in a buffer right after a copy of the previous window, so a back-reference is
-// always the plain address window + position - distance: no wrapping, and copies can run ahead
-// in chunks. Delivering a full window moves it down into the history half. Offsets into the
-// window mean the same as in a 32 KiB circular window: byte w of the window is output position
-// (window start + w), and the history keeps what a circular window holds above the position.
-uint8_t* history = nullptr; // 32 KiB before the window
-uint8_t* window = nullptr;
-uint32_t windowPosition = 0;
-OutputRequest* request = nullptr;
+struct Decoder {
+    // The window sits in a buffer right after a copy of the previous window, so a back-reference
+    // is always the plain address window + position - distance: no wrapping, and copies can run
+    // ahead in chunks. Delivering a full window moves it down into the history half. Offsets into
+    // the window mean the same as in a 32 KiB circular window: byte w of the window is output
+    // position (window start + w), and the history keeps what a circular window holds above the
+    // position.
+    uint8_t* history = nullptr; // 32 KiB before the window
+    uint8_t* window = nullptr;
+    uint32_t windowPosition = 0;
+    OutputRequest* request = nullptr;
 
-platform::DiskFile source; // private copy of the archive file, positioned by this decoder only
-uint8_t input[INPUT_BLOCK];
-int32_t nextIn = 0;
-int32_t lastIn = -1;
-uint32_t compressedSize = 0;
-uint64_t bytesTaken = 0;
-bool endOfInput = false;
+    platform::DiskFile source; // private copy of the archive file, positioned by this decoder only
+    uint8_t input[INPUT_BLOCK] = {};
+    int32_t nextIn = 0;
+    int32_t lastIn = -1;
+    uint32_t compressedSize = 0;
+    uint64_t bytesTaken = 0;
+    bool endOfInput = false;
 
-uint64_t bitBuffer = 0; // unused input bits, least significant first; nothing above bitCount
-uint32_t bitCount = 0;
-// Zero bits stood in for input that was not there. Decoding is sound while all of them are still
-// in the bit buffer; once one has been consumed, the data has run out.
-uint32_t missingBits = 0;
+    uint64_t bitBuffer = 0; // unused input bits, least significant first; nothing above bitCount
+    uint32_t bitCount = 0;
+    // Zero bits stood in for input that was not there. Decoding is sound while all of them are
+    // still in the bit buffer; once one has been consumed, the data has run out.
+    uint32_t missingBits = 0;
+};
+Decoder state;
 
+// The tables are no part of a decode's state: a dynamic block builds its three tables in full
+// before it reads a code with them, and the fixed code's tables are built once and kept.
 DecodeEntry literalTable[LITERAL_TABLE_SIZE];
 DecodeEntry distanceTable[DISTANCE_TABLE_SIZE];
 DecodeEntry codeLengthTable[CODE_LENGTH_TABLE_SIZE];
-DecodeEntry fixedLiteralTable[LITERAL_TABLE_SIZE];
-DecodeEntry fixedDistanceTable[DISTANCE_TABLE_SIZE];
-uint32_t fixedLiteralBits = 0;
-uint32_t fixedDistanceBits = 0;
-bool fixedTablesBuilt = false;
+struct FixedTables {
+    DecodeEntry literals[LITERAL_TABLE_SIZE];
+    DecodeEntry distances[DISTANCE_TABLE_SIZE];
+    uint32_t literalBits = 0;
+    uint32_t distanceBits = 0;
+    bool built = false;
+};
+FixedTables fixedCode;
 
 inline uint64_t mask(uint32_t k) { return (uint64_t(1) << k) - 1; }
 
@@ -116,57 +125,57 @@ inline uint64_t mask(uint32_t k) { return (uint64_t(1) << k) - 1; }
 // it, since the last code of a member may need a few bits of lookahead; only once more than the
 // compressed size plus two bytes have been taken is the input considered exhausted.
 void refill() {
-    nextIn = 0;
-    lastIn = -1;
-    if (endOfInput) return;
-    if (bytesTaken > uint64_t(compressedSize) + 2) {
-        endOfInput = true;
+    state.nextIn = 0;
+    state.lastIn = -1;
+    if (state.endOfInput) return;
+    if (state.bytesTaken > uint64_t(state.compressedSize) + 2) {
+        state.endOfInput = true;
         return;
     }
     uint64_t got = 0;
-    if (platform::readDiskFile(source, input, INPUT_BLOCK, &got) != 0 || got == 0) {
-        endOfInput = true;
-        bytesTaken += INPUT_BLOCK;
+    if (platform::readDiskFile(state.source, state.input, INPUT_BLOCK, &got) != 0 || got == 0) {
+        state.endOfInput = true;
+        state.bytesTaken += INPUT_BLOCK;
         return;
     }
-    bytesTaken += got;
-    lastIn = int32_t(got) - 1;
+    state.bytesTaken += got;
+    state.lastIn = int32_t(got) - 1;
 }
 
 inline void need(uint32_t k) {
-    while (bitCount < k) {
-        if (nextIn > lastIn) refill();
+    while (state.bitCount < k) {
+        if (state.nextIn > state.lastIn) refill();
         uint64_t byte = 0;
-        if (nextIn <= lastIn)
-            byte = input[nextIn++];
+        if (state.nextIn <= state.lastIn)
+            byte = state.input[state.nextIn++];
         else
-            missingBits += 8;
-        bitBuffer |= byte << bitCount;
-        bitCount += 8;
+            state.missingBits += 8;
+        state.bitBuffer |= byte << state.bitCount;
+        state.bitCount += 8;
     }
 }
 
 inline void drop(uint32_t k) {
-    bitBuffer >>= k;
-    bitCount -= k;
+    state.bitBuffer >>= k;
+    state.bitCount -= k;
 }
 
 inline uint32_t take(uint32_t k) {
     need(k);
-    uint32_t value = uint32_t(bitBuffer & mask(k));
+    uint32_t value = uint32_t(state.bitBuffer & mask(k));
     drop(k);
     return value;
 }
 
-inline bool inputOverrun() { return missingBits > bitCount; }
+inline bool inputOverrun() { return state.missingBits > state.bitCount; }
 
 // --- Output ---
 
 // Passes a full window on; false when the request is complete and decoding should stop.
 inline bool flushFullWindow() {
-    if (deliverWindow(*request, window, WINDOW_SIZE) == Delivery::Stop) return false;
-    std::memcpy(history, window, WINDOW_SIZE);
-    windowPosition = 0;
+    if (deliverWindow(*state.request, state.window, WINDOW_SIZE) == Delivery::Stop) return false;
+    std::memcpy(state.history, state.window, WINDOW_SIZE);
+    state.windowPosition = 0;
     return true;
 }
 
@@ -175,14 +184,14 @@ inline bool flushFullWindow() {
 // between completed the request.
 bool copyMatch(uint32_t distance, uint32_t n) {
     while (n > 0) {
-        uint32_t run = WINDOW_SIZE - windowPosition;
+        uint32_t run = WINDOW_SIZE - state.windowPosition;
         if (run > n) run = n;
-        uint8_t* out = window + windowPosition;
+        uint8_t* out = state.window + state.windowPosition;
         const uint8_t* from = out - distance;
         for (uint32_t i = 0; i < run; ++i) out[i] = from[i];
-        windowPosition += run;
+        state.windowPosition += run;
         n -= run;
-        if (windowPosition == WINDOW_SIZE && !flushFullWindow()) return false;
+        if (state.windowPosition == WINDOW_SIZE && !flushFullWindow()) return false;
     }
     return true;
 }
@@ -321,23 +330,23 @@ int buildDecodeTable(const uint8_t* lengths, uint32_t n, uint32_t simpleCount, c
 
 // The fixed code never changes, so its tables are built once and kept.
 bool buildFixedTables() {
-    if (fixedTablesBuilt) return true;
+    if (fixedCode.built) return true;
     uint8_t lengths[288];
     for (uint32_t i = 0; i < 144; ++i) lengths[i] = 8;
     for (uint32_t i = 144; i < 256; ++i) lengths[i] = 9;
     for (uint32_t i = 256; i < 280; ++i) lengths[i] = 7;
     for (uint32_t i = 280; i < 288; ++i) lengths[i] = 8;
-    fixedLiteralBits = FIXED_LITERAL_BITS;
-    if (buildDecodeTable(lengths, 288, 257, LENGTH_BASE, LENGTH_EXTRA, fixedLiteralTable, LITERAL_TABLE_SIZE,
-                         fixedLiteralBits) != BUILD_COMPLETE)
+    fixedCode.literalBits = FIXED_LITERAL_BITS;
+    if (buildDecodeTable(lengths, 288, 257, LENGTH_BASE, LENGTH_EXTRA, fixedCode.literals, LITERAL_TABLE_SIZE,
+                         fixedCode.literalBits) != BUILD_COMPLETE)
         return false;
     for (uint32_t i = 0; i < 30; ++i) lengths[i] = 5;
-    fixedDistanceBits = FIXED_DISTANCE_BITS;
+    fixedCode.distanceBits = FIXED_DISTANCE_BITS;
     // Incomplete: 30 of the 32 five-bit codes are used.
-    if (buildDecodeTable(lengths, 30, 0, DISTANCE_BASE, DISTANCE_EXTRA, fixedDistanceTable, DISTANCE_TABLE_SIZE,
-                         fixedDistanceBits) > BUILD_INCOMPLETE)
+    if (buildDecodeTable(lengths, 30, 0, DISTANCE_BASE, DISTANCE_EXTRA, fixedCode.distances, DISTANCE_TABLE_SIZE,
+                         fixedCode.distanceBits) > BUILD_INCOMPLETE)
         return false;
-    fixedTablesBuilt = true;
+    fixedCode.built = true;
     return true;
 }
 
@@ -346,12 +355,12 @@ bool buildFixedTables() {
 // Decodes one symbol bit by bit through the root and sub-tables.
 inline DecodeEntry decodeSymbol(const DecodeEntry* table, uint32_t rootBits) {
     need(rootBits);
-    DecodeEntry entry = table[bitBuffer & mask(rootBits)];
+    DecodeEntry entry = table[state.bitBuffer & mask(rootBits)];
     while (entry.op > OP_LITERAL && entry.op != OP_INVALID) {
         drop(entry.bits);
         uint32_t k = entry.op - 16u;
         need(k);
-        entry = table[entry.value + (bitBuffer & mask(k))];
+        entry = table[entry.value + (state.bitBuffer & mask(k))];
     }
     if (entry.op != OP_INVALID) drop(entry.bits);
     return entry;
@@ -391,13 +400,13 @@ inline uint8_t* copyMatchFast(uint8_t* out, uint32_t distance, uint32_t length) 
 // Whole bytes it has loaded but not used go back to the input buffer at the end.
 int decodeCodesFast(const DecodeEntry* lengthTable, uint32_t lengthBits, const DecodeEntry* distanceCodes,
                     uint32_t distanceBits) {
-    const uint8_t* in = input + nextIn;
+    const uint8_t* in = state.input + state.nextIn;
     const uint8_t* const entryIn = in;
-    const uint8_t* const inLimit = input + lastIn + 1 - FAST_INPUT_MARGIN;
-    uint64_t hold = bitBuffer;
-    uint32_t bits = bitCount;
-    uint8_t* out = window + windowPosition;
-    uint8_t* const outLimit = window + FAST_WINDOW_LIMIT;
+    const uint8_t* const inLimit = state.input + state.lastIn + 1 - FAST_INPUT_MARGIN;
+    uint64_t hold = state.bitBuffer;
+    uint32_t bits = state.bitCount;
+    uint8_t* out = state.window + state.windowPosition;
+    uint8_t* const outLimit = state.window + FAST_WINDOW_LIMIT;
     const uint64_t lengthMask = mask(lengthBits);
     const uint64_t distanceMask = mask(distanceBits);
     int status = FAST_CONTINUE;
@@ -477,10 +486,10 @@ int decodeCodesFast(const DecodeEntry* lengthTable, uint32_t lengthBits, const D
     if (unused > loaded) unused = loaded;
     in -= unused;
     bits -= unused * 8;
-    bitBuffer = hold & mask(bits);
-    bitCount = bits;
-    nextIn = int32_t(in - input);
-    windowPosition = uint32_t(out - window);
+    state.bitBuffer = hold & mask(bits);
+    state.bitCount = bits;
+    state.nextIn = int32_t(in - state.input);
+    state.windowPosition = uint32_t(out - state.window);
     return status;
 }
 
@@ -488,7 +497,9 @@ int decodeCodesFast(const DecodeEntry* lengthTable, uint32_t lengthBits, const D
 int decodeCodes(const DecodeEntry* lengthTable, uint32_t lengthBits, const DecodeEntry* distanceCodes,
                 uint32_t distanceBits) {
     for (;;) {
-        if (!endOfInput && lastIn + 1 - nextIn >= FAST_INPUT_MARGIN && windowPosition < FAST_WINDOW_LIMIT) {
+        const bool roomForFastLoop =
+            state.lastIn + 1 - state.nextIn >= FAST_INPUT_MARGIN && state.windowPosition < FAST_WINDOW_LIMIT;
+        if (!state.endOfInput && roomForFastLoop) {
             int status = decodeCodesFast(lengthTable, lengthBits, distanceCodes, distanceBits);
             if (status != FAST_CONTINUE) return status;
         }
@@ -497,8 +508,8 @@ int decodeCodes(const DecodeEntry* lengthTable, uint32_t lengthBits, const Decod
         if (inputOverrun()) return INFLATE_NO_INPUT;
         if (entry.op == OP_INVALID) return INFLATE_BAD_DATA;
         if (entry.op == OP_LITERAL) {
-            window[windowPosition++] = uint8_t(entry.value);
-            if (windowPosition == WINDOW_SIZE && !flushFullWindow()) return INFLATE_STOP;
+            state.window[state.windowPosition++] = uint8_t(entry.value);
+            if (state.windowPosition == WINDOW_SIZE && !flushFullWindow()) return INFLATE_STOP;
             continue;
         }
         if (entry.op == OP_END_OF_BLOCK) return INFLATE_OK;
@@ -516,40 +527,40 @@ int decodeCodes(const DecodeEntry* lengthTable, uint32_t lengthBits, const Decod
 // --- Blocks ---
 
 int decodeStoredBlock() {
-    drop(bitCount % 8);
+    drop(state.bitCount % 8);
     uint32_t length = take(16);
     uint32_t complement = take(16);
     if (inputOverrun()) return INFLATE_NO_INPUT;
     if (length != (~complement & 0xFFFFu)) return INFLATE_BAD_DATA;
 
     // Whole bytes still held in the bit buffer come first, then straight copies from the input.
-    while (length > 0 && bitCount >= 8) {
-        if (missingBits > bitCount - 8) return INFLATE_NO_INPUT;
-        window[windowPosition++] = uint8_t(bitBuffer);
+    while (length > 0 && state.bitCount >= 8) {
+        if (state.missingBits > state.bitCount - 8) return INFLATE_NO_INPUT;
+        state.window[state.windowPosition++] = uint8_t(state.bitBuffer);
         drop(8);
         --length;
-        if (windowPosition == WINDOW_SIZE && !flushFullWindow()) return INFLATE_STOP;
+        if (state.windowPosition == WINDOW_SIZE && !flushFullWindow()) return INFLATE_STOP;
     }
     while (length > 0) {
-        if (nextIn > lastIn) {
+        if (state.nextIn > state.lastIn) {
             refill();
-            if (nextIn > lastIn) return INFLATE_NO_INPUT;
+            if (state.nextIn > state.lastIn) return INFLATE_NO_INPUT;
         }
         uint32_t run = length;
-        if (run > uint32_t(lastIn + 1 - nextIn)) run = uint32_t(lastIn + 1 - nextIn);
-        if (run > WINDOW_SIZE - windowPosition) run = WINDOW_SIZE - windowPosition;
-        std::memcpy(window + windowPosition, input + nextIn, run);
-        nextIn += int32_t(run);
-        windowPosition += run;
+        if (run > uint32_t(state.lastIn + 1 - state.nextIn)) run = uint32_t(state.lastIn + 1 - state.nextIn);
+        if (run > WINDOW_SIZE - state.windowPosition) run = WINDOW_SIZE - state.windowPosition;
+        std::memcpy(state.window + state.windowPosition, state.input + state.nextIn, run);
+        state.nextIn += int32_t(run);
+        state.windowPosition += run;
         length -= run;
-        if (windowPosition == WINDOW_SIZE && !flushFullWindow()) return INFLATE_STOP;
+        if (state.windowPosition == WINDOW_SIZE && !flushFullWindow()) return INFLATE_STOP;
     }
     return INFLATE_OK;
 }
 
 int decodeFixedBlock() {
     if (!buildFixedTables()) return INFLATE_BAD_DATA;
-    return decodeCodes(fixedLiteralTable, fixedLiteralBits, fixedDistanceTable, fixedDistanceBits);
+    return decodeCodes(fixedCode.literals, fixedCode.literalBits, fixedCode.distances, fixedCode.distanceBits);
 }
 
 int decodeDynamicBlock() {
@@ -622,7 +633,7 @@ int decodeBlock(bool& last) {
     }
     // Once the input is exhausted, anything that looks bad may only have been read from the
     // stand-in bits: the data ran out.
-    if (status == INFLATE_BAD_DATA && missingBits > 0) status = INFLATE_NO_INPUT;
+    if (status == INFLATE_BAD_DATA && state.missingBits > 0) status = INFLATE_NO_INPUT;
     return status;
 }
 
@@ -638,38 +649,39 @@ void applyResumePoint(const ResumePoint& resume) {
         uint32_t count = data[at + 2] | uint32_t(data[at + 3]) << 8;
         for (uint32_t i = 0; i < count; ++i) {
             uint32_t slot = offset + i;
-            (slot < resume.windowPosition ? window : history)[slot] = data[at + 4 + i];
+            (slot < resume.windowPosition ? state.window : state.history)[slot] = data[at + 4 + i];
         }
         at += 4 + count;
     }
     uint32_t savedCount = (resume.bitState >> 16) & 0xFF;
-    windowPosition = resume.windowPosition;
-    bitCount = savedCount;
-    bitBuffer = resume.bitState & mask(savedCount);
+    state.windowPosition = resume.windowPosition;
+    state.bitCount = savedCount;
+    state.bitBuffer = resume.bitState & mask(savedCount);
 }
 
 // Saves the state between two blocks as a resume point: the whole window with its history, the
 // input position, and the bits of a partly used byte (whole bytes held in the bit buffer are given
 // back to the input). Not when stand-in bits or a failed read have made the input position unsure.
 void saveBoundary(ResumePoint& point) {
-    if (missingBits > 0 || endOfInput) return;
-    uint64_t unread = uint64_t(lastIn + 1 - nextIn) + bitCount / 8;
-    uint32_t savedCount = bitCount % 8;
-    point.compressedOffset = uint32_t(bytesTaken - unread);
-    point.uncompressedOffset = request->position;
-    point.bitState = uint32_t(bitBuffer & mask(savedCount)) | savedCount << 16;
-    point.windowPosition = uint16_t(windowPosition);
+    if (state.missingBits > 0 || state.endOfInput) return;
+    uint64_t unread = uint64_t(state.lastIn + 1 - state.nextIn) + state.bitCount / 8;
+    uint32_t savedCount = state.bitCount % 8;
+    point.compressedOffset = uint32_t(state.bytesTaken - unread);
+    point.uncompressedOffset = state.request->position;
+    point.bitState = uint32_t(state.bitBuffer & mask(savedCount)) | savedCount << 16;
+    point.windowPosition = uint16_t(state.windowPosition);
     std::vector<uint8_t>& data = point.windowData;
     data.resize(8 + WINDOW_SIZE);
-    const uint32_t records[2][2] = {{0, windowPosition}, {windowPosition, WINDOW_SIZE - windowPosition}};
+    const uint32_t records[2][2] = {{0, state.windowPosition},
+                                    {state.windowPosition, WINDOW_SIZE - state.windowPosition}};
     uint8_t* at = data.data();
     for (const auto& [offset, count] : records) {
         const uint8_t header[4] = {uint8_t(offset), uint8_t(offset >> 8), uint8_t(count), uint8_t(count >> 8)};
         std::memcpy(at, header, 4);
-        std::memcpy(at + 4, (offset < windowPosition ? window : history) + offset, count);
+        std::memcpy(at + 4, (offset < state.windowPosition ? state.window : state.history) + offset, count);
         at += 4 + count;
     }
-    request->boundaryReached = true;
+    state.request->boundaryReached = true;
 }
 
 } // namespace
@@ -723,21 +735,16 @@ int inflateMember(const platform::DiskFile& archiveFile, uint32_t dataOffset, ui
     // heap contents.
     std::unique_ptr<uint8_t[]> windowBlock(new (std::nothrow) uint8_t[2 * WINDOW_SIZE + COPY_SLACK]());
     if (!windowBlock) return INFLATE_NO_MEMORY;
-    history = windowBlock.get();
-    window = history + WINDOW_SIZE;
-    request = &output;
-    windowPosition = 0;
-    bitBuffer = 0;
-    bitCount = 0;
     output.delivered = 0;
     output.boundaryReached = false;
     output.position = 0;
+    if (resume && !resumePointIsSound(*resume)) return INFLATE_BAD_DATA;
+    state = Decoder{};
+    state.history = windowBlock.get();
+    state.window = state.history + WINDOW_SIZE;
+    state.request = &output;
     uint32_t resumeOffset = 0;
     if (resume) {
-        if (!resumePointIsSound(*resume)) {
-            window = history = nullptr;
-            return INFLATE_BAD_DATA;
-        }
         applyResumePoint(*resume);
         resumeOffset = resume->compressedOffset;
         output.position = resume->uncompressedOffset;
@@ -745,15 +752,11 @@ int inflateMember(const platform::DiskFile& archiveFile, uint32_t dataOffset, ui
 
     // A private copy of the archive file: positioning it is only setting a number, so it cannot
     // fail, and the archive's own record is left as it was.
-    source = archiveFile;
-    source.recordSize = 1;
-    source.position = uint64_t(dataOffset) + resumeOffset;
-    compressedSize = size;
-    bytesTaken = resumeOffset;
-    endOfInput = false;
-    missingBits = 0;
-    nextIn = 0;
-    lastIn = -1;
+    state.source = archiveFile;
+    state.source.recordSize = 1;
+    state.source.position = uint64_t(dataOffset) + resumeOffset;
+    state.compressedSize = size;
+    state.bytesTaken = resumeOffset;
 
     int status;
     bool last = false;
@@ -762,11 +765,11 @@ int inflateMember(const platform::DiskFile& archiveFile, uint32_t dataOffset, ui
         if (status == INFLATE_OK && !last && output.boundary) saveBoundary(*output.boundary);
     } while (status == INFLATE_OK && !last);
     if (status == INFLATE_OK || status == INFLATE_STOP) {
-        deliverWindow(output, window, windowPosition);
+        deliverWindow(output, state.window, state.windowPosition);
         status = INFLATE_OK;
     }
-    window = history = nullptr;
-    request = nullptr;
+    // Nothing of this decode (its window is about to be freed) stays reachable.
+    state = Decoder{};
     return status;
 }
 

@@ -1,3 +1,6 @@
+// Whole-file reads for the mesh and texture loaders. The size an archive member claims is never
+// trusted on its own: the read is bounded by the member's real size, the caller's limit and 64 MiB,
+// and a read that fails or runs out of memory gives what it got (possibly nothing).
 #include "assets/file_read.h"
 
 #include <algorithm>

@@ -1,3 +1,19 @@
+// Sine and cosine in double, fast, for the float shortcuts of float_rounding.h: Cody-Waite
+// reduction by pi/2 and minimax polynomials on [-pi/4, pi/4]. Arguments beyond 2^20 (and NaN)
+// go to the C library.
+//
+// The reduction constants, the polynomial coefficients and the cosine's tail (the rounding error
+// of 1 - z/2 carried into the sum) are those of fdlibm, as distributed in FreeBSD's msun
+// (k_sin.c, k_cos.c, e_rem_pio2.c), which carry this notice:
+//
+// ====================================================
+// Copyright (C) 1993 by Sun Microsystems, Inc. All rights reserved.
+//
+// Developed at SunPro, a Sun Microsystems, Inc. business.
+// Permission to use, copy, modify, and distribute this
+// software is freely granted, provided that this notice
+// is preserved.
+// ====================================================
 #include "assets/float_rounding.h"
 
 #include <cstdint>
@@ -8,9 +24,9 @@ namespace {
 
 // pi/2 split so that n * halfPiHigh is exact for |n| < 2^20 (it has 33 significant bits), with the
 // next 53 bits in halfPiLow: together good to about 2^-85.
-constexpr double twoOverPi = 6.36619772367581382433e-01;
-constexpr double halfPiHigh = 1.57079632673412561417e+00;
-constexpr double halfPiLow = 6.07710050650619224932e-11;
+constexpr double TWO_OVER_PI = 6.36619772367581382433e-01;
+constexpr double HALF_PI_HIGH = 1.57079632673412561417e+00;
+constexpr double HALF_PI_LOW = 6.07710050650619224932e-11;
 
 // Minimax polynomials of sin and cos on [-pi/4, pi/4], each within an ulp of the exact value.
 double kernelSine(double x) {
@@ -36,9 +52,9 @@ double kernelCosine(double x) {
 // product is exact and the difference too (the two are close), so the only roundings are those
 // of the small correction and of the result.
 double reduce(double x, int& quadrant) {
-    const double n = std::nearbyint(x * twoOverPi);
+    const double n = std::nearbyint(x * TWO_OVER_PI);
     quadrant = int(int64_t(n) & 3);
-    return (x - n * halfPiHigh) - n * halfPiLow;
+    return (x - n * HALF_PI_HIGH) - n * HALF_PI_LOW;
 }
 
 } // namespace

@@ -1,3 +1,5 @@
+// The show's GL preset and the light setters. The setters only store values for the mesh
+// renderer's next draw: nothing here touches GL state other than initGLState.
 #include "assets/gl_state.h"
 
 #include <GL/gl.h>

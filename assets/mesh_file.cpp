@@ -1,3 +1,6 @@
+// The .p3d loader and writer, both driven by one description of the layout (transferMesh). The
+// loader checks every count and index against the bytes and arrays that are really there before
+// it allocates anything; a file that fails any check loads as the empty mesh.
 #include "assets/mesh_file.h"
 
 #include <algorithm>

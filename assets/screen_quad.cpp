@@ -1,3 +1,5 @@
+// The additive screen quad of the loading strip and the overlays: GL state set for each quad, so
+// it trusts nothing the previous draw left behind.
 #include "assets/screen_quad.h"
 
 #include <GL/gl.h>

@@ -1,3 +1,5 @@
+// Raw 256 x 256 RGB textures uploaded as mipmapped GL textures. A short or missing file is padded
+// with black, so the upload never reads past the data it was given.
 #include "assets/texture.h"
 
 #include <GL/gl.h>

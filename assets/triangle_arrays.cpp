@@ -1,3 +1,5 @@
+// Indexed vertex-array submission of triangle lists. Triangles whose corners lie outside the
+// vertex array are left out when the index list is built, so the draw never reads past it.
 #include "assets/triangle_arrays.h"
 
 #include <GL/gl.h>

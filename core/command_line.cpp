@@ -1,3 +1,5 @@
+// The show's command line: --help and --version are answered, anything else is a usage error.
+// A failed write of the answer is reported in the exit code, never ignored.
 #include "core/command_line.h"
 
 #include <cstdio>

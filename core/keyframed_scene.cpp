@@ -1,3 +1,5 @@
+// Loads the keyframed scene and picks out its camera and sphere. Every engine call is checked; an
+// error discards the half-loaded scene, shows the engine's message and asks the show to quit.
 #include "core/keyframed_scene.h"
 
 #include <GL/gl.h>

@@ -1,3 +1,5 @@
+// The setup dialog's logic behind the GTK dialog: the screen-mode table and what Start does with
+// the chosen row. A row index outside the table leaves the settings as they were.
 #include "core/setup_dialog.h"
 
 #include <cstdlib>

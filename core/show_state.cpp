@@ -1,3 +1,4 @@
+// The one instance of each shared show value, with its starting value.
 #include "core/show_state.h"
 
 namespace core {

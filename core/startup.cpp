@@ -1,3 +1,7 @@
+// The show's start-up, one step per line in the order the show needs them: data, loading strip,
+// music, meshes, textures, keyframed scene, effects, light; then the music and the show clock.
+// Missing or damaged data loads as empty meshes and black textures; only a missing song in
+// offline mode stops the start.
 #include "core/startup.h"
 
 #include <GL/gl.h>
@@ -10,10 +14,10 @@
 #include "assets/mesh_renderer.h"
 #include "assets/screen_quad.h"
 #include "assets/texture.h"
+#include "core/frame_timer.h"
 #include "core/keyframed_scene.h"
 #include "core/music.h"
 #include "core/show_state.h"
-#include "core/timeline.h"
 #include "core/window.h"
 #include "effects/effects.h"
 #include "effects/random.h"

@@ -1,75 +1,32 @@
+// The frame loop's spine: which routines each moment of the song draws (planFrame, one table of the
+// song's stretches), and the turn of the loop that reads the music position, sets the clocks the
+// spine owns and calls the plan's routines (runFrame). It trusts the music position to come from
+// a 16-bit order and row; anything else draws nothing.
 #include "core/timeline.h"
 
 #include <GL/gl.h>
 
-#include <cstring>
-
+#include "core/frame_timer.h"
 #include "core/music.h"
 #include "core/show_state.h"
 #include "core/window.h"
 #include "effects/effects.h"
-#include "platform/clock.h"
 
 namespace core {
 
 namespace {
-uint32_t lastTimeStamp = 0;
-uint32_t accumulatedMs = 0;
-
 void clearFrame() { glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT); }
 
-struct SceneRoutine {
-    const char* name;
-    void (*draw)();
-};
+// The routines that more than one moment of the song calls.
+constexpr Routine CLEAR = {"clear", clearFrame};
+constexpr Routine TITLE_OVERLAYS = {"drawTitleOverlays", effects::drawTitleOverlays};
+constexpr Routine FLASH_IN = {"drawFlashIn", effects::drawFlashIn};
+constexpr Routine FLASH_OUT = {"drawFlashOut", effects::drawFlashOut};
 
-// Every routine the dispatch can call, looked up by the name the plan carries.
-const SceneRoutine routines[] = {
-    {"drawOpeningScene", effects::drawOpeningScene},
-    {"drawOpeningBuildUp", effects::drawOpeningBuildUp},
-    {"drawTitleOverlays", effects::drawTitleOverlays},
-    {"drawFlareScene", effects::drawFlareScene},
-    {"drawFlareSceneEnding", effects::drawFlareSceneEnding},
-    {"drawBarlangScene", effects::drawBarlangScene},
-    {"drawScene2Knot", effects::drawScene2Knot},
-    {"drawTex32Scene", effects::drawTex32Scene},
-    {"drawGreetingOverlays", effects::drawGreetingOverlays},
-    {"drawScene3Sphere", effects::drawScene3Sphere},
-    {"drawFlashIn", effects::drawFlashIn},
-    {"drawFlashOut", effects::drawFlashOut},
-    {"clear", clearFrame},
-};
-
-void call(const char* name) {
-    if (!name) return;
-    for (const SceneRoutine& routine : routines)
-        if (routine.name == name || std::strcmp(routine.name, name) == 0) {
-            routine.draw();
-            return;
-        }
+void call(const Routine& routine) {
+    if (routine.draw) routine.draw();
 }
 } // namespace
-
-uint32_t timerDelta() {
-    uint32_t now = platform::milliseconds();
-    uint32_t delta = now - lastTimeStamp;
-    lastTimeStamp = now;
-    return delta;
-}
-
-uint32_t timerTicks(uint32_t rate) {
-    accumulatedMs += timerDelta();
-    if (rate == 0) rate = 1;           // callers pass 1..1000; guard the division anyway
-    if (rate > 1000) rate = 1000;
-    return accumulatedMs / (1000u / rate);
-}
-
-void timerRestart() { timerDelta(); }
-
-void resetTimer() {
-    lastTimeStamp = 0;
-    accumulatedMs = 0;
-}
 
 FramePlan planFrame(int32_t order, int32_t row) {
     FramePlan plan;
@@ -78,34 +35,35 @@ FramePlan planFrame(int32_t order, int32_t row) {
             plan.ended = true;
             return plan;
         }
-        plan.scene = "clear";
+        plan.scene = CLEAR;
         plan.clearOnly = true;
-        if (order == 28 && row < 16) plan.flash = "drawFlashIn";
+        if (order == 28 && row < 16) plan.flash = FLASH_IN;
         return plan;
     }
     // Each stretch of the song: its scene, its overlay, its first and last order for the flashes.
     struct Stretch {
         int32_t first, last;
-        const char* scene;
-        const char* overlay;
+        Routine scene;
+        Routine overlay;
         bool flashes;
     };
-    static const Stretch stretches[] = {
-        {22, 27, "drawScene3Sphere", nullptr, true},
-        {18, 21, "drawTex32Scene", "drawGreetingOverlays", true},
-        {12, 17, "drawScene2Knot", nullptr, true},
-        {8, 11, "drawBarlangScene", nullptr, true},
-        {7, 7, "drawFlareSceneEnding", nullptr, false},
-        {4, 6, "drawFlareScene", nullptr, false},
-        {3, 3, "drawOpeningBuildUp", "drawTitleOverlays", false},
-        {0, 2, "drawOpeningScene", "drawTitleOverlays", false},
+    static constexpr Stretch stretches[] = {
+        {22, 27, {"drawScene3Sphere", effects::drawScene3Sphere}, {}, true},
+        {18, 21, {"drawTex32Scene", effects::drawTex32Scene},
+         {"drawGreetingOverlays", effects::drawGreetingOverlays}, true},
+        {12, 17, {"drawScene2Knot", effects::drawScene2Knot}, {}, true},
+        {8, 11, {"drawBarlangScene", effects::drawBarlangScene}, {}, true},
+        {7, 7, {"drawFlareSceneEnding", effects::drawFlareSceneEnding}, {}, false},
+        {4, 6, {"drawFlareScene", effects::drawFlareScene}, {}, false},
+        {3, 3, {"drawOpeningBuildUp", effects::drawOpeningBuildUp}, TITLE_OVERLAYS, false},
+        {0, 2, {"drawOpeningScene", effects::drawOpeningScene}, TITLE_OVERLAYS, false},
     };
     for (const Stretch& s : stretches) {
         if (order < s.first || order > s.last) continue;
         plan.scene = s.scene;
         plan.overlay = s.overlay;
-        if (s.flashes && order == s.first && row < 10) plan.flash = "drawFlashIn";
-        else if (s.flashes && order == s.last && row > 54) plan.flash = "drawFlashOut";
+        if (s.flashes && order == s.first && row < 10) plan.flash = FLASH_IN;
+        else if (s.flashes && order == s.last && row > 54) plan.flash = FLASH_OUT;
         return plan;
     }
     return plan;  // negative orders cannot come from a 16-bit field; draw nothing
@@ -139,7 +97,10 @@ FramePlan runFrame() {
     FramePlan plan = planFrame(musicOrder, musicRow);
     // A song that stops before order 28 row 17 (a loose module beside the program may be a shorter
     // one) would otherwise hold its last row for ever: its end is the end of the show too.
-    if (musicEnded()) plan = FramePlan{.ended = true};
+    if (musicEnded()) {
+        plan = FramePlan{};
+        plan.ended = true;
+    }
     if (plan.ended) {
         clearFrame();
         swapFrame();

@@ -1,22 +1,22 @@
-// The show's spine per frame: the frame timer shared by every scene, and one turn of the main loop
-// (music position -> order and row -> scene routine, overlay and flash). No window and no clock of
-// its own: the window loop, the capture tool and the tests all run the same code.
+// The show's spine per frame: one turn of the main loop (music position -> order and row -> scene
+// routine, overlay and flash). No window and no clock of its own: the window loop, the capture
+// tool and the tests all run the same code.
 #pragma once
 #include <cstdint>
 
 namespace core {
 
-// Frame timer. All callers share one accumulator of show milliseconds.
-uint32_t timerDelta();                  // ms since the previous call (32-bit wrap-around)
-uint32_t timerTicks(uint32_t rate);     // accumulated ms div (1000 div rate); rate 1..1000
-void timerRestart();                    // starts the show clock: drops the time since the last call
-void resetTimer();                      // back to the initial state (no accumulated time)
+// A routine a frame calls, with the name the capture tool's timeline records for it.
+struct Routine {
+    const char* name = nullptr;  // none when nothing is called
+    void (*draw)() = nullptr;
+};
 
-// What one frame draws, named after the routines (nullptr where nothing is called).
+// What one frame draws.
 struct FramePlan {
-    const char* scene = nullptr;
-    const char* overlay = nullptr;
-    const char* flash = nullptr;
+    Routine scene;
+    Routine overlay;
+    Routine flash;
     bool clearOnly = false;   // orders above 27: only a cleared screen
     bool ended = false;       // the show is over: order > 27 and row > 16, or the song ended
 };

@@ -1,3 +1,5 @@
+// The spine's side of the window: creation and teardown (also on exit and on termination
+// signals), presenting a frame, the quit message, the keys and the debug dump.
 #include "core/window.h"
 
 #include <charconv>

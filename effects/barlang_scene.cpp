@@ -7,9 +7,9 @@
 
 #include "assets/mesh_renderer.h"
 #include "assets/triangle_arrays.h"
+#include "core/frame_timer.h"
 #include "core/keyframed_scene.h"
 #include "core/show_state.h"
-#include "core/timeline.h"
 #include "engine/lit_patches.h"
 
 namespace effects {

@@ -1,3 +1,5 @@
+// The flare scene and its clock: the temple, the white light, the camera-facing flare and the
+// white overlay that fades out as the scene starts.
 #include "effects/flare_scene.h"
 
 #include <GL/gl.h>
@@ -6,8 +8,8 @@
 
 #include "assets/gl_state.h"
 #include "assets/mesh_renderer.h"
+#include "core/frame_timer.h"
 #include "core/show_state.h"
-#include "core/timeline.h"
 #include "effects/effects.h"
 #include "effects/flash_transitions.h"
 

@@ -1,3 +1,5 @@
+// The white flashes at scene changes: a grey quad added over the whole frame, with the GL state it
+// needs set here and the state the scenes expect put back.
 #include "effects/flash_transitions.h"
 
 #include <GL/gl.h>

@@ -1,3 +1,5 @@
+// Builds the tunnel's closed flight path once at start-up from the show's seeded random numbers,
+// so every run flies the same path.
 #include "effects/flight_path.h"
 
 #include "effects/effects.h"

@@ -1,3 +1,5 @@
+// The knot scene and its clock: the scene mesh along its camera path, the cross-fading wall and the
+// twisted, translucent knot spliced in at start-up.
 #include "effects/knot_scene.h"
 
 #include <GL/gl.h>
@@ -8,8 +10,8 @@
 #include "assets/float_rounding.h"
 #include "assets/gl_state.h"
 #include "assets/mesh_renderer.h"
+#include "core/frame_timer.h"
 #include "core/show_state.h"
-#include "core/timeline.h"
 #include "effects/effects.h"
 
 namespace effects {

@@ -1,3 +1,4 @@
+// The opening scene, its build-up to white and its film grain.
 #include "effects/opening_scene.h"
 
 #include <GL/gl.h>
@@ -6,8 +7,8 @@
 
 #include "assets/gl_state.h"
 #include "assets/mesh_renderer.h"
+#include "core/frame_timer.h"
 #include "core/show_state.h"
-#include "core/timeline.h"
 #include "effects/effects.h"
 #include "effects/flash_transitions.h"
 #include "effects/random.h"

@@ -1,3 +1,4 @@
+// The show's seeded pseudo-random generator: the same sequence on every run and every machine.
 #include "effects/random.h"
 
 namespace effects {

@@ -1,3 +1,5 @@
+// The blob sphere scene: the wave field that moves the spliced sphere's vertices each frame, and
+// the scene drawn along its camera path.
 #include "effects/sphere_scene.h"
 
 #include <GL/gl.h>

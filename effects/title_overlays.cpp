@@ -1,3 +1,5 @@
+// The title, credit and greeting strips: two tables of strips with their texture rectangles,
+// screen rectangles and windows of the overlay clock, faded in and out.
 #include "effects/title_overlays.h"
 
 #include "assets/screen_quad.h"

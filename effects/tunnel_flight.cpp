@@ -1,3 +1,5 @@
+// The tunnel flight: the tube is built around the flight path every frame and drawn twice, outer
+// then inner, with scrolling texture coordinates and a fade to black ahead.
 #include "effects/tunnel_flight.h"
 
 #include <GL/gl.h>
@@ -8,8 +10,8 @@
 #include <vector>
 
 #include "assets/triangle_arrays.h"
+#include "core/frame_timer.h"
 #include "core/show_state.h"
-#include "core/timeline.h"
 #include "effects/effects.h"
 #include "effects/flight_path.h"
 

@@ -12,15 +12,15 @@ namespace engine {
 namespace {
 
 // Angular rates of the three angles that steer each light.
-const float lightRates[4][3] = {
+const float LIGHT_RATES[4][3] = {
     {0.476f, 0.572f, 0.324f},
     {0.247f, 0.254f, 0.723f},
     {0.525f, 0.760f, 0.073f},
     {0.728f, 0.284f, 0.369f},
 };
 
-constexpr float threshold = 1.0f;
-constexpr float innerScale = 0.6f;
+constexpr float LIGHT_THRESHOLD = 1.0f;
+constexpr float INNER_SCALE = 0.6f;
 
 Vec3 lightDirs[4];
 
@@ -39,7 +39,7 @@ void emit(Vec3 point, Vec3 normal) {
 
 void emitInner(Vec3 point, Vec3 normal) {
     Vec3 inner;
-    vecScale(inner, point, innerScale);
+    vecScale(inner, point, INNER_SCALE);
     emit(inner, normal);
 }
 
@@ -147,16 +147,16 @@ PatchSubmission submitPatches = drawBatchArrays;
 
 void thresholdPoint(Vec3& out, Vec3 a, Vec3 b, float sA, float sB) {
     if (sA == sB) return;
-    double k = (double(sA) - threshold) / (double(sA) - sB);
+    double k = (double(sA) - LIGHT_THRESHOLD) / (double(sA) - sB);
     out = {float(a.x + (double(b.x) - a.x) * k), float(a.y + (double(b.y) - a.y) * k),
            float(a.z + (double(b.z) - a.z) * k)};
 }
 
 void drawLitPatches(TriMesh& mesh, float time, float intensity, float amp) {
     for (int j = 0; j < 4; ++j) {
-        double s1 = std::sin(lightRates[j][0] * double(time)), c1 = std::cos(lightRates[j][0] * double(time));
-        double s2 = std::sin(lightRates[j][1] * double(time)), c2 = std::cos(lightRates[j][1] * double(time));
-        double s3 = std::sin(lightRates[j][2] * double(time)), c3 = std::cos(lightRates[j][2] * double(time));
+        double s1 = std::sin(LIGHT_RATES[j][0] * double(time)), c1 = std::cos(LIGHT_RATES[j][0] * double(time));
+        double s2 = std::sin(LIGHT_RATES[j][1] * double(time)), c2 = std::cos(LIGHT_RATES[j][1] * double(time));
+        double s3 = std::sin(LIGHT_RATES[j][2] * double(time)), c3 = std::cos(LIGHT_RATES[j][2] * double(time));
         lightDirs[j] = {float(s1 * s2 * s3 + c1 * c3), float(amp * c2 * s3), float(s1 * c3 - c1 * s2 * s3)};
     }
     // vecCosAngle(n, light) with each length taken once: the lights' for the call, n's per vertex.
@@ -187,7 +187,8 @@ void drawLitPatches(TriMesh& mesh, float time, float intensity, float amp) {
         const TriVertex* b = face.vb;
         const TriVertex* c = face.vc;
         if (!a || !b || !c) continue;
-        int mask = (sumOf(a) > threshold ? 1 : 0) | (sumOf(b) > threshold ? 2 : 0) | (sumOf(c) > threshold ? 4 : 0);
+        int mask = (sumOf(a) > LIGHT_THRESHOLD ? 1 : 0) | (sumOf(b) > LIGHT_THRESHOLD ? 2 : 0) |
+                   (sumOf(c) > LIGHT_THRESHOLD ? 4 : 0);
         // Every face sets its grey before its vertices set their own: only the last one can still
         // be GL's current colour afterwards.
         lastGrey = float(0.5 - 0.4 * double(face.normal.z));

@@ -13,9 +13,9 @@ namespace engine {
 
 namespace {
 
-constexpr double halfPi = 1.5707963705062866;  // the float nearest pi/2
-constexpr double spinPi = 3.1415926536;         // one spin of quatSlerp
-constexpr double nearlyEqual = double(1e-6f);   // below this 1 - cos takes the linear blend
+constexpr double HALF_PI = 1.5707963705062866;  // the float nearest pi/2
+constexpr double SPIN_PI = 3.1415926536;         // one spin of quatSlerp
+constexpr double NEARLY_EQUAL = double(1e-6f);   // below this 1 - cos takes the linear blend
 
 double norm(Quat a) {
     return std::sqrt(double(a.w) * a.w + double(a.x) * a.x + double(a.y) * a.y + double(a.z) * a.z);
@@ -38,7 +38,7 @@ Quat blend(Quat a, Quat b, double k0, double k1) {
 void sphericalWeights(double c, double phi, double t, double& k0, double& k1) {
     double theta = arcCos(c);
     double s = std::sin(theta);
-    if (std::fabs(s) < nearlyEqual) {
+    if (std::fabs(s) < NEARLY_EQUAL) {
         k0 = 1 - t;
         k1 = t;
         return;
@@ -138,7 +138,7 @@ void quatExp(Quat& out, Quat a) {
 void quatLog(Quat& out, Quat a) {
     double s = vectorNorm(a);
     // The one-argument arc tangent: a negative w gives a negative angle.
-    double alpha = a.w != 0 ? std::atan(s / a.w) : halfPi;
+    double alpha = a.w != 0 ? std::atan(s / a.w) : HALF_PI;
     if (s != 0) alpha /= s;
     out = {float(alpha * a.x), float(alpha * a.y), float(alpha * a.z), 0.0f};
 }
@@ -149,7 +149,7 @@ void quatLogDiff(Quat& out, Quat a, Quat b) {
     quatMul(d, inverse, b);
     double s = vectorNorm(d);
     double c = quatCosAngle(a, b);
-    double alpha = c != 0 ? std::atan(s / c) : halfPi;
+    double alpha = c != 0 ? std::atan(s / c) : HALF_PI;
     if (s != 0) alpha /= s;
     out = {float(alpha * d.x), float(alpha * d.y), float(alpha * d.z), 0.0f};
 }
@@ -162,14 +162,14 @@ void quatSlerp(Quat& out, Quat a, Quat b, float spin, float t) {
         sign = -1;
     }
     double k0 = 1 - double(t), k1 = t;
-    if (1 - c >= nearlyEqual) sphericalWeights(c, arcCos(c) + spin * spinPi, t, k0, k1);
+    if (1 - c >= NEARLY_EQUAL) sphericalWeights(c, arcCos(c) + spin * SPIN_PI, t, k0, k1);
     out = blend(a, b, k0, k1 * sign);
 }
 
 void quatSlerpLong(Quat& out, Quat a, Quat b, float /*spin*/, float t) {
     double c = quatDot(a, b);
     double k0 = 1 - double(t), k1 = t;
-    if (1 - c >= nearlyEqual) sphericalWeights(c, arcCos(c), t, k0, k1);
+    if (1 - c >= NEARLY_EQUAL) sphericalWeights(c, arcCos(c), t, k0, k1);
     out = blend(a, b, k0, k1);
 }
 

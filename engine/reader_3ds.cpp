@@ -33,59 +33,149 @@ using archive::ArchiveFile;
 
 // Real files nest six or seven levels deep; the limit only keeps a hostile file from using up
 // the stack with a tower of tiny chunks.
-constexpr int maxChunkDepth = 32;
-constexpr size_t maxFileNameLength = 63;
-constexpr uint32_t versionOffset = 28;
+constexpr int MAX_CHUNK_DEPTH = 32;
+constexpr size_t MAX_FILE_NAME_LENGTH = 63;
+constexpr uint32_t VERSION_OFFSET = 28;
 // Node ids are 16-bit in the file; real scenes have a few hundred nodes. More node headers than
 // this make the file corrupt rather than let it fill the memory.
-constexpr int32_t maxKeyframerNodes = 65536;
+constexpr int32_t MAX_KEYFRAMER_NODES = 65536;
 // A camera's field of view never leaves (0, 180] degrees, whatever its lens says.
-constexpr double widestFieldOfView = 180.0;
+constexpr double WIDEST_FIELD_OF_VIEW = 180.0;
 
-// ---- Reader state (one load at a time) ----------------------------------------------------------
+// Chunk ids, for the tables below and for the readers that ask which chunk holds the one they read.
+enum ChunkId : uint16_t {
+    // Files and containers
+    CHUNK_MAIN = 0x4D4D,
+    CHUNK_PROJECT = 0xC23D,
+    CHUNK_MATERIAL_LIBRARY = 0x3DAA,
+    CHUNK_MESH_DATA = 0x3D3D,
+    CHUNK_KEYFRAMER = 0xB000,
 
-int32_t parentChunkId = 0;   // id of the chunk whose sub-chunks are being walked
-int32_t lastChunkId = 0;     // last listed chunk finished
-int32_t objectCounter = 0;   // world pass: next object id; motion pass: current node id
-std::string nameBuffer;      // last name read by readChunkName
-ObjectNode* currentNode = nullptr;  // the world node of the record that sub-chunks refer to
-uint32_t position = 0;       // read position in the file
-uint32_t chunkEnd = 0;       // reads must not pass this: the end of the chunk being read
-uint32_t fileBytes = 0;      // size of the open file
+    // Values that go where their parent chunk says
+    CHUNK_COLOUR_FLOATS = 0x0010,
+    CHUNK_COLOUR_BYTES = 0x0011,
+    CHUNK_PERCENTAGE = 0x0030,
 
-// A pass makes many small reads. They are served from a window of the file read in one piece, so
-// that each costs neither a system call nor, in a deflated archive member, a new inflate from the
-// member's start.
-constexpr uint32_t windowBytes = 1u << 20;
-std::vector<uint8_t> window;
-uint32_t windowStart = 0, windowLength = 0;
+    // The world
+    CHUNK_BACKGROUND_COLOUR = 0x1200,
+    CHUNK_AMBIENT_LIGHT = 0x2100,
+    CHUNK_NAMED_OBJECT = 0x4000,
+    CHUNK_TRIANGLE_OBJECT = 0x4100,
+    CHUNK_POINTS = 0x4110,
+    CHUNK_POINT_FLAGS = 0x4111,
+    CHUNK_FACES = 0x4120,
+    CHUNK_FACE_MATERIAL = 0x4130,
+    CHUNK_TEXTURE_COORDINATES = 0x4140,
+    CHUNK_SMOOTHING_GROUPS = 0x4150,
+    CHUNK_LOCAL_AXES = 0x4160,
+    CHUNK_MESH_COLOUR = 0x4165,
+    CHUNK_MESH_TEXTURE_INFO = 0x4170,
+    CHUNK_LIGHT = 0x4600,
+    CHUNK_SPOTLIGHT = 0x4610,
+    CHUNK_CAMERA = 0x4700,
+    CHUNK_UNKNOWN_CONTAINER = 0x4F00,   // found under the mesh data; what it stands for is not known
+    CHUNK_VIEWPORT_LAYOUT = 0x7001,
 
-// ---- Lookups of one pass, each in constant time -------------------------------------------------
+    // Materials
+    CHUNK_MATERIAL = 0xAFFF,
+    CHUNK_MATERIAL_NAME = 0xA000,
+    CHUNK_AMBIENT_COLOUR = 0xA010,
+    CHUNK_DIFFUSE_COLOUR = 0xA020,
+    CHUNK_SPECULAR_COLOUR = 0xA030,
+    CHUNK_SHININESS = 0xA040,
+    CHUNK_SHININESS_STRENGTH = 0xA041,
+    CHUNK_TRANSPARENCY = 0xA050,
+    CHUNK_TRANSPARENCY_FALLOFF = 0xA052,
+    CHUNK_REFLECTION_BLUR = 0xA053,
+    CHUNK_TWO_SIDED = 0xA081,
+    CHUNK_ADDITIVE = 0xA083,
+    CHUNK_SELF_ILLUMINATION = 0xA084,
+    CHUNK_WIRE = 0xA085,
+    CHUNK_SOFT_PHONG = 0xA08C,
+    CHUNK_SHADING = 0xA100,
+    CHUNK_TEXTURE_MAP = 0xA200,
+    CHUNK_REFLECTION_MAP = 0xA220,
+    CHUNK_BUMP_MAP = 0xA230,
+    CHUNK_MAP_FILE_NAME = 0xA300,
+    CHUNK_MAP_TILING = 0xA351,
+    CHUNK_MAP_U_SCALE = 0xA354,
+    CHUNK_MAP_V_SCALE = 0xA356,
+    CHUNK_MAP_U_OFFSET = 0xA358,
+    CHUNK_MAP_V_OFFSET = 0xA35A,
+    CHUNK_MAP_ROTATION = 0xA35C,
 
-// The world's objects by name, as findObjectByName finds them: the first in list order whose
-// current name matches (ASCII letters folded), of any type or of one type. Objects join the index
-// when they are added and again when they are renamed; an entry whose object has been renamed
-// since is dropped when a lookup meets it.
-std::unordered_map<std::string, std::set<std::pair<uint64_t, ObjectNode*>>> objectsByName;
-std::unordered_map<const ObjectNode*, uint64_t> listPlace;  // order in the world list
-uint64_t nextListPlace = 0;
-// Keyframer nodes by id: the first (tracks attach to it) and the last (children hang from it).
-std::unordered_map<int32_t, TrackNode*> firstNodeWithId, lastNodeWithId;
-int32_t nodeHeadersRead = 0;
+    // The keyframer
+    CHUNK_AMBIENT_NODE = 0xB001,        // the node tags B001-B007 say what the node animates
+    CHUNK_OBJECT_NODE = 0xB002,
+    CHUNK_CAMERA_NODE = 0xB003,
+    CHUNK_CAMERA_TARGET_NODE = 0xB004,
+    CHUNK_OMNI_LIGHT_NODE = 0xB005,
+    CHUNK_LIGHT_TARGET_NODE = 0xB006,
+    CHUNK_SPOTLIGHT_NODE = 0xB007,
+    CHUNK_FRAME_RANGE = 0xB008,
+    CHUNK_NODE_HEADER = 0xB010,
+    CHUNK_INSTANCE_NAME = 0xB011,
+    CHUNK_PIVOT = 0xB013,
+    CHUNK_POSITION_TRACK = 0xB020,
+    CHUNK_ROTATION_TRACK = 0xB021,
+    CHUNK_SCALE_TRACK = 0xB022,
+    CHUNK_FOV_TRACK = 0xB023,
+    CHUNK_ROLL_TRACK = 0xB024,
+    CHUNK_COLOUR_TRACK = 0xB025,
+    CHUNK_MORPH_TRACK = 0xB026,
+    CHUNK_HIDE_TRACK = 0xB029,
+    CHUNK_NODE_ID = 0xB030,
+};
 
-// What a keyframer pass changes in meshes the world pass made. Renames are made at once (a later
-// node may look a mesh up by its new name) and taken back if the pass fails; pivots are applied
-// only once the pass has succeeded.
+// A pass reads the file through a window of this size (see ReaderState::window).
+constexpr uint32_t WINDOW_BYTES = 1u << 20;
+
 struct Rename {
     TriMesh* mesh;
     std::string previous;
 };
-std::vector<Rename> renames;
 struct Pivot {
     TriMesh* mesh;
     Vec3 pivot;
 };
-std::vector<Pivot> pivots;
+
+// ---- Reader state: one load at a time, reset whole when a pass starts and when the file closes --
+
+struct ReaderState {
+    int32_t parentChunkId = 0;   // id of the chunk whose sub-chunks are being walked
+    int32_t lastChunkId = 0;     // last listed chunk finished
+    int32_t objectCounter = 0;   // world pass: next object id; motion pass: current node id
+    std::string nameBuffer;      // last name read by readChunkName
+    ObjectNode* currentNode = nullptr;  // the world node of the record that sub-chunks refer to
+    uint32_t position = 0;       // read position in the file
+    uint32_t chunkEnd = 0;       // reads must not pass this: the end of the chunk being read
+    uint32_t fileBytes = 0;      // size of the open file
+
+    // A pass makes many small reads. They are served from a window of the file read in one
+    // piece, so that each costs neither a system call nor, in a deflated archive member, a new
+    // inflate from the member's start.
+    std::vector<uint8_t> window;
+    uint32_t windowStart = 0, windowLength = 0;
+
+    // Lookups of the pass, each in constant time. The world's objects by name, as
+    // findObjectByName finds them: the first in list order whose current name matches (ASCII
+    // letters folded), of any type or of one type. Objects join the index when they are added and
+    // again when they are renamed; an entry whose object has been renamed since is dropped when a
+    // lookup meets it.
+    std::unordered_map<std::string, std::set<std::pair<uint64_t, ObjectNode*>>> objectsByName;
+    std::unordered_map<const ObjectNode*, uint64_t> listPlace;  // order in the world list
+    uint64_t nextListPlace = 0;
+    // Keyframer nodes by id: the first (tracks attach to it) and the last (children hang from it).
+    std::unordered_map<int32_t, TrackNode*> firstNodeWithId, lastNodeWithId;
+    int32_t nodeHeadersRead = 0;
+
+    // What a keyframer pass changes in meshes the world pass made. Renames are made at once (a
+    // later node may look a mesh up by its new name) and taken back if the pass fails; pivots are
+    // applied only once the pass has succeeded.
+    std::vector<Rename> renames;
+    std::vector<Pivot> pivots;
+};
+ReaderState reader;
 
 std::string nameKey(int32_t type, std::string_view name) {
     std::string key(1, char(type));
@@ -96,15 +186,15 @@ std::string nameKey(int32_t type, std::string_view name) {
 void indexName(ObjectNode* node) {
     const std::string* name = objectName(node);
     if (!name) return;
-    auto [place, added] = listPlace.try_emplace(node, nextListPlace);
-    if (added) ++nextListPlace;
-    for (int32_t type : {0, node->type}) objectsByName[nameKey(type, *name)].emplace(place->second, node);
+    auto [place, added] = reader.listPlace.try_emplace(node, reader.nextListPlace);
+    if (added) ++reader.nextListPlace;
+    for (int32_t type : {0, node->type}) reader.objectsByName[nameKey(type, *name)].emplace(place->second, node);
 }
 
 // The first object of that name, of any type (type 0) or of the given one; none when there is none.
 ObjectNode* findIndexed(std::string_view name, int32_t type = 0) {
-    auto bucket = objectsByName.find(nameKey(type, name));
-    if (bucket == objectsByName.end()) return nullptr;
+    auto bucket = reader.objectsByName.find(nameKey(type, name));
+    if (bucket == reader.objectsByName.end()) return nullptr;
     std::set<std::pair<uint64_t, ObjectNode*>>& entries = bucket->second;
     while (!entries.empty()) {
         ObjectNode* node = entries.begin()->second;
@@ -115,39 +205,29 @@ ObjectNode* findIndexed(std::string_view name, int32_t type = 0) {
     return nullptr;
 }
 
-void clearPassState() {
-    objectsByName.clear();
-    listPlace.clear();
-    nextListPlace = 0;
-    firstNodeWithId.clear();
-    lastNodeWithId.clear();
-    nodeHeadersRead = 0;
-    renames.clear();
-    pivots.clear();
-}
-
-void setCurrent(ObjectNode* node) { currentNode = node; }
+void setCurrent(ObjectNode* node) { reader.currentNode = node; }
 
 template <typename Record>
 Record* current(int32_t type) {
-    return currentNode && currentNode->type == type ? static_cast<Record*>(currentNode->data) : nullptr;
+    ObjectNode* node = reader.currentNode;
+    return node && node->type == type ? static_cast<Record*>(node->data) : nullptr;
 }
 
 // ---- Bounded reading ----------------------------------------------------------------------------
 
-uint32_t bytesLeft() { return chunkEnd > position ? chunkEnd - position : 0; }
+uint32_t bytesLeft() { return reader.chunkEnd > reader.position ? reader.chunkEnd - reader.position : 0; }
 
 // Reads the window starting at `from`; false (and no window) when the archive cannot deliver it.
 bool fillWindow(ArchiveFile& file, uint32_t from) {
-    windowLength = 0;
-    uint32_t length = std::min(windowBytes, fileBytes - from);
-    if (window.size() < length) window.resize(length);
+    reader.windowLength = 0;
+    uint32_t length = std::min(WINDOW_BYTES, reader.fileBytes - from);
+    if (reader.window.size() < length) reader.window.resize(length);
     archive::seekFile(file, from);
     uint32_t got = 0;
-    if (archive::takeFileError() == 0) archive::readBlock(file, window.data(), length, &got);
+    if (archive::takeFileError() == 0) archive::readBlock(file, reader.window.data(), length, &got);
     if (archive::takeFileError() != 0 || got != length) return false;
-    windowStart = from;
-    windowLength = length;
+    reader.windowStart = from;
+    reader.windowLength = length;
     return true;
 }
 
@@ -155,27 +235,29 @@ bool fillWindow(ArchiveFile& file, uint32_t from) {
 bool readExact(ArchiveFile& file, void* dest, uint32_t count) {
     if (count > bytesLeft()) return false;
     if (count == 0) return true;
-    bool inWindow = position >= windowStart && uint64_t(position) + count <= uint64_t(windowStart) + windowLength;
+    const uint32_t at = reader.position;
+    const uint64_t windowEnd = uint64_t(reader.windowStart) + reader.windowLength;
+    bool inWindow = at >= reader.windowStart && uint64_t(at) + count <= windowEnd;
     // A window that cannot be read whole (damaged data somewhere in it) leaves the plain read,
     // which gets as far as the data allows. The first read of a pass, the version byte just past
     // the start, gets the window from byte 0.
-    if (!inWindow && (position >= fileBytes || !fillWindow(file, position < 64 ? 0 : position))) {
+    if (!inWindow && (at >= reader.fileBytes || !fillWindow(file, at < 64 ? 0 : at))) {
         uint32_t got = 0;
-        archive::seekFile(file, position);
+        archive::seekFile(file, at);
         if (archive::takeFileError() == 0) archive::readBlock(file, dest, count, &got);
         int error = archive::takeFileError();
-        position += got;
+        reader.position += got;
         return error == 0 && got == count;
     }
-    uint32_t available = std::min(count, windowStart + windowLength - position);  // less at the end
-    std::memcpy(dest, window.data() + (position - windowStart), available);
-    position += available;
+    uint32_t available = std::min(count, reader.windowStart + reader.windowLength - at);  // less at the end
+    std::memcpy(dest, reader.window.data() + (at - reader.windowStart), available);
+    reader.position += available;
     return available == count;
 }
 
 bool seekTo(ArchiveFile&, uint32_t target) {
-    if (target > fileBytes) return false;
-    position = target;
+    if (target > reader.fileBytes) return false;
+    reader.position = target;
     return true;
 }
 
@@ -216,17 +298,17 @@ ResultCode readChunkHeader(ArchiveFile& file, uint16_t& id, uint32_t& length) {
 // A zero-terminated name; the first 63 bytes are kept. The chunk ending inside it is corrupt.
 // Read in small blocks rather than byte by byte, then the position is set just past the zero.
 ResultCode readChunkName(ArchiveFile& file) {
-    nameBuffer.clear();
+    reader.nameBuffer.clear();
     for (;;) {
         uint32_t count = std::min<uint32_t>(bytesLeft(), 64);
         if (count == 0) return ERR_CORRUPT_FILE;
         uint8_t b[64];
-        uint32_t start = position;
+        uint32_t start = reader.position;
         if (!readExact(file, b, count)) return ERR_CORRUPT_FILE;
         const uint8_t* zero = static_cast<const uint8_t*>(std::memchr(b, 0, count));
         uint32_t used = zero ? uint32_t(zero - b) : count;
-        size_t room = maxFileNameLength - nameBuffer.size();
-        nameBuffer.append(reinterpret_cast<const char*>(b), std::min<size_t>(used, room));
+        size_t room = MAX_FILE_NAME_LENGTH - reader.nameBuffer.size();
+        reader.nameBuffer.append(reinterpret_cast<const char*>(b), std::min<size_t>(used, room));
         if (zero) return seekTo(file, start + used + 1) ? ERR_OK : ERR_CORRUPT_FILE;
     }
 }
@@ -252,11 +334,11 @@ const ChunkEntry* findEntry(const ChunkEntry* table, size_t size, uint16_t id) {
 
 ResultCode walkChunks(ArchiveFile& file, const ChunkEntry* table, size_t tableSize, uint32_t endPosition,
                       int32_t parentId, int depth) {
-    if (depth > maxChunkDepth) return ERR_CORRUPT_FILE;
-    parentChunkId = parentId;
-    uint32_t pos = position;
+    if (depth > MAX_CHUNK_DEPTH) return ERR_CORRUPT_FILE;
+    reader.parentChunkId = parentId;
+    uint32_t pos = reader.position;
     while (pos < endPosition) {
-        chunkEnd = endPosition;
+        reader.chunkEnd = endPosition;
         uint16_t id;
         uint32_t length;
         if (readChunkHeader(file, id, length) != ERR_OK) return ERR_CORRUPT_FILE;
@@ -266,38 +348,33 @@ ResultCode walkChunks(ArchiveFile& file, const ChunkEntry* table, size_t tableSi
         pos += length;
         const ChunkEntry* entry = findEntry(table, tableSize, id);
         if (entry) {
-            chunkEnd = pos;
+            reader.chunkEnd = pos;
             ResultCode result = entry->reader(file);
             if (result != ERR_OK) return result;
             if (entry->hasChildren) {
                 result = walkChunks(file, table, tableSize, pos, id, depth + 1);
                 // Restored so that a later sibling is not taken for a child of the nested chunk.
-                parentChunkId = parentId;
+                reader.parentChunkId = parentId;
                 if (result != ERR_OK) return result;
             }
         }
         if (!seekTo(file, pos)) return ERR_CORRUPT_FILE;
-        if (entry) lastChunkId = id;
+        if (entry) reader.lastChunkId = id;
     }
     return ERR_OK;
 }
 
 ResultCode startPass(ArchiveFile& file, const ChunkEntry* table, size_t tableSize, int32_t firstCounter) {
-    objectCounter = firstCounter;
-    parentChunkId = lastChunkId = 0;
-    nameBuffer.clear();
-    setCurrent(nullptr);
-    clearPassState();
+    reader = ReaderState{};
+    reader.objectCounter = firstCounter;
     for (ObjectNode* node = activeScene->firstObject; node; node = node->next) indexName(node);
     uint32_t size = archive::fileSize(file);
-    fileBytes = size;
-    windowStart = windowLength = 0;
-    position = 0;
-    chunkEnd = size;
+    reader.fileBytes = size;
+    reader.chunkEnd = size;
     // The low byte of the mesh-data version sits here when the file starts with the main chunk,
     // a version chunk, the mesh-data chunk and its version chunk.
     uint8_t version;
-    if (!seekTo(file, versionOffset) || !readExact(file, &version, 1)) return ERR_CORRUPT_FILE;
+    if (!seekTo(file, VERSION_OFFSET) || !readExact(file, &version, 1)) return ERR_CORRUPT_FILE;
     if (version < 2) return ERR_UNSUPPORTED_VERSION;
     if (!seekTo(file, 0)) return ERR_CORRUPT_FILE;
     return walkChunks(file, table, tableSize, size, 0, 0);
@@ -321,20 +398,20 @@ ResultCode addCurrent(void* record, int32_t type) {
 // Colour and percentage values go where their parent chunk says, into the record being read.
 // A value too short for its form is dropped, like one under a parent that takes none.
 ResultCode storeColour(Vec3 colour) {
-    switch (parentChunkId) {
-    case 0x4600: {
+    switch (reader.parentChunkId) {
+    case CHUNK_LIGHT: {
         SceneLight* light = current<SceneLight>(OBJ_LIGHT);
         if (!light) return ERR_CORRUPT_FILE;
         light->colour = colour;
         return ERR_OK;
     }
-    case 0xA010:
-    case 0xA020:
-    case 0xA030: {
+    case CHUNK_AMBIENT_COLOUR:
+    case CHUNK_DIFFUSE_COLOUR:
+    case CHUNK_SPECULAR_COLOUR: {
         SceneMaterial* material = current<SceneMaterial>(OBJ_MATERIAL);
         if (!material) return ERR_CORRUPT_FILE;
-        Vec3& slot = parentChunkId == 0xA010 ? material->ambient
-                     : parentChunkId == 0xA020 ? material->diffuse : material->specular;
+        Vec3& slot = reader.parentChunkId == CHUNK_AMBIENT_COLOUR ? material->ambient
+                     : reader.parentChunkId == CHUNK_DIFFUSE_COLOUR ? material->diffuse : material->specular;
         slot = colour;
         return ERR_OK;
     }
@@ -360,13 +437,13 @@ ResultCode readPercentage(ArchiveFile& file) {
     if (!readU16(file, raw)) return ERR_OK;
     float value = float(raw / 100.0);
     float SceneMaterial::*field = nullptr;
-    switch (parentChunkId) {
-    case 0xA040: field = &SceneMaterial::shininess; break;
-    case 0xA041: field = &SceneMaterial::shininessStrength; break;
-    case 0xA050: field = &SceneMaterial::transparency; break;
-    case 0xA052: field = &SceneMaterial::transparencyFalloff; break;
-    case 0xA053: field = &SceneMaterial::reflectionBlur; break;
-    case 0xA084: field = &SceneMaterial::selfIllumination; break;
+    switch (reader.parentChunkId) {
+    case CHUNK_SHININESS: field = &SceneMaterial::shininess; break;
+    case CHUNK_SHININESS_STRENGTH: field = &SceneMaterial::shininessStrength; break;
+    case CHUNK_TRANSPARENCY: field = &SceneMaterial::transparency; break;
+    case CHUNK_TRANSPARENCY_FALLOFF: field = &SceneMaterial::transparencyFalloff; break;
+    case CHUNK_REFLECTION_BLUR: field = &SceneMaterial::reflectionBlur; break;
+    case CHUNK_SELF_ILLUMINATION: field = &SceneMaterial::selfIllumination; break;
     default: return ERR_OK;
     }
     SceneMaterial* material = current<SceneMaterial>(OBJ_MATERIAL);
@@ -380,8 +457,8 @@ ResultCode readObjectName(ArchiveFile& file) { return readChunkName(file); }
 ResultCode readTriangleObject(ArchiveFile&) {
     TriMesh* mesh = new (std::nothrow) TriMesh{};
     if (!mesh) return ERR_OUT_OF_MEMORY;
-    mesh->name = nameBuffer;
-    mesh->id = objectCounter++;
+    mesh->name = reader.nameBuffer;
+    mesh->id = reader.objectCounter++;
     ResultCode result = addCurrent(mesh, OBJ_TRIMESH);
     if (result != ERR_OK) delete mesh;
     return result;
@@ -439,7 +516,7 @@ ResultCode readMaterialGroup(ArchiveFile& file) {
     if (readChunkName(file) != ERR_OK) return ERR_CORRUPT_FILE;
     uint16_t count;
     if (!readU16(file, count) || uint32_t(count) * 2 > bytesLeft()) return ERR_CORRUPT_FILE;
-    ObjectNode* found = findIndexed(nameBuffer);
+    ObjectNode* found = findIndexed(reader.nameBuffer);
     if (!found) return ERR_INVALID_OBJECT_ID;
     std::string raw(size_t(count) * 2, '\0');
     if (!readExact(file, raw.data(), uint32_t(raw.size()))) return ERR_CORRUPT_FILE;
@@ -481,8 +558,8 @@ ResultCode readLight(ArchiveFile& file) {
     if (!readFloats(file, p, 3)) return ERR_CORRUPT_FILE;
     SceneLight* light = new (std::nothrow) SceneLight{};
     if (!light) return ERR_OUT_OF_MEMORY;
-    light->name = nameBuffer;
-    light->id = objectCounter++;
+    light->name = reader.nameBuffer;
+    light->id = reader.objectCounter++;
     light->kind = 1;
     light->position = exchanged(p);
     ResultCode result = addCurrent(light, OBJ_LIGHT);
@@ -508,14 +585,14 @@ ResultCode readCamera(ArchiveFile& file) {
     if (!readFloats(file, v, 8)) return ERR_CORRUPT_FILE;
     SceneCamera* camera = new (std::nothrow) SceneCamera{};
     if (!camera) return ERR_OUT_OF_MEMORY;
-    camera->name = nameBuffer;
-    camera->id = objectCounter++;
+    camera->name = reader.nameBuffer;
+    camera->id = reader.objectCounter++;
     camera->position = exchanged(v);
     camera->target = exchanged(v + 3);
     camera->roll = v[6];
     // A lens of 0 (or below, or not a number) would make the field of view infinite or meaningless.
     double fov = 15.0 / v[7] * 160.0;
-    camera->fov = float(fov > 0 && fov <= widestFieldOfView ? fov : widestFieldOfView);
+    camera->fov = float(fov > 0 && fov <= WIDEST_FIELD_OF_VIEW ? fov : WIDEST_FIELD_OF_VIEW);
     ResultCode result = addCurrent(camera, OBJ_CAMERA);
     if (result != ERR_OK) delete camera;
     return result;
@@ -524,7 +601,7 @@ ResultCode readCamera(ArchiveFile& file) {
 ResultCode readMaterialEntry(ArchiveFile&) {
     SceneMaterial* material = new (std::nothrow) SceneMaterial{};
     if (!material) return ERR_OUT_OF_MEMORY;
-    material->id = objectCounter++;
+    material->id = reader.objectCounter++;
     ResultCode result = addCurrent(material, OBJ_MATERIAL);
     if (result != ERR_OK) delete material;
     return result;
@@ -535,8 +612,8 @@ ResultCode readMaterialName(ArchiveFile& file) {
     if (!material) return ERR_CORRUPT_FILE;
     ResultCode result = readChunkName(file);
     if (result == ERR_OK) {
-        material->name = nameBuffer;
-        indexName(currentNode);
+        material->name = reader.nameBuffer;
+        indexName(reader.currentNode);
     }
     return result;
 }
@@ -551,7 +628,7 @@ ResultCode setMaterialFlag(int32_t flag) {
 ResultCode readTwoSided(ArchiveFile&) { return setMaterialFlag(MATERIAL_TWO_SIDED); }
 ResultCode readAdditive(ArchiveFile&) { return setMaterialFlag(MATERIAL_ADDITIVE); }
 ResultCode readWire(ArchiveFile&) { return setMaterialFlag(MATERIAL_WIRE); }
-ResultCode readFlagA08C(ArchiveFile&) { return setMaterialFlag(MATERIAL_FLAG_A08C); }
+ResultCode readSoftPhong(ArchiveFile&) { return setMaterialFlag(MATERIAL_SOFT_PHONG); }
 
 ResultCode readShading(ArchiveFile& file) {
     SceneMaterial* material = current<SceneMaterial>(OBJ_MATERIAL);
@@ -566,14 +643,16 @@ ResultCode readShading(ArchiveFile& file) {
 // and dropped). *corrupt is set when a map chunk has no material to belong to.
 TextureMap* currentMap(bool* corrupt) {
     *corrupt = false;
-    if (parentChunkId != 0xA200 && parentChunkId != 0xA230 && parentChunkId != 0xA220) return nullptr;
+    const int32_t parent = reader.parentChunkId;
+    if (parent != CHUNK_TEXTURE_MAP && parent != CHUNK_BUMP_MAP && parent != CHUNK_REFLECTION_MAP) return nullptr;
     SceneMaterial* material = current<SceneMaterial>(OBJ_MATERIAL);
     if (!material) {
         *corrupt = true;
         return nullptr;
     }
-    return parentChunkId == 0xA200 ? &material->textureMap
-           : parentChunkId == 0xA230 ? &material->bumpMap : &material->reflectionMap;
+    return parent == CHUNK_TEXTURE_MAP ? &material->textureMap
+           : parent == CHUNK_BUMP_MAP  ? &material->bumpMap
+                                       : &material->reflectionMap;
 }
 
 ResultCode readMapName(ArchiveFile& file) {
@@ -581,7 +660,7 @@ ResultCode readMapName(ArchiveFile& file) {
     TextureMap* map = currentMap(&corrupt);
     if (corrupt) return ERR_CORRUPT_FILE;
     ResultCode result = readChunkName(file);
-    if (result == ERR_OK && map) map->name = nameBuffer;
+    if (result == ERR_OK && map) map->name = reader.nameBuffer;
     return result;
 }
 
@@ -609,58 +688,58 @@ ResultCode readMapUOffset(ArchiveFile& file) { return readMapFloat(file, &Textur
 ResultCode readMapVOffset(ArchiveFile& file) { return readMapFloat(file, &TextureMap::vOffset); }
 ResultCode readMapRotation(ArchiveFile& file) { return readMapFloat(file, &TextureMap::rotation); }
 
-const ChunkEntry worldTable[] = {
-    {0x0010, 0, readColourFloat},
-    {0x0011, 0, readColourByte},
-    {0x0030, 0, readPercentage},
-    {0xC23D, 1, noOp},  // project file
-    {0x3DAA, 1, noOp},  // material library
-    {0x4D4D, 1, noOp},  // main chunk
-    {0x3D3D, 1, noOp},  // mesh data
-    {0x1200, 1, noOp},  // background colour: its colour is read and dropped
-    {0x2100, 1, noOp},  // ambient light colour: the same
-    {0x4000, 1, readObjectName},
-    {0x4100, 1, readTriangleObject},
-    {0x4110, 0, readPoints},
-    {0x4111, 0, noOp},  // point flags
-    {0x4120, 1, readFaces},
-    {0x4165, 0, noOp},
-    {0x4130, 0, readMaterialGroup},
-    {0x4140, 0, readTextureCoordinates},
-    {0x4170, 0, noOp},
-    {0x4150, 0, noOp},  // smoothing groups
-    {0x4160, 0, readLocalAxes},
-    {0x4600, 1, readLight},
-    {0x4610, 0, readSpotlight},
-    {0x4700, 0, readCamera},
-    {0x4F00, 1, noOp},
-    {0x7001, 0, noOp},  // viewport layout
-    {0xAFFF, 1, readMaterialEntry},
-    {0xA000, 0, readMaterialName},
-    {0xA010, 1, noOp},  // ambient colour
-    {0xA020, 1, noOp},  // diffuse colour
-    {0xA030, 1, noOp},  // specular colour
-    {0xA200, 1, noOp},  // texture map
-    {0xA230, 1, noOp},  // bump map
-    {0xA220, 1, noOp},  // reflection map
-    {0xA300, 0, readMapName},
-    {0xA351, 0, readMapTiling},
-    {0xA354, 0, readMapUScale},
-    {0xA356, 0, readMapVScale},
-    {0xA358, 0, readMapUOffset},
-    {0xA35A, 0, readMapVOffset},
-    {0xA35C, 0, readMapRotation},
-    {0xA040, 1, noOp},  // shininess
-    {0xA041, 1, noOp},  // shininess strength
-    {0xA050, 1, noOp},  // transparency
-    {0xA052, 1, noOp},  // transparency falloff
-    {0xA053, 1, noOp},  // reflection blur
-    {0xA084, 1, noOp},  // self illumination
-    {0xA081, 0, readTwoSided},
-    {0xA083, 0, readAdditive},
-    {0xA085, 0, readWire},
-    {0xA08C, 0, readFlagA08C},
-    {0xA100, 0, readShading},
+const ChunkEntry WORLD_CHUNKS[] = {
+    {CHUNK_COLOUR_FLOATS, 0, readColourFloat},
+    {CHUNK_COLOUR_BYTES, 0, readColourByte},
+    {CHUNK_PERCENTAGE, 0, readPercentage},
+    {CHUNK_PROJECT, 1, noOp},  // accepted at the top level like the main chunk
+    {CHUNK_MATERIAL_LIBRARY, 1, noOp},  // the same
+    {CHUNK_MAIN, 1, noOp},
+    {CHUNK_MESH_DATA, 1, noOp},
+    {CHUNK_BACKGROUND_COLOUR, 1, noOp},  // its colour is read and dropped
+    {CHUNK_AMBIENT_LIGHT, 1, noOp},  // the same
+    {CHUNK_NAMED_OBJECT, 1, readObjectName},
+    {CHUNK_TRIANGLE_OBJECT, 1, readTriangleObject},
+    {CHUNK_POINTS, 0, readPoints},
+    {CHUNK_POINT_FLAGS, 0, noOp},
+    {CHUNK_FACES, 1, readFaces},
+    {CHUNK_MESH_COLOUR, 0, noOp},
+    {CHUNK_FACE_MATERIAL, 0, readMaterialGroup},
+    {CHUNK_TEXTURE_COORDINATES, 0, readTextureCoordinates},
+    {CHUNK_MESH_TEXTURE_INFO, 0, noOp},
+    {CHUNK_SMOOTHING_GROUPS, 0, noOp},
+    {CHUNK_LOCAL_AXES, 0, readLocalAxes},
+    {CHUNK_LIGHT, 1, readLight},
+    {CHUNK_SPOTLIGHT, 0, readSpotlight},
+    {CHUNK_CAMERA, 0, readCamera},
+    {CHUNK_UNKNOWN_CONTAINER, 1, noOp},  // walked: what it holds is read as if it stood here
+    {CHUNK_VIEWPORT_LAYOUT, 0, noOp},
+    {CHUNK_MATERIAL, 1, readMaterialEntry},
+    {CHUNK_MATERIAL_NAME, 0, readMaterialName},
+    {CHUNK_AMBIENT_COLOUR, 1, noOp},  // each holds a colour chunk
+    {CHUNK_DIFFUSE_COLOUR, 1, noOp},
+    {CHUNK_SPECULAR_COLOUR, 1, noOp},
+    {CHUNK_TEXTURE_MAP, 1, noOp},  // each holds a file name and the map chunks below
+    {CHUNK_BUMP_MAP, 1, noOp},
+    {CHUNK_REFLECTION_MAP, 1, noOp},
+    {CHUNK_MAP_FILE_NAME, 0, readMapName},
+    {CHUNK_MAP_TILING, 0, readMapTiling},
+    {CHUNK_MAP_U_SCALE, 0, readMapUScale},
+    {CHUNK_MAP_V_SCALE, 0, readMapVScale},
+    {CHUNK_MAP_U_OFFSET, 0, readMapUOffset},
+    {CHUNK_MAP_V_OFFSET, 0, readMapVOffset},
+    {CHUNK_MAP_ROTATION, 0, readMapRotation},
+    {CHUNK_SHININESS, 1, noOp},  // each holds a percentage chunk
+    {CHUNK_SHININESS_STRENGTH, 1, noOp},
+    {CHUNK_TRANSPARENCY, 1, noOp},
+    {CHUNK_TRANSPARENCY_FALLOFF, 1, noOp},
+    {CHUNK_REFLECTION_BLUR, 1, noOp},
+    {CHUNK_SELF_ILLUMINATION, 1, noOp},
+    {CHUNK_TWO_SIDED, 0, readTwoSided},
+    {CHUNK_ADDITIVE, 0, readAdditive},
+    {CHUNK_WIRE, 0, readWire},
+    {CHUNK_SOFT_PHONG, 0, readSoftPhong},
+    {CHUNK_SHADING, 0, readShading},
 };
 
 // ---- Motion pass readers ------------------------------------------------------------------------
@@ -676,7 +755,7 @@ ResultCode readFrameRange(ArchiveFile& file) {
 ResultCode readNodeId(ArchiveFile& file) {
     uint16_t id;
     if (!readU16(file, id)) return ERR_CORRUPT_FILE;
-    objectCounter = id;
+    reader.objectCounter = id;
     return ERR_OK;
 }
 
@@ -686,21 +765,24 @@ struct NodeTag {
     int32_t objectType;
 };
 
-const NodeTag nodeTags[] = {
-    {0xB001, NODE_AMBIENT, OBJ_AMBIENT},      {0xB002, NODE_OBJECT, OBJ_TRIMESH},
-    {0xB003, NODE_CAMERA, OBJ_CAMERA},        {0xB004, NODE_CAMERA_TARGET, OBJ_CAMERA},
-    {0xB005, NODE_OMNI_LIGHT, OBJ_LIGHT},     {0xB006, NODE_LIGHT_TARGET, OBJ_LIGHT},
-    {0xB007, NODE_SPOT_LIGHT, OBJ_LIGHT},
+const NodeTag NODE_TAGS[] = {
+    {CHUNK_AMBIENT_NODE, NODE_AMBIENT, OBJ_AMBIENT},
+    {CHUNK_OBJECT_NODE, NODE_OBJECT, OBJ_TRIMESH},
+    {CHUNK_CAMERA_NODE, NODE_CAMERA, OBJ_CAMERA},
+    {CHUNK_CAMERA_TARGET_NODE, NODE_CAMERA_TARGET, OBJ_CAMERA},
+    {CHUNK_OMNI_LIGHT_NODE, NODE_OMNI_LIGHT, OBJ_LIGHT},
+    {CHUNK_LIGHT_TARGET_NODE, NODE_LIGHT_TARGET, OBJ_LIGHT},
+    {CHUNK_SPOTLIGHT_NODE, NODE_SPOT_LIGHT, OBJ_LIGHT},
 };
 
 const NodeTag* tagOf(int32_t chunkId) {
-    for (const NodeTag& t : nodeTags)
+    for (const NodeTag& t : NODE_TAGS)
         if (t.tag == chunkId) return &t;
     return nullptr;
 }
 
 int32_t objectTypeOfNode(int32_t nodeType) {
-    for (const NodeTag& t : nodeTags)
+    for (const NodeTag& t : NODE_TAGS)
         if (t.nodeType == nodeType) return t.objectType;
     return 0;
 }
@@ -710,11 +792,11 @@ int32_t objectTypeOfNode(int32_t nodeType) {
 // of that name in file order, passing over others of the same name (a material named like a mesh).
 ResultCode nodeObject(const NodeTag* tag, int32_t nodeId, ObjectNode*& object) {
     object = nullptr;
-    if (nameBuffer == "$AMBIENT$") {
-        if (!tag || tag->tag != 0xB001) return ERR_CORRUPT_FILE;
+    if (reader.nameBuffer == "$AMBIENT$") {
+        if (!tag || tag->tag != CHUNK_AMBIENT_NODE) return ERR_CORRUPT_FILE;
         AmbientLight* ambient = new (std::nothrow) AmbientLight{};
         if (!ambient) return ERR_OUT_OF_MEMORY;
-        ambient->name = nameBuffer;
+        ambient->name = reader.nameBuffer;
         ambient->id = nodeId + 1024;
         if (addIndexed(ambient, OBJ_AMBIENT) != ERR_OK) {
             delete ambient;
@@ -723,8 +805,8 @@ ResultCode nodeObject(const NodeTag* tag, int32_t nodeId, ObjectNode*& object) {
         object = activeScene->lastObject;
         return ERR_OK;
     }
-    if (nameBuffer == "$$$DUMMY") {
-        if (!tag || tag->tag != 0xB002) return ERR_CORRUPT_FILE;
+    if (reader.nameBuffer == "$$$DUMMY") {
+        if (!tag || tag->tag != CHUNK_OBJECT_NODE) return ERR_CORRUPT_FILE;
         TriMesh* dummy = new (std::nothrow) TriMesh{};
         if (!dummy) return ERR_OUT_OF_MEMORY;
         dummy->id = nodeId + 1024;
@@ -736,9 +818,9 @@ ResultCode nodeObject(const NodeTag* tag, int32_t nodeId, ObjectNode*& object) {
         object = activeScene->lastObject;
         return ERR_OK;
     }
-    ObjectNode* found = findIndexed(nameBuffer);
+    ObjectNode* found = findIndexed(reader.nameBuffer);
     if (!found) return ERR_INVALID_OBJECT_ID;
-    object = tag ? findIndexed(nameBuffer, tag->objectType) : found;
+    object = tag ? findIndexed(reader.nameBuffer, tag->objectType) : found;
     return object ? ERR_OK : ERR_CORRUPT_FILE;
 }
 
@@ -748,11 +830,11 @@ int32_t nodeObjectId(const TrackNode& node) {
 }
 
 ResultCode readNodeHeader(ArchiveFile& file) {
-    if (++nodeHeadersRead > maxKeyframerNodes) return ERR_CORRUPT_FILE;
-    if (lastChunkId != 0xB030) ++objectCounter;
-    int32_t nodeId = objectCounter;
+    if (++reader.nodeHeadersRead > MAX_KEYFRAMER_NODES) return ERR_CORRUPT_FILE;
+    if (reader.lastChunkId != CHUNK_NODE_ID) ++reader.objectCounter;
+    int32_t nodeId = reader.objectCounter;
     if (readChunkName(file) != ERR_OK) return ERR_CORRUPT_FILE;
-    const NodeTag* tag = tagOf(parentChunkId);
+    const NodeTag* tag = tagOf(reader.parentChunkId);
     ObjectNode* object;
     ResultCode result = nodeObject(tag, nodeId, object);
     if (result != ERR_OK) return result;
@@ -763,30 +845,30 @@ ResultCode readNodeHeader(ArchiveFile& file) {
     // The parent is the last node of its id so far (never this one: it is not added yet).
     TrackNode* parent = nullptr;
     if (parentNode != -1) {
-        auto last = lastNodeWithId.find(parentNode);
-        if (last != lastNodeWithId.end()) parent = last->second;
+        auto last = reader.lastNodeWithId.find(parentNode);
+        if (last != reader.lastNodeWithId.end()) parent = last->second;
     }
     int32_t parentObject = parent ? nodeObjectId(*parent) : -1;
     if (!tag) return ERR_OK;  // a header outside the node tags creates nothing
     switch (tag->tag) {
-    case 0xB002: {
+    case CHUNK_OBJECT_NODE: {
         TriMesh* mesh = asMesh(object);
         mesh->parentId = parentObject;
         if (flags1 & 0x0800) mesh->flags |= MESH_KEYFRAMER_FLAG;
         setCurrent(object);
         break;
     }
-    case 0xB003: asCamera(object)->parentId = parentObject; break;
-    case 0xB004: asCamera(object)->targetParentId = parentObject; break;
-    case 0xB005:
-    case 0xB007: asLight(object)->parentId = parentObject; break;
-    case 0xB006: asLight(object)->targetParentId = parentObject; break;
+    case CHUNK_CAMERA_NODE: asCamera(object)->parentId = parentObject; break;
+    case CHUNK_CAMERA_TARGET_NODE: asCamera(object)->targetParentId = parentObject; break;
+    case CHUNK_OMNI_LIGHT_NODE:
+    case CHUNK_SPOTLIGHT_NODE: asLight(object)->parentId = parentObject; break;
+    case CHUNK_LIGHT_TARGET_NODE: asLight(object)->targetParentId = parentObject; break;
     default: break;  // the ambient light keeps no parent
     }
     ResultCode added = addTrackNodeUnder(tag->nodeType, nodeId, parent, object->data);
     if (added != ERR_OK) return added;
-    firstNodeWithId.try_emplace(nodeId, activeScene->lastTrackNode);
-    lastNodeWithId[nodeId] = activeScene->lastTrackNode;
+    reader.firstNodeWithId.try_emplace(nodeId, activeScene->lastTrackNode);
+    reader.lastNodeWithId[nodeId] = activeScene->lastTrackNode;
     return ERR_OK;
 }
 
@@ -795,9 +877,9 @@ ResultCode readInstanceName(ArchiveFile& file) {
     if (!mesh) return ERR_CORRUPT_FILE;
     ResultCode result = readChunkName(file);
     if (result != ERR_OK) return result;
-    renames.push_back({mesh, mesh->name});
-    mesh->name = nameBuffer;
-    indexName(currentNode);
+    reader.renames.push_back({mesh, mesh->name});
+    mesh->name = reader.nameBuffer;
+    indexName(reader.currentNode);
     return ERR_OK;
 }
 
@@ -806,14 +888,14 @@ ResultCode readPivot(ArchiveFile& file) {
     if (!mesh) return ERR_CORRUPT_FILE;
     float p[3];
     if (!readFloats(file, p, 3)) return ERR_CORRUPT_FILE;
-    pivots.push_back({mesh, exchanged(p)});
+    reader.pivots.push_back({mesh, exchanged(p)});
     return ERR_OK;
 }
 
 // After a keyframer pass that succeeded: each pivot, in file order, becomes the mesh's pivot and
 // moves its vertices.
 void applyPivots() {
-    for (const Pivot& p : pivots) {
+    for (const Pivot& p : reader.pivots) {
         p.mesh->pivot = p.pivot;
         for (int32_t i = 0; i < p.mesh->vertexCount; ++i)
             vecSub(p.mesh->vertices[i].position, p.mesh->vertices[i].position, p.pivot);
@@ -822,7 +904,7 @@ void applyPivots() {
 
 // After one that failed: the meshes get their names back, latest rename first.
 void undoRenames() {
-    for (auto r = renames.rbegin(); r != renames.rend(); ++r) r->mesh->name = r->previous;
+    for (auto r = reader.renames.rbegin(); r != reader.renames.rend(); ++r) r->mesh->name = r->previous;
 }
 
 // Bytes of a key's data after its header, at least (a morph key's name is one byte or more).
@@ -871,7 +953,7 @@ ResultCode readKey(ArchiveFile& file, int32_t kind, Key& key, int32_t& frame, fl
         return ERR_OK;
     case TRACK_MORPH: {
         if (readChunkName(file) != ERR_OK) return ERR_CORRUPT_FILE;
-        ObjectNode* found = findIndexed(nameBuffer);
+        ObjectNode* found = findIndexed(reader.nameBuffer);
         if (!found) return ERR_INVALID_OBJECT_ID;
         key.value[3] = float(objectId(found));
         return ERR_OK;
@@ -937,8 +1019,8 @@ ResultCode readTrack(ArchiveFile& file, int32_t kind) {
     else if (kind != TRACK_MORPH && kind != TRACK_HIDE)
         computeVectorTangents(track);
     // A track for a node that does not exist, or of a kind its node has no slot for, is dropped.
-    auto first = firstNodeWithId.find(objectCounter);
-    TrackNode* node = first != firstNodeWithId.end() ? first->second : nullptr;
+    auto first = reader.firstNodeWithId.find(reader.objectCounter);
+    TrackNode* node = first != reader.firstNodeWithId.end() ? first->second : nullptr;
     attachTrackTo(node, kind, track);
     if (!node || trackSlot(node->type, kind) < 0) freeTrack(track);
     return ERR_OK;
@@ -953,37 +1035,37 @@ ResultCode readColourTrack(ArchiveFile& file) { return readTrack(file, TRACK_COL
 ResultCode readMorphTrack(ArchiveFile& file) { return readTrack(file, TRACK_MORPH); }
 ResultCode readHideTrack(ArchiveFile& file) { return readTrack(file, TRACK_HIDE); }
 
-const ChunkEntry motionTable[] = {
-    {0x4D4D, 1, noOp},  // main chunk
-    {0xB000, 1, noOp},  // keyframer data
-    {0xB001, 1, noOp},  // ambient node
-    {0xB002, 1, noOp},  // object node
-    {0xB008, 0, readFrameRange},
-    {0xB010, 0, readNodeHeader},
-    {0xB011, 0, readInstanceName},
-    {0xB013, 0, readPivot},
-    {0xB020, 0, readPositionTrack},
-    {0xB025, 0, readColourTrack},
-    {0xB021, 0, readRotationTrack},
-    {0xB022, 0, readScaleTrack},
-    {0xB026, 0, readMorphTrack},
-    {0xB029, 0, readHideTrack},
-    {0xB030, 0, readNodeId},
-    {0xB003, 1, noOp},  // camera node
-    {0xB004, 1, noOp},  // camera target node
-    {0xB005, 1, noOp},  // omni light node
-    {0xB006, 1, noOp},  // light target node
-    {0xB007, 1, noOp},  // spotlight node
-    {0xB023, 0, readFovTrack},
-    {0xB024, 0, readRollTrack},
+const ChunkEntry MOTION_CHUNKS[] = {
+    {CHUNK_MAIN, 1, noOp},
+    {CHUNK_KEYFRAMER, 1, noOp},
+    {CHUNK_AMBIENT_NODE, 1, noOp},  // node tags: each holds a node's id, header and tracks
+    {CHUNK_OBJECT_NODE, 1, noOp},
+    {CHUNK_FRAME_RANGE, 0, readFrameRange},
+    {CHUNK_NODE_HEADER, 0, readNodeHeader},
+    {CHUNK_INSTANCE_NAME, 0, readInstanceName},
+    {CHUNK_PIVOT, 0, readPivot},
+    {CHUNK_POSITION_TRACK, 0, readPositionTrack},
+    {CHUNK_COLOUR_TRACK, 0, readColourTrack},
+    {CHUNK_ROTATION_TRACK, 0, readRotationTrack},
+    {CHUNK_SCALE_TRACK, 0, readScaleTrack},
+    {CHUNK_MORPH_TRACK, 0, readMorphTrack},
+    {CHUNK_HIDE_TRACK, 0, readHideTrack},
+    {CHUNK_NODE_ID, 0, readNodeId},
+    {CHUNK_CAMERA_NODE, 1, noOp},
+    {CHUNK_CAMERA_TARGET_NODE, 1, noOp},
+    {CHUNK_OMNI_LIGHT_NODE, 1, noOp},
+    {CHUNK_LIGHT_TARGET_NODE, 1, noOp},
+    {CHUNK_SPOTLIGHT_NODE, 1, noOp},
+    {CHUNK_FOV_TRACK, 0, readFovTrack},
+    {CHUNK_ROLL_TRACK, 0, readRollTrack},
 };
 
 ResultCode readWorldPass(ArchiveFile& file) {
-    return startPass(file, worldTable, std::size(worldTable), 0);
+    return startPass(file, WORLD_CHUNKS, std::size(WORLD_CHUNKS), 0);
 }
 
 ResultCode readMotionPass(ArchiveFile& file) {
-    return startPass(file, motionTable, std::size(motionTable), -1);
+    return startPass(file, MOTION_CHUNKS, std::size(MOTION_CHUNKS), -1);
 }
 
 bool openScene(ArchiveFile& file, const char* fileName) {
@@ -995,14 +1077,9 @@ bool openScene(ArchiveFile& file, const char* fileName) {
 void closeScene(ArchiveFile& file) {
     archive::closeFile(file);
     archive::takeFileError();
-    // Nothing of this load may be reached through the reader state afterwards.
-    setCurrent(nullptr);
-    std::vector<uint8_t>().swap(window);
-    windowLength = 0;
-    objectsByName.clear();
-    listPlace.clear();
-    firstNodeWithId.clear();
-    lastNodeWithId.clear();
+    // Nothing of this load may be reached through the reader state afterwards, and its window
+    // and lookups give their memory back.
+    reader = ReaderState{};
 }
 
 } // namespace
@@ -1040,11 +1117,9 @@ ResultCode sceneLoadMotion(Scene* scene, const char* fileName) {
     // The pass adds the ambient light and dummies to the world; a failed pass takes them back.
     ObjectNode* worldTail = scene->lastObject;
     ResultCode result = readMotionPass(file);
-    closeScene(file);
     if (result == ERR_OK) applyPivots();
     else undoRenames();
-    renames.clear();
-    pivots.clear();
+    closeScene(file);
     if (result != ERR_OK) {
         setActiveScene(remembered);
         sceneFreeMotion(scene);

@@ -1,46 +1,25 @@
 // The keyframed 3D scene engine: scenes loaded from 3D Studio .3DS files (reader_3ds.cpp), with a
 // world of meshes, cameras, lights and materials and a keyframer of animated nodes whose tracks are
-// evaluated at a frame (tracks.cpp, spline.cpp). Every operation returns a ResultCode, 0 for
-// success; errorText gives each code's fixed English message. Most operations work on the active
-// scene. Single-threaded: the globals and the reader's state are process-wide.
+// evaluated at a frame (tracks.cpp, spline.cpp). Every operation returns a ResultCode
+// (result_codes.h), 0 for success. Most operations work on the active scene. Single-threaded: the
+// globals and the reader's state are process-wide.
 #pragma once
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "engine/quaternion.h"
+#include "engine/result_codes.h"
 #include "engine/vecmath.h"
 
 namespace engine {
-
-// ---- Result codes -------------------------------------------------------------------------------
-constexpr ResultCode ERR_OK = 0;
-constexpr ResultCode ERR_OUT_OF_MEMORY = 1;
-constexpr ResultCode ERR_FILE_NOT_FOUND = 2;
-constexpr ResultCode ERR_CORRUPT_FILE = 3;
-constexpr ResultCode ERR_UNSUPPORTED_VERSION = 4;
-constexpr ResultCode ERR_UNSUPPORTED_FORMAT = 5;
-constexpr ResultCode ERR_INVALID_FRAME = 6;
-constexpr ResultCode ERR_INVALID_OBJECT_NAME = 7;
-constexpr ResultCode ERR_NO_KEYFRAMER_DATA = 8;
-constexpr ResultCode ERR_NO_SCENE = 9;
-constexpr ResultCode ERR_NULL_POINTER = 10;
-constexpr ResultCode ERR_INVALID_PARAMETER = 11;
-constexpr ResultCode ERR_SPLINE_KEYS = 12;
-constexpr ResultCode ERR_SINGULAR_MATRIX = 13;
-constexpr ResultCode ERR_INVALID_OBJECT_ID = 14;
-constexpr ResultCode ERR_OBJECT_EXISTS = 15;
-constexpr ResultCode ERR_NODE_NOT_FOUND = 16;  // attachTrack only; has no message of its own
-constexpr ResultCode ERR_INTERNAL = 255;
-
-const char* errorText(ResultCode code);
 
 // Carried by the engine, shown nowhere.
 extern const char* const engineIdent;  // "brontavel3d - version 0.90 / o3.o8.2ooo"
 
 // ---- Scene model --------------------------------------------------------------------------------
 // Names are at most 64 bytes (63 when read from a file).
-constexpr size_t maxNameLength = 64;
+constexpr size_t MAX_NAME_LENGTH = 64;
 
 enum ObjectType : int32_t {
     OBJ_CAMERA = 1,
@@ -79,7 +58,7 @@ constexpr int32_t MESH_KEYFRAMER_FLAG = 2;  // node header flag bit 0x0800
 constexpr int32_t MESH_DUMMY = 4;
 
 constexpr int32_t MATERIAL_TWO_SIDED = 4;
-constexpr int32_t MATERIAL_FLAG_A08C = 8;
+constexpr int32_t MATERIAL_SOFT_PHONG = 8;
 constexpr int32_t MATERIAL_WIRE = 16;
 constexpr int32_t MATERIAL_ADDITIVE = 32;
 
@@ -200,12 +179,12 @@ struct Track {
     Key* cursorKey = nullptr;  // last key appended; during evaluation the key last found
 };
 
-constexpr int maxTrackSlots = 5;
+constexpr int MAX_TRACK_SLOTS = 5;
 
 struct TrackNode {  // keyframer list element
     int32_t type = 0;  // a NodeType
     int32_t id = 0;
-    Track* tracks[maxTrackSlots] = {};  // slots by type, see trackSlot
+    Track* tracks[MAX_TRACK_SLOTS] = {};  // slots by type, see trackSlot
     void* object = nullptr;             // the record the node animates
     TrackNode* parent = nullptr;
     TrackNode* firstChild = nullptr;

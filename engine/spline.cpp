@@ -13,8 +13,8 @@ namespace engine {
 
 namespace {
 
-constexpr double fullTurn = 6.2831853072;
-constexpr double turnTolerance = double(1e-6f);
+constexpr double FULL_TURN = 6.2831853072;
+constexpr double TURN_TOLERANCE = double(1e-6f);
 
 // Tangent element that belongs to value element j: value[3] has element 0, value[0..2] 1..3.
 int tangentIndex(int j) { return j == 3 ? 0 : j + 1; }
@@ -116,7 +116,7 @@ void axisLog(Quat& out, const Key& k) { quatLog(out, Quat{k.value[0], k.value[1]
 // Logarithm of the turn from `from` to `to`. A key that turns a full circle or more has no
 // distinct orientation difference, so its own axis stands in.
 void turnLog(Quat& out, const Key& from, const Key& to, const Key& orientationBase, bool forward) {
-    if (std::fabs(double(to.value[3]) - from.value[3]) > fullTurn - turnTolerance) {
+    if (std::fabs(double(to.value[3]) - from.value[3]) > FULL_TURN - TURN_TOLERANCE) {
         axisLog(out, to);
         return;
     }

@@ -11,8 +11,8 @@ namespace engine {
 
 namespace {
 
-constexpr double fullTurn = 6.2831853072;
-constexpr double halfTurn = 3.1415926536;
+constexpr double FULL_TURN = 6.2831853072;
+constexpr double HALF_TURN = 3.1415926536;
 
 // The key whose segment holds frame f. The search starts at the key found last time when f is not
 // before it, so a sweep over increasing frames passes each key once. It stops on the earlier key
@@ -114,9 +114,9 @@ ResultCode evalRotationTrack(Quat& out, Track* track, float frame) {
     // value[3] holds the running angle sum, so d is the next key's own turn. Whole turns become
     // spins of the slerp; a remainder past a half turn must go the long way round.
     double d = double(n->value[3]) - k->value[3];
-    double spins = std::trunc(d / fullTurn);
-    double rest = d - spins * fullTurn;
-    auto slerp = std::fabs(rest) > halfTurn ? quatSlerpLong : quatSlerp;
+    double spins = std::trunc(d / FULL_TURN);
+    double rest = d - spins * FULL_TURN;
+    auto slerp = std::fabs(rest) > HALF_TURN ? quatSlerpLong : quatSlerp;
     Quat a, b;
     slerp(a, k->orientation, n->orientation, float(spins), t);
     slerp(b, k->controlB, n->controlA, float(spins), t);
@@ -216,7 +216,7 @@ void updateCameraMatrix(SceneCamera& camera) {
     double yaw = -std::atan2(double(d.x), double(d.z));
     // Rounding can push the ratio just past 1.
     double pitch = std::asin(std::clamp(d.y / length, -1.0, 1.0));
-    double roll = -double(camera.roll) * halfTurn / 180.0;
+    double roll = -double(camera.roll) * HALF_TURN / 180.0;
     double sy = std::sin(yaw), cy = std::cos(yaw);
     double sp = std::sin(pitch), cp = std::cos(pitch);
     double sr = std::sin(roll), cr = std::cos(roll);

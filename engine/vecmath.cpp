@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "engine/scene.h"
+#include "engine/result_codes.h"
 
 namespace engine {
 

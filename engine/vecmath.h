@@ -5,10 +5,9 @@
 #pragma once
 #include <cstdint>
 
-namespace engine {
+#include "engine/result_codes.h"
 
-// The engine's result of every operation that can fail: 0 for success, the codes are in scene.h.
-using ResultCode = int32_t;
+namespace engine {
 
 struct Vec3 {
     float x, y, z;

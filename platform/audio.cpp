@@ -1,3 +1,6 @@
+// The audio layer on libopenmpt and SDL audio. The module is bytes from the archive: libopenmpt
+// refuses what it cannot play, and that failure, like a device that cannot be opened, goes back to
+// the caller.
 #include "platform/audio.h"
 
 #include <SDL.h>

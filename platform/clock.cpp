@@ -1,3 +1,5 @@
+// The millisecond clock: the monotonic system clock, or the source a test or the capture tool
+// installs in its place.
 #include "platform/clock.h"
 
 #include <time.h>

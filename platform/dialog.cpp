@@ -1,3 +1,5 @@
+// The setup dialog on GTK3. Without a display it says so instead of failing inside GTK, and it
+// keeps numbers in the C locale whatever locale GTK switches the process to.
 #include "platform/dialog.h"
 
 #include <gtk/gtk.h>

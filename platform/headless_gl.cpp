@@ -1,3 +1,5 @@
+// The headless GL context on Mesa's surfaceless EGL. Every EGL step is checked; a failed one
+// releases what the earlier steps made.
 #include "platform/headless_gl.h"
 
 #include <EGL/egl.h>

@@ -1,3 +1,4 @@
+// Tells the C library's allocator to keep freed memory in the process (see memory.h for why).
 #include "platform/memory.h"
 
 #include <malloc.h>

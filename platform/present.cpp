@@ -1,3 +1,5 @@
+// Presents the offscreen frame into the window's 4:3 box. Saves exactly the GL state it touches
+// and puts it back, so the frame code never sees the presentation.
 #include "platform/present.h"
 
 #define GL_GLEXT_PROTOTYPES

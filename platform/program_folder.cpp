@@ -1,3 +1,5 @@
+// Finds the program's own folder through /proc/self/exe (or the folder of a given file) and makes it
+// the working folder. A path that cannot be resolved gives false, never a guess.
 #include "platform/program_folder.h"
 
 #include <unistd.h>

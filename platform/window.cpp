@@ -1,3 +1,5 @@
+// The SDL2 window, its GL context and its events. SDL and GL failures go back to the caller, which
+// shows the message box; nothing here ends the process.
 #include "platform/window.h"
 
 #include <GL/gl.h>

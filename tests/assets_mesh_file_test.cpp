@@ -1,3 +1,5 @@
+// The .p3d loader: the example mesh read back, damaged and forged files loading as the empty mesh
+// without allocating for their claims, the 64 MiB read limit, and spliced objects.
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>

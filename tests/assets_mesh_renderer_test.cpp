@@ -1,3 +1,5 @@
+// The mesh renderer, drawn headless and read back: the camera path, the lighting, hidden records,
+// the projection, texture coordinates, blending and the vertex-array picture.
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>

@@ -1,3 +1,5 @@
+// Raw textures and the screen quad, drawn headless: texel order, black for missing texels, and the
+// loading strip's place and rows on the frame.
 #include <gtest/gtest.h>
 #include <unistd.h>
 

@@ -1,9 +1,12 @@
+// The frame timer, the real clock, which routines each moment of the song draws, and runFrame
+// itself on a virtual clock and song position.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <string>
 
 #include "assets/mesh_renderer.h"
+#include "core/frame_timer.h"
 #include "core/music.h"
 #include "core/show_state.h"
 #include "core/timeline.h"
@@ -51,7 +54,7 @@ TEST(RealClock, CountsMillisecondsOfTheMonotonicClock) {
     EXPECT_LE(end - start, uint32_t(elapsed.count()) + 1);
 }
 
-std::string nameOf(const char* routine) { return routine ? routine : "-"; }
+std::string nameOf(const char* name) { return name ? name : "-"; }
 
 // Which routines draw each moment of the song: flashes only at the edges of each stretch, and the
 // song ends at order 28, row 17.
@@ -75,9 +78,11 @@ TEST(Dispatch, EachOrderDrawsItsSceneOverlayAndFlashesUntilTheEnd) {
     for (const Plan& p : plans) {
         const core::FramePlan plan = core::planFrame(p.order, p.row);
         EXPECT_FALSE(plan.ended) << p.order << "/" << p.row;
-        EXPECT_EQ(nameOf(plan.scene) + " " + nameOf(plan.overlay) + " " + nameOf(plan.flash),
+        EXPECT_EQ(nameOf(plan.scene.name) + " " + nameOf(plan.overlay.name) + " " + nameOf(plan.flash.name),
                   nameOf(p.scene) + " " + nameOf(p.overlay) + " " + nameOf(p.flash))
             << p.order << "/" << p.row;
+        // A named routine is one the frame can call.
+        for (const core::Routine& r : {plan.scene, plan.overlay, plan.flash}) EXPECT_EQ(!r.name, !r.draw);
     }
     EXPECT_TRUE(core::planFrame(28, 16).clearOnly);
     EXPECT_TRUE(core::planFrame(28, 17).ended);

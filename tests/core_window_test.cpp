@@ -1,3 +1,5 @@
+// The window glue: the debug dump under a comma locale, key and close events, a window that cannot
+// be made, and the setup dialog's modes.
 #include <SDL.h>
 #include <gtest/gtest.h>
 

@@ -1,3 +1,5 @@
+// The second half's scenes: the flight path, the tunnel's rings and camera, the knot's twist, the
+// sphere's waves, the cave's fade, and frames of the knot scene drawn headless.
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>

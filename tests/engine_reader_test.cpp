@@ -325,7 +325,7 @@ TEST_F(Reader, TracksForMissingNodesOrSlotsAreDropped) {
     // the current node 0; the one after node id 99 has no node.
     Track* const* tracks = scene->firstTrackNode->tracks;
     EXPECT_NE(tracks[0], nullptr);
-    for (int slot = 1; slot < maxTrackSlots; ++slot) EXPECT_EQ(tracks[slot], nullptr);
+    for (int slot = 1; slot < MAX_TRACK_SLOTS; ++slot) EXPECT_EQ(tracks[slot], nullptr);
     EXPECT_EQ(asMesh(find("Tri"))->position.y, 3);
 }
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/timeline.h"
+#include "core/frame_timer.h"
 
 namespace frames {
 

@@ -1,3 +1,4 @@
+// Cuts the desktop icon out of the title texture and writes it as RGBA PNGs of the asked sizes.
 #include "tools/builder/icons.h"
 
 #include <png.h>

@@ -1,3 +1,5 @@
+// Builds the keyframed scene "Gomb.3DS": the subdivided geosphere and the camera that frames it,
+// handed to the .3DS writer.
 #include "tools/builder/scene_3ds.h"
 
 #include <cmath>

@@ -1,3 +1,5 @@
+// Renders one line of text with FreeType into a coverage mask. A font that cannot be opened or a
+// glyph that cannot be loaded makes the call fail, rather than leave a blank strip.
 #include "tools/builder/text.h"
 
 #include <ft2build.h>

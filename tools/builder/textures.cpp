@@ -1,3 +1,5 @@
+// The show's 256 x 256 textures, each drawn by its own function from code and written as a .raw
+// member of the data archive.
 #include "tools/builder/textures.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// Writes the .3DS chunk tree. Counts that do not fit the file's 16-bit fields are refused with an
+// error instead of being cut short.
 #include "tools/builder/writer_3ds.h"
 
 #include <cstring>

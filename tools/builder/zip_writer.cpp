@@ -1,3 +1,5 @@
+// Writes the data archive: stored or deflated members with their real CRC and sizes in the local
+// headers, then the central directory and end record.
 #include "tools/builder/zip_writer.h"
 
 #include <zlib.h>

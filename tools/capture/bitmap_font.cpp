@@ -1,3 +1,5 @@
+// The glyphs of the contact sheet's built-in font and the code that draws them into an image,
+// clipped to the image.
 #include "tools/capture/bitmap_font.h"
 
 namespace capture {

@@ -243,8 +243,9 @@ bool runFrames(const CaptureOptions& options, const Box& box, MusicTrack* music,
                 if (!queueFrame(&out->writer, std::move(frame), png, &error)) return fail(error);
             }
             std::fprintf(out->timeline, "%u,%u,%d,%d,%s,%.3f\n", i, virtualMs, core::musicOrder, core::musicRow,
-                         plan.scene ? plan.scene : "", renderMs);
-            records->push_back({i, virtualMs, plan.clearOnly || !plan.scene ? std::string() : std::string(plan.scene),
+                         plan.scene.name ? plan.scene.name : "", renderMs);
+            records->push_back({i, virtualMs,
+                                plan.clearOnly || !plan.scene.name ? std::string() : std::string(plan.scene.name),
                                 writePicture});
         }
         if (terminal && secondsSince(lastProgress) > 0.2) {

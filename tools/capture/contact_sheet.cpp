@@ -1,3 +1,5 @@
+// Picks one frame from the middle of every scene of a capture and lays the pictures out in a
+// labelled grid.
 #include "tools/capture/contact_sheet.h"
 
 #include <cmath>

@@ -1,3 +1,5 @@
+// The frame writer's queue and workers: a bounded queue, workers that wait on a predicate, and the
+// first error kept and reported, so a failed write never lets the capture report success.
 #include "tools/capture/frame_writer.h"
 
 namespace capture {

@@ -1,3 +1,5 @@
+// RGB images, their PNG files through libpng (errors returned, not printed and ignored), the 4:3
+// box and the thumbnail scaling.
 #include "tools/capture/image.h"
 
 #include <png.h>

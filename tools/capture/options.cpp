@@ -1,3 +1,5 @@
+// Parses the capture tool's command line. Every number is checked against its range, and anything
+// unknown or malformed is a usage error.
 #include "tools/capture/options.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// Formats and draws the capture's progress line on a terminal.
 #include "tools/capture/progress.h"
 
 #include <cstdio>

@@ -1,3 +1,5 @@
+// Drives the two ffmpeg runs of the video output through pipes; a failed start, write or exit
+// status of ffmpeg is an error of the capture.
 #include "tools/capture/video.h"
 
 #include <fcntl.h>

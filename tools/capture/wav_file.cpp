@@ -1,3 +1,5 @@
+// Writes the WAV file as the music is rendered and fills in its lengths on close, where a failed
+// write or more audio than one WAV file can hold is reported.
 #include "tools/capture/wav_file.h"
 
 #include <cstring>
