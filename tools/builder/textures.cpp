@@ -299,12 +299,14 @@ std::vector<uint8_t> makeTitleTexture() {
     LineStyle title{{"DejaVuSerif-Bold.ttf", 34, 1.0f, 1}, {0.85f, 0.32f, 0.05f}, 3, 0.9f};
     bool ok = drawLine(pic, {1, 31}, {{"Tavremon:54", {1.0f, 0.97f, 0.82f}, {1.0f, 0.62f, 0.16f}}}, title);
 
-    // The subtitle is stretched to twice its width on screen: draw it half as wide.
-    LineStyle subtitle{{"DejaVuSans-Bold.ttf", 14, 0.5f, 0}, {0.05f, 0.25f, 0.45f}, 1, 0.6f, 4};
+    // The subtitle is stretched to twice its width on screen: draw it half as wide. Its strip is
+    // drawn texel for texel in height, 15 rows, too few for lower case with ascenders and
+    // descenders at a readable size: capitals fill them (12 pixels tall on screen).
+    LineStyle subtitle{{"DejaVuSans-Bold.ttf", 17, 0.5f, 1}, {0.05f, 0.25f, 0.45f}, 1, 0.6f, 5};
     ok = ok && drawLine(pic, usableRows(subtitleStrip, all, allCount),
-                        {{"a", {0.75f, 0.88f, 1.0f}, {0.55f, 0.75f, 1.0f}},
-                         {"zelta!morbakunz", WHITE, {0.8f, 0.9f, 1.0f}},
-                         {"production", {0.75f, 0.88f, 1.0f}, {0.55f, 0.75f, 1.0f}}},
+                        {{"A", {0.75f, 0.88f, 1.0f}, {0.55f, 0.75f, 1.0f}},
+                         {"ZELTA!MORBAKUNZ", WHITE, {0.8f, 0.9f, 1.0f}},
+                         {"PRODUCTION", {0.75f, 0.88f, 1.0f}, {0.55f, 0.75f, 1.0f}}},
                         subtitle);
 
     paintLoadingBackdrop(pic, loadingStrip);
@@ -315,20 +317,22 @@ std::vector<uint8_t> makeTitleTexture() {
                          {"...", {0.55f, 0.7f, 0.85f}, {0.4f, 0.55f, 0.75f}}},
                         loading);
 
-    // Credits by role: the role in amber, who in white. They follow one another in one place.
+    // Credits by role: the role in pale gold, who in white. They follow one another in one place.
     // The strips are drawn 16 pixels tall at 640x480, so the lines are set in capitals (no
     // descenders) as tall as each strip's rows allow, condensed to fit the width: every line is
-    // 13 to 14 pixels tall on screen.
+    // 13 to 14 pixels tall on screen. They are added onto a busy, lit hall: a strip can only
+    // brighten what lies below it, so the letters are as near white as their colours allow (they
+    // saturate over anything) and carry no glow, which would only lift the backdrop beside them.
     const char* credits[5][2] = {{"CODE", "THE ENGINE ROOM"},
                                  {"3D ENGINE", "BRONTAVEL3D CREW"},
                                  {"MUSIC", "THE TRACKER DESK"},
                                  {"GRAPHICS", "THE PIXEL KITCHEN"},
                                  {"DESIGN", "ZELTA!MORBAKUNZ"}};
-    LineStyle credit{{"DejaVuSans-Bold.ttf", 20, 0.72f, 0}, {0.3f, 0.12f, 0.02f}, 1, 0.5f, 7};
+    LineStyle credit{{"DejaVuSans-Bold.ttf", 20, 0.72f, 0}, {0, 0, 0}, 1, 0.0f, 7};
     for (int i = 0; i < 5 && ok; ++i) {
         ok = drawLine(pic, usableRows(creditStrips[i], all, allCount),
-                      {{credits[i][0], {1.0f, 0.78f, 0.3f}, {0.95f, 0.5f, 0.1f}},
-                       {credits[i][1], WHITE, {0.82f, 0.86f, 0.95f}}},
+                      {{credits[i][0], {1.0f, 0.95f, 0.8f}, {1.0f, 0.86f, 0.6f}},
+                       {credits[i][1], WHITE, {0.92f, 0.95f, 1.0f}}},
                       credit);
     }
     return ok ? toRaw(pic) : std::vector<uint8_t>{};
