@@ -434,41 +434,54 @@ std::vector<uint8_t> makeDaylightTexture() {
 std::vector<uint8_t> makeTunnelTexture() {
     // The tunnel maps one texture width around a ring of radius 3 and sixteen rings along its
     // length, so along the tube the texture is stretched many times: detail that should look
-    // round or square there is drawn flat and wide here. Ribs run across the rows.
+    // round or square there is drawn flat and wide here. The picture scrolls along the tube at a
+    // pace of its own, neither the rings' nor the music's, and the rings near the camera fill most
+    // of the screen: anything that makes one row brighter than another (a rib across the tube, a
+    // row of lamps) would pass the camera as a flicker. So every feature runs along the tube or
+    // winds round it as a helix, and each row is evened out to the same mean brightness at the end.
     Picture pic = paint([](float u, float v) {
         float plate = fbm(u, v, 8, 5, 71);
         float grain = valueNoise(u, v, 64, 16, 73);
-        // Panels: one per conduit and rib, each of its own shade.
-        float panel = 0.65f + 0.7f * hash(int(u * 8), int(v * 16), 87);
+        // Helical coordinate: one turn round the tube over half the texture's length, so the
+        // ribs and lamps spiral like the rifling of a barrel.
+        float helix = v * 16 + u * 8;
+        float turn = helix - std::floor(helix);
+        // Panels between the conduits, each strip along the tube of its own shade.
+        float panel = 0.75f + 0.5f * hash(int(u * 8), 0, 87);
         Colour metal = mix(Colour{0.05f, 0.09f, 0.14f}, Colour{0.16f, 0.24f, 0.32f}, plate) * ((0.8f + 0.4f * grain) * panel);
-        // Three fine seams between the ribs.
-        float seam = std::fmod(v * 64, 1.0f);
-        metal = metal * (1 - 0.5f * std::exp(-std::min(seam, 1 - seam) / 0.04f));
-
-        // Sixteen ribs per texture length, one per ring, each a bright line with a soft glow.
-        float rib = std::fmod(v * 16, 1.0f);
-        float ribDist = std::min(rib, 1 - rib);
+        // Helical ribs, a bright line with a soft glow.
+        float ribDist = std::min(turn, 1 - turn);
         float ribLight = std::exp(-ribDist * ribDist / 0.0016f) + 0.08f * std::exp(-ribDist / 0.1f);
-        // Eight conduits around the ring.
+        // Eight conduits along the tube.
         float cond = std::fmod(u * 8, 1.0f);
         float condDist = std::min(cond, 1 - cond);
         float conduit = std::exp(-condDist * condDist / 0.0012f);
-        // Pulses travel along the conduits: brighter patches that vary from ring to ring.
-        float pulse = std::pow(valueNoise(u, v, 16, 79), 3.0f);
-        // Panel lights between the ribs.
+        // Pulses travel along the conduits: streaks stretched along the tube.
+        float pulse = std::pow(valueNoise(u, v, 16, 4, 79), 3.0f);
+        // Lamps between the ribs, halfway between two conduits, one in every other turn.
         float lamp = 0;
         {
-            float lu = std::fmod(u * 8, 1.0f) - 0.5f, lv = std::fmod(v * 16, 1.0f) - 0.5f;
-            float on = hash(int(u * 8), int(v * 16), 83) > 0.55f ? 1.0f : 0.0f;
+            float lu = std::fmod(u * 8, 1.0f) - 0.5f, lv = turn - 0.5f;
+            float on = int(std::floor(helix)) % 2 == 0 ? 1.0f : 0.0f;
             lamp = on * std::exp(-(lu * lu / 0.004f + lv * lv / 0.02f));
         }
         // The tunnel draws this twice, added, and near rings at full brightness: keep it dark
         // between the lights so the sum does not wash out.
-        Colour c = metal * 0.8f + Colour{0.2f, 0.85f, 1.0f} * (ribLight * 0.6f) +
+        Colour c = metal * 0.8f + Colour{0.2f, 0.85f, 1.0f} * (ribLight * 0.45f) +
                    Colour{0.35f, 0.5f, 1.0f} * (conduit * (0.15f + 0.8f * pulse)) +
                    Colour{1.0f, 0.55f, 0.2f} * (lamp * 0.9f);
         return c;
     });
+    // Even out the rows: every row gets the picture's mean brightness.
+    auto brightness = [](Colour c) { return 0.299f * c.r + 0.587f * c.g + 0.114f * c.b; };
+    float total = 0;
+    std::vector<float> rows(N, 0);
+    for (int y = 0; y < N; ++y) {
+        for (int x = 0; x < N; ++x) rows[y] += brightness(pic.at(x, y)) / N;
+        total += rows[y] / N;
+    }
+    for (int y = 0; y < N; ++y)
+        for (int x = 0; x < N; ++x) pic.at(x, y) = pic.at(x, y) * (total / rows[y]);
     return toRaw(pic);
 }
 
