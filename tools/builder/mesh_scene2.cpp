@@ -88,8 +88,11 @@ Rgb paintRock(double s, double t) {
 
 // The sky dome's picture: t runs from the dome's foot, below the horizon (0), to the top (1),
 // evenly in elevation; the horizon lies at NIGHT_HORIZON. Distant land below the horizon, a
-// violet afterglow along it with a range of far mountains against it, deepening to a night blue
-// that is never black, and stars of a single texel, of varied brightness, a few of them tinted.
+// bright rose afterglow along it with a range of far mountains against it, deepening to a night
+// blue that is never black, and stars of a single texel, of varied brightness, a few of them
+// tinted. The scene shows this sky for its first half second under the flash-in and then
+// switches to the daylight picture at once: the afterglow reaches up over the part of the sky
+// the camera sees then and is bright enough that the switch hides under the flash.
 constexpr double NIGHT_HORIZON = -DOME_LOW / (PI / 2 - DOME_LOW);
 
 Rgb paintNightSky(double s, double t) {
@@ -98,8 +101,8 @@ Rgb paintNightSky(double s, double t) {
         double haze = 1 + above / NIGHT_HORIZON;  // 1 at the horizon, 0 at the foot
         return mix({0.08, 0.1, 0.1}, {0.2, 0.18, 0.25}, haze * (0.8 + 0.2 * fractalNoise(s, t, 8, 3, 570)));
     }
-    Rgb c = mix({0.42, 0.24, 0.44}, {0.12, 0.12, 0.32}, smoothstep(0.0, 0.3, above));
-    c = mix(c, {0.06, 0.08, 0.2}, smoothstep(0.3, 0.8, above));
+    Rgb c = mix({0.75, 0.5, 0.62}, {0.3, 0.3, 0.55}, smoothstep(0.0, 0.45, above));
+    c = mix(c, {0.06, 0.08, 0.2}, smoothstep(0.45, 0.9, above));
     double nebula = fractalNoise(s, t, 4, 6, 571) * smoothstep(0.2, 0.0, std::fabs(above - 0.5 - 0.1 * std::sin(s * 2 * PI)));
     c = mix(c, {0.3, 0.2, 0.45}, nebula * 0.5);
     double ridge = 0.02 + 0.07 * fractalNoise(s, 0.5, 5, 4, 573);
