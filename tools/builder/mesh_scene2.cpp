@@ -281,19 +281,25 @@ BuildMesh buildScene2Mesh() {
     mesh.fieldOfView = 62;
 
     // The knot scene's clock runs 4.7 units a second; orders 12-17 show 7..196. The camera
-    // travels: in over the meadow, through the eastern arch and across the plaza past the knot,
-    // then up and out among the floating rocks with the horizon ahead, round high above the
-    // hills, and down again towards the knot from the south.
+    // keeps the knot in the middle of the picture all along: in from the east, straight through
+    // the middle of the arch (its pillars frame the knot), over the plaza, then round the knot at a steady pace, rising over the southern meadow
+    // among the floating rocks, high round the west, and down again from the south. It stays
+    // within the ring of arches (a far camera would see the knot too small, and looking at the
+    // knot from inside the hills it never sees past their crest to the land's edge), and never
+    // so near that turning to follow the knot would whip the picture round.
+    auto around = [](double degrees, double radius, double height) {
+        double a = degrees * PI / 180;
+        return V3{radius * std::cos(a), radius * std::sin(a), height};
+    };
     std::vector<Key> eye = {
-        {0, {680, -300, 150}},   {20, {690, -150, 120}},  {38, {640, 0, 105}},     {50, {470, 0, 95}},
-        {62, {320, -20, 90}},    {76, {190, -170, 105}},  {92, {-40, -250, 130}},  {108, {-230, -150, 160}},
-        {122, {-300, 90, 200}},  {136, {-420, 330, 280}}, {150, {-650, 200, 380}}, {164, {-700, -250, 440}},
-        {180, {-330, -600, 380}}, {196, {200, -650, 300}}, {double(SCENE2_SEGMENTS), {520, -470, 260}},
+        {0, around(0, 680, 150)},     {20, around(0, 600, 130)},    {38, around(0, 520, 112)},
+        {50, around(10, 450, 110)},   {62, around(26, 390, 120)},   {76, around(50, 370, 150)},
+        {92, around(82, 380, 190)},   {108, around(114, 400, 240)}, {122, around(144, 430, 300)},
+        {136, around(174, 450, 360)}, {150, around(206, 470, 390)}, {164, around(238, 480, 370)},
+        {180, around(270, 480, 320)}, {196, around(302, 480, 260)}, {double(SCENE2_SEGMENTS), around(330, 480, 220)},
     };
-    std::vector<Key> target = {
-        {0, {0, 0, 150}},        {38, {200, 0, 140}},     {56, {0, 0, 150}},      {100, {0, 0, 160}},
-        {122, {-900, 600, 250}}, {140, {-1200, 300, 300}}, {156, {0, 0, 150}},    {double(SCENE2_SEGMENTS), {0, 0, 140}},
-    };
+    const V3 knot = KNOT_CENTRE * 0.95;  // the scene draws the knot at 0.95 scale
+    std::vector<Key> target = {{0, knot}, {double(SCENE2_SEGMENTS), knot}};
     setCameraFlight(mesh, eye, target, SCENE2_SEGMENTS);
 
     addGround(mesh);                            // objects 0-3
