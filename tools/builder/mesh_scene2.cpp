@@ -282,21 +282,19 @@ BuildMesh buildScene2Mesh() {
 
     // The knot scene's clock runs 4.7 units a second; orders 12-17 show 7..196. The camera
     // keeps the knot in the middle of the picture all along: in from the east, straight through
-    // the middle of the arch (its pillars frame the knot), over the plaza, then round the knot at a steady pace, rising over the southern meadow
-    // among the floating rocks, high round the west, and down again from the south. It stays
-    // within the ring of arches (a far camera would see the knot too small, and looking at the
-    // knot from inside the hills it never sees past their crest to the land's edge), and never
-    // so near that turning to follow the knot would whip the picture round.
-    auto around = [](double degrees, double radius, double height) {
-        double a = degrees * PI / 180;
-        return V3{radius * std::cos(a), radius * std::sin(a), height};
-    };
+    // the middle of the arch (its pillars frame the knot), over the plaza, then round the knot at
+    // a steady pace, rising over the southern meadow among the floating rocks, high round the
+    // west, and down again from the south. It stays within the ring of arches (a far camera would
+    // see the knot too small, and looking at the knot from inside the hills it never sees past
+    // their crest to the land's edge), and never so near that turning to follow the knot would
+    // whip the picture round.
     std::vector<Key> eye = {
-        {0, around(0, 680, 150)},     {20, around(0, 600, 130)},    {38, around(0, 520, 112)},
-        {50, around(10, 450, 110)},   {62, around(26, 390, 120)},   {76, around(50, 370, 150)},
-        {92, around(82, 380, 190)},   {108, around(114, 400, 240)}, {122, around(144, 430, 300)},
-        {136, around(174, 450, 360)}, {150, around(206, 470, 390)}, {164, around(238, 480, 370)},
-        {180, around(270, 480, 320)}, {196, around(302, 480, 260)}, {double(SCENE2_SEGMENTS), around(330, 480, 220)},
+        {0, aroundAxis(0, 680, 150)},    {20, aroundAxis(0, 600, 130)},    {38, aroundAxis(0, 520, 112)},
+        {50, aroundAxis(10, 450, 110)},  {62, aroundAxis(26, 390, 120)},   {76, aroundAxis(50, 370, 150)},
+        {92, aroundAxis(82, 380, 190)},  {108, aroundAxis(114, 400, 240)}, {122, aroundAxis(144, 430, 300)},
+        {136, aroundAxis(174, 450, 360)}, {150, aroundAxis(206, 470, 390)}, {164, aroundAxis(238, 480, 370)},
+        {180, aroundAxis(270, 480, 320)}, {196, aroundAxis(302, 480, 260)},
+        {double(SCENE2_SEGMENTS), aroundAxis(330, 480, 220)},
     };
     const V3 knot = KNOT_CENTRE * 0.95;  // the scene draws the knot at 0.95 scale
     std::vector<Key> target = {{0, knot}, {double(SCENE2_SEGMENTS), knot}};

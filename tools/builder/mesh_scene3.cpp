@@ -231,15 +231,11 @@ BuildMesh buildScene3Mesh() {
     // sphere), then round the sphere inside the ring, up under the dome and down the far side,
     // and low round to the start again. (Positions are where the camera is; the scene shows the
     // sanctum, and the sphere, at 0.95 scale.)
-    auto around = [](double degrees, double radius, double height) {
-        double a = degrees * PI / 180;
-        return V3{radius * std::cos(a), radius * std::sin(a), height};
-    };
     std::vector<Key> eye = {
-        {0, around(0, 400, 120)},    {12, around(0, 340, 140)},   {24, around(15, 260, 165)},
-        {36, around(60, 235, 215)},  {48, around(110, 225, 280)}, {60, around(165, 210, 320)},
-        {72, around(220, 225, 270)}, {84, around(275, 250, 200)}, {96, around(325, 260, 150)},
-        {double(SCENE3_SEGMENTS), around(375, 260, 140)},
+        {0, aroundAxis(0, 400, 120)},    {12, aroundAxis(0, 340, 140)},   {24, aroundAxis(15, 260, 165)},
+        {36, aroundAxis(60, 235, 215)},  {48, aroundAxis(110, 225, 280)}, {60, aroundAxis(165, 210, 320)},
+        {72, aroundAxis(220, 225, 270)}, {84, aroundAxis(275, 250, 200)}, {96, aroundAxis(325, 260, 150)},
+        {double(SCENE3_SEGMENTS), aroundAxis(375, 260, 140)},
     };
     const V3 sphere = SPHERE_CENTRE * 0.95;
     std::vector<Key> target = {{0, sphere}, {double(SCENE3_SEGMENTS), sphere}};
