@@ -88,8 +88,11 @@ Rgb paintRock(double s, double t) {
 
 // The sky dome's picture: t runs from the dome's foot, below the horizon (0), to the top (1),
 // evenly in elevation; the horizon lies at NIGHT_HORIZON. Distant land below the horizon, a
-// violet afterglow along it with a range of far mountains against it, deepening to a night blue
-// that is never black, and stars of a single texel, of varied brightness, a few of them tinted.
+// bright rose afterglow along it with a range of far mountains against it, deepening to a night
+// blue that is never black, and stars of a single texel, of varied brightness, a few of them
+// tinted. The scene shows this sky for its first half second under the flash-in and then
+// switches to the daylight picture at once: the afterglow reaches up over the part of the sky
+// the camera sees then and is bright enough that the switch hides under the flash.
 constexpr double NIGHT_HORIZON = -DOME_LOW / (PI / 2 - DOME_LOW);
 
 Rgb paintNightSky(double s, double t) {
@@ -98,8 +101,8 @@ Rgb paintNightSky(double s, double t) {
         double haze = 1 + above / NIGHT_HORIZON;  // 1 at the horizon, 0 at the foot
         return mix({0.08, 0.1, 0.1}, {0.2, 0.18, 0.25}, haze * (0.8 + 0.2 * fractalNoise(s, t, 8, 3, 570)));
     }
-    Rgb c = mix({0.42, 0.24, 0.44}, {0.12, 0.12, 0.32}, smoothstep(0.0, 0.3, above));
-    c = mix(c, {0.06, 0.08, 0.2}, smoothstep(0.3, 0.8, above));
+    Rgb c = mix({0.75, 0.5, 0.62}, {0.3, 0.3, 0.55}, smoothstep(0.0, 0.45, above));
+    c = mix(c, {0.06, 0.08, 0.2}, smoothstep(0.45, 0.9, above));
     double nebula = fractalNoise(s, t, 4, 6, 571) * smoothstep(0.2, 0.0, std::fabs(above - 0.5 - 0.1 * std::sin(s * 2 * PI)));
     c = mix(c, {0.3, 0.2, 0.45}, nebula * 0.5);
     double ridge = 0.02 + 0.07 * fractalNoise(s, 0.5, 5, 4, 573);
@@ -278,19 +281,23 @@ BuildMesh buildScene2Mesh() {
     mesh.fieldOfView = 62;
 
     // The knot scene's clock runs 4.7 units a second; orders 12-17 show 7..196. The camera
-    // travels: in over the meadow, through the eastern arch and across the plaza past the knot,
-    // then up and out among the floating rocks with the horizon ahead, round high above the
-    // hills, and down again towards the knot from the south.
+    // keeps the knot in the middle of the picture all along: in from the east, straight through
+    // the middle of the arch (its pillars frame the knot), over the plaza, then round the knot at
+    // a steady pace, rising over the southern meadow among the floating rocks, high round the
+    // west, and down again from the south. It stays within the ring of arches (a far camera would
+    // see the knot too small, and looking at the knot from inside the hills it never sees past
+    // their crest to the land's edge), and never so near that turning to follow the knot would
+    // whip the picture round.
     std::vector<Key> eye = {
-        {0, {680, -300, 150}},   {20, {690, -150, 120}},  {38, {640, 0, 105}},     {50, {470, 0, 95}},
-        {62, {320, -20, 90}},    {76, {190, -170, 105}},  {92, {-40, -250, 130}},  {108, {-230, -150, 160}},
-        {122, {-300, 90, 200}},  {136, {-420, 330, 280}}, {150, {-650, 200, 380}}, {164, {-700, -250, 440}},
-        {180, {-330, -600, 380}}, {196, {200, -650, 300}}, {double(SCENE2_SEGMENTS), {520, -470, 260}},
+        {0, aroundAxis(0, 680, 150)},    {20, aroundAxis(0, 600, 130)},    {38, aroundAxis(0, 520, 112)},
+        {50, aroundAxis(10, 450, 110)},  {62, aroundAxis(26, 390, 120)},   {76, aroundAxis(50, 370, 150)},
+        {92, aroundAxis(82, 380, 190)},  {108, aroundAxis(114, 400, 240)}, {122, aroundAxis(144, 430, 300)},
+        {136, aroundAxis(174, 450, 360)}, {150, aroundAxis(206, 470, 390)}, {164, aroundAxis(238, 480, 370)},
+        {180, aroundAxis(270, 480, 320)}, {196, aroundAxis(302, 480, 260)},
+        {double(SCENE2_SEGMENTS), aroundAxis(330, 480, 220)},
     };
-    std::vector<Key> target = {
-        {0, {0, 0, 150}},        {38, {200, 0, 140}},     {56, {0, 0, 150}},      {100, {0, 0, 160}},
-        {122, {-900, 600, 250}}, {140, {-1200, 300, 300}}, {156, {0, 0, 150}},    {double(SCENE2_SEGMENTS), {0, 0, 140}},
-    };
+    const V3 knot = KNOT_CENTRE * 0.95;  // the scene draws the knot at 0.95 scale
+    std::vector<Key> target = {{0, knot}, {double(SCENE2_SEGMENTS), knot}};
     setCameraFlight(mesh, eye, target, SCENE2_SEGMENTS);
 
     addGround(mesh);                            // objects 0-3

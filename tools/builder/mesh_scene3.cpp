@@ -225,21 +225,20 @@ BuildMesh buildScene3Mesh() {
     mesh.shadeFloor = 0.3;
     mesh.fieldOfView = 64;
 
-    // The last scene's clock runs 2.4 units a second; orders 22-27 show 2..98. The camera
-    // travels: in from the wall between two guardians, through the ring of pylons and past the
-    // sphere, up under the dome and across above the pylons' ring, down the far side and low
-    // round to face the sphere again. (Positions are where the camera is; the scene shows the
-    // sanctum at 0.95 scale.)
+    // The last scene's clock runs 2.4 units a second; orders 22-27 show 2..98. The camera keeps
+    // the sphere in the middle of the picture all along: in from just before a guardian, through
+    // the ring of pylons halfway between two of them (so none stands in front of the
+    // sphere), then round the sphere inside the ring, up under the dome and down the far side,
+    // and low round to the start again. (Positions are where the camera is; the scene shows the
+    // sanctum, and the sphere, at 0.95 scale.)
     std::vector<Key> eye = {
-        {0, {440, -250, 110}},  {12, {385, -25, 140}},  {24, {220, 40, 170}},   {36, {70, 215, 225}},
-        {48, {-130, 170, 300}}, {60, {-200, -60, 345}}, {72, {-80, -215, 270}}, {84, {140, -210, 170}},
-        {96, {235, 30, 120}},   {double(SCENE3_SEGMENTS), {190, 150, 130}},
+        {0, aroundAxis(0, 400, 120)},    {12, aroundAxis(0, 340, 140)},   {24, aroundAxis(15, 260, 165)},
+        {36, aroundAxis(60, 235, 215)},  {48, aroundAxis(110, 225, 280)}, {60, aroundAxis(165, 210, 320)},
+        {72, aroundAxis(220, 225, 270)}, {84, aroundAxis(275, 250, 200)}, {96, aroundAxis(325, 260, 150)},
+        {double(SCENE3_SEGMENTS), aroundAxis(375, 260, 140)},
     };
-    std::vector<Key> target = {
-        {0, {0, 0, 150}},       {20, {0, 0, 160}},      {36, {-160, 90, 230}},  {48, {-30, -20, 180}},
-        {58, {-140, -130, 220}},
-        {66, {0, 0, 170}},      {double(SCENE3_SEGMENTS), {0, 0, 155}},
-    };
+    const V3 sphere = SPHERE_CENTRE * 0.95;
+    std::vector<Key> target = {{0, sphere}, {double(SCENE3_SEGMENTS), sphere}};
     setCameraFlight(mesh, eye, target, SCENE3_SEGMENTS);
 
     addFloorAndDais(mesh);                      // 0-2

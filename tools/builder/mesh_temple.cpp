@@ -94,7 +94,8 @@ Rgb paintSky(double s, double t) {
     // Stars: one texel each, sparse, more of them higher up, of varied brightness, a few tinted.
     int x = int(s * 256), y = int(t * 256);
     double chance = unitHash(x, y, 163);
-    if (t > 0.4 && chance < 0.004 + 0.008 * smoothstep(0.45, 0.8, t)) {
+    // None right at the top, where the crown's picture narrows to the pole and would smear them.
+    if (t > 0.4 && t < 0.9 && chance < 0.004 + 0.008 * smoothstep(0.45, 0.8, t)) {
         double b = 0.3 + 0.7 * std::pow(unitHash(x, y, 164), 2.0);
         Rgb tint = unitHash(x, y, 165) < 0.15 ? Rgb{1.0, 0.75, 0.55} : Rgb{0.92, 0.95, 1.0};
         c = mix(c, tint, b);
@@ -199,12 +200,14 @@ void addCliffs(BuildMesh& mesh) {
 // 1100, so a dome drawn where it stands would be black near the horizon, more than 1100 units
 // from the light. The light is worked out on an object's vertices as stored, before its path
 // moves it; so the dome is cut into sectors around the axis, each stored pulled in towards the
-// light by SKY_PULL and pushed back out by a constant path. The horizon then lies near the light
-// and glows, the light falling off towards the crown. Within SKY_PULL / 2 of the axis the crown
-// is stored where it is drawn; there the two ways of storing give the same distance from the
-// light, so the light runs on smoothly across the join.
-constexpr double SKY_RADIUS = 1200, SKY_FOOT = -20, SKY_CROWN = 1000, SKY_PULL = 1000;
-constexpr int SKY_SECTORS = 32, SKY_ROWS = 16, SKY_AROUND_TILES = 4;
+// light by a pull and pushed back out by a constant path. The horizon then lies near the light
+// and glows, the light falling off towards the crown. From the crown row up (the rows within
+// about 460 units of the axis) the crown is stored where it is drawn. The pull is twice the
+// crown row's radius, so a sector's top edge is stored as far from the axis as the crown's foot,
+// on the other side: both are lit alike and the light runs on smoothly across the join, with no
+// edge round the crown.
+constexpr double SKY_RADIUS = 1200, SKY_FOOT = -20, SKY_CROWN = 1000;
+constexpr int SKY_SECTORS = 32, SKY_ROWS = 16, SKY_AROUND_TILES = 4, SKY_CROWN_ROW = 12;
 
 void addSky(BuildMesh& mesh) {
     const int columns = 2;  // cells per sector
@@ -214,8 +217,8 @@ void addSky(BuildMesh& mesh) {
         double r = SKY_RADIUS * std::cos(a);
         return V3{r * std::cos(angle), r * std::sin(angle), SKY_FOOT + (SKY_CROWN - SKY_FOOT) * std::sin(a)};
     };
-    int crownRow = 0;  // the first row within SKY_PULL / 2 of the axis
-    while (SKY_RADIUS * std::cos((PI / 2) * crownRow / SKY_ROWS) > SKY_PULL / 2 + 1e-9) ++crownRow;
+    const int crownRow = SKY_CROWN_ROW;
+    const double pull = 2 * SKY_RADIUS * std::cos((PI / 2) * crownRow / SKY_ROWS);
     std::vector<double> v;
     for (int j = 0; j <= SKY_ROWS; ++j) v.push_back(double(j) / SKY_ROWS);
     auto place = [&](BuildObject& piece, V3 offset) {
@@ -232,7 +235,7 @@ void addSky(BuildMesh& mesh) {
         addGrid(mesh, sector, points, columns, crownRow,
                 GridTexture{u, std::vector<double>(v.begin(), v.begin() + crownRow + 1)});
         double middle = 2 * PI * (k + 0.5) / SKY_SECTORS;
-        place(sector, {SKY_PULL * std::cos(middle), SKY_PULL * std::sin(middle), 0});
+        place(sector, {pull * std::cos(middle), pull * std::sin(middle), 0});
     }
     BuildObject& crown = addObject(mesh, SKY);
     std::vector<V3> points;

@@ -39,6 +39,13 @@ inline V3 lerp(V3 a, V3 b, double f) { return a + (b - a) * f; }
 
 constexpr double PI = 3.14159265358979323846;
 
+// The point `radius` from the vertical axis towards `degrees` (from +x towards +y), `height` up:
+// camera keys of a flight round a scene's centre.
+inline V3 aroundAxis(double degrees, double radius, double height) {
+    double a = degrees * PI / 180;
+    return {radius * std::cos(a), radius * std::sin(a), height};
+}
+
 // The two ways a material texture is laid out.
 //  Tiled:  one seamless picture over the whole texture, repeated across a surface with continuous
 //          texture coordinates (floors, sky, water, the knot and the sphere).

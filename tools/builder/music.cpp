@@ -5,7 +5,8 @@
 //   8-11  the cave: half-time, darker chords, sparse drips; the quietest groove
 //   12-17 the main theme over the full band
 //   18-20 the tunnel: rolling bass, sixteenth-note arpeggios and a lead of its own above the pads
-//   21    the lift: kick and bass drop out while the chords climb into the new key
+//   21    the lift: the chords climb into the new key over the tunnel's groove; kick and bass stop
+//         on its last nine rows, as the picture flashes out
 //   22-27 the finale, a tone higher, with a harmony under the theme; the loudest part
 //   28    the final chord, faded out within the sixteen rows the show still plays
 // Scene changes (orders 4, 8, 12, 18, 22, 28) start on a crash after a fill and a riser; the
@@ -517,15 +518,22 @@ void mainTheme(Score& s) {
     fill(s, 17, 8);
 }
 
-// Order 21 climbs into the finale's key without kick and bass: the chords rise a step at a time
-// to A, a step below the new tonic; the pads and the arpeggio swell, the snare doubles its pace
-// every bar into the fill, and the riser takes the second half.
+// Order 21 climbs into the finale's key: the chords rise a step at a time to A, a step below the
+// new tonic; the pads and the arpeggio swell, the snare doubles its pace every bar into the fill,
+// and the riser takes the second half. The tunnel's kick and bass go on under it until the
+// picture flashes out (rows 55-63), and drop out there, so the music's change lands on the
+// picture's.
+constexpr int LIFT_DROP_ROW = 55;
+
 void lift(Score& s) {
     const int o = 21;
     auto bars = progression("Dm F G A");
     pads(s, o, bars, 26, 0);
     fade(s, at(o, 0), at(o, ROWS), PAD_CHANNELS, 1.7);
-    release(s, at(o, 0), BASS_CH);
+    bass(s, o, bars, "R.ROR.ROR.ROR.RO", 50, 0);
+    drums(s, o, KICK_CH, "K...K...K...K.k.", 4, 0, 90);
+    clear(s, at(o, LIFT_DROP_ROW), at(o, ROWS), {KICK_CH, BASS_CH});
+    release(s, at(o, LIFT_DROP_ROW), BASS_CH);
     for (int b = 0; b < 4; ++b)  // the chord's top note an octave up, growing bar by bar
         play(s, at(o, b * BAR), AIR_CH, bars[b].voicing[2] + 12, PAD, 14 + 4 * b, SET_PANNING, AIR_PANNING);
     arpeggio(s, o, bars, "0123012301230123", 22, 0);

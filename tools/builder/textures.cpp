@@ -301,12 +301,14 @@ std::vector<uint8_t> makeTitleTexture() {
     LineStyle title{{"DejaVuSerif-Bold.ttf", 34, 1.0f, 1}, {0.85f, 0.32f, 0.05f}, 3, 0.9f};
     bool ok = drawLine(pic, {1, 31}, {{"Tavremon:54", {1.0f, 0.97f, 0.82f}, {1.0f, 0.62f, 0.16f}}}, title);
 
-    // The subtitle is stretched to twice its width on screen: draw it half as wide.
-    LineStyle subtitle{{"DejaVuSans-Bold.ttf", 14, 0.5f, 0}, {0.05f, 0.25f, 0.45f}, 1, 0.6f, 4};
+    // The subtitle is stretched to twice its width on screen: draw it half as wide. Its strip is
+    // drawn texel for texel in height, 15 rows, too few for lower case with ascenders and
+    // descenders at a readable size: capitals fill them (12 pixels tall on screen).
+    LineStyle subtitle{{"DejaVuSans-Bold.ttf", 17, 0.5f, 1}, {0.05f, 0.25f, 0.45f}, 1, 0.6f, 5};
     ok = ok && drawLine(pic, usableRows(subtitleStrip, all, allCount),
-                        {{"a", {0.75f, 0.88f, 1.0f}, {0.55f, 0.75f, 1.0f}},
-                         {"zelta!morbakunz", WHITE, {0.8f, 0.9f, 1.0f}},
-                         {"production", {0.75f, 0.88f, 1.0f}, {0.55f, 0.75f, 1.0f}}},
+                        {{"A", {0.75f, 0.88f, 1.0f}, {0.55f, 0.75f, 1.0f}},
+                         {"ZELTA!MORBAKUNZ", WHITE, {0.8f, 0.9f, 1.0f}},
+                         {"PRODUCTION", {0.75f, 0.88f, 1.0f}, {0.55f, 0.75f, 1.0f}}},
                         subtitle);
 
     paintLoadingBackdrop(pic, loadingStrip);
@@ -317,20 +319,22 @@ std::vector<uint8_t> makeTitleTexture() {
                          {"...", {0.55f, 0.7f, 0.85f}, {0.4f, 0.55f, 0.75f}}},
                         loading);
 
-    // Credits by role: the role in amber, who in white. They follow one another in one place.
+    // Credits by role: the role in pale gold, who in white. They follow one another in one place.
     // The strips are drawn 16 pixels tall at 640x480, so the lines are set in capitals (no
     // descenders) as tall as each strip's rows allow, condensed to fit the width: every line is
-    // 13 to 14 pixels tall on screen.
+    // 13 to 14 pixels tall on screen. They are added onto a busy, lit hall: a strip can only
+    // brighten what lies below it, so the letters are as near white as their colours allow (they
+    // saturate over anything) and carry no glow, which would only lift the backdrop beside them.
     const char* credits[5][2] = {{"CODE", "THE ENGINE ROOM"},
                                  {"3D ENGINE", "BRONTAVEL3D CREW"},
                                  {"MUSIC", "THE TRACKER DESK"},
                                  {"GRAPHICS", "THE PIXEL KITCHEN"},
                                  {"DESIGN", "ZELTA!MORBAKUNZ"}};
-    LineStyle credit{{"DejaVuSans-Bold.ttf", 20, 0.72f, 0}, {0.3f, 0.12f, 0.02f}, 1, 0.5f, 7};
+    LineStyle credit{{"DejaVuSans-Bold.ttf", 20, 0.72f, 0}, {0, 0, 0}, 1, 0.0f, 7};
     for (int i = 0; i < 5 && ok; ++i) {
         ok = drawLine(pic, usableRows(creditStrips[i], all, allCount),
-                      {{credits[i][0], {1.0f, 0.78f, 0.3f}, {0.95f, 0.5f, 0.1f}},
-                       {credits[i][1], WHITE, {0.82f, 0.86f, 0.95f}}},
+                      {{credits[i][0], {1.0f, 0.95f, 0.8f}, {1.0f, 0.86f, 0.6f}},
+                       {credits[i][1], WHITE, {0.92f, 0.95f, 1.0f}}},
                       credit);
     }
     return ok ? toRaw(pic) : std::vector<uint8_t>{};
@@ -432,41 +436,54 @@ std::vector<uint8_t> makeDaylightTexture() {
 std::vector<uint8_t> makeTunnelTexture() {
     // The tunnel maps one texture width around a ring of radius 3 and sixteen rings along its
     // length, so along the tube the texture is stretched many times: detail that should look
-    // round or square there is drawn flat and wide here. Ribs run across the rows.
+    // round or square there is drawn flat and wide here. The picture scrolls along the tube at a
+    // pace of its own, neither the rings' nor the music's, and the rings near the camera fill most
+    // of the screen: anything that makes one row brighter than another (a rib across the tube, a
+    // row of lamps) would pass the camera as a flicker. So every feature runs along the tube or
+    // winds round it as a helix, and each row is evened out to the same mean brightness at the end.
     Picture pic = paint([](float u, float v) {
         float plate = fbm(u, v, 8, 5, 71);
         float grain = valueNoise(u, v, 64, 16, 73);
-        // Panels: one per conduit and rib, each of its own shade.
-        float panel = 0.65f + 0.7f * hash(int(u * 8), int(v * 16), 87);
+        // Helical coordinate: one turn round the tube over half the texture's length, so the
+        // ribs and lamps spiral like the rifling of a barrel.
+        float helix = v * 16 + u * 8;
+        float turn = helix - std::floor(helix);
+        // Panels between the conduits, each strip along the tube of its own shade.
+        float panel = 0.75f + 0.5f * hash(int(u * 8), 0, 87);
         Colour metal = mix(Colour{0.05f, 0.09f, 0.14f}, Colour{0.16f, 0.24f, 0.32f}, plate) * ((0.8f + 0.4f * grain) * panel);
-        // Three fine seams between the ribs.
-        float seam = std::fmod(v * 64, 1.0f);
-        metal = metal * (1 - 0.5f * std::exp(-std::min(seam, 1 - seam) / 0.04f));
-
-        // Sixteen ribs per texture length, one per ring, each a bright line with a soft glow.
-        float rib = std::fmod(v * 16, 1.0f);
-        float ribDist = std::min(rib, 1 - rib);
+        // Helical ribs, a bright line with a soft glow.
+        float ribDist = std::min(turn, 1 - turn);
         float ribLight = std::exp(-ribDist * ribDist / 0.0016f) + 0.08f * std::exp(-ribDist / 0.1f);
-        // Eight conduits around the ring.
+        // Eight conduits along the tube.
         float cond = std::fmod(u * 8, 1.0f);
         float condDist = std::min(cond, 1 - cond);
         float conduit = std::exp(-condDist * condDist / 0.0012f);
-        // Pulses travel along the conduits: brighter patches that vary from ring to ring.
-        float pulse = std::pow(valueNoise(u, v, 16, 79), 3.0f);
-        // Panel lights between the ribs.
+        // Pulses travel along the conduits: streaks stretched along the tube.
+        float pulse = std::pow(valueNoise(u, v, 16, 4, 79), 3.0f);
+        // Lamps between the ribs, halfway between two conduits, one in every other turn.
         float lamp = 0;
         {
-            float lu = std::fmod(u * 8, 1.0f) - 0.5f, lv = std::fmod(v * 16, 1.0f) - 0.5f;
-            float on = hash(int(u * 8), int(v * 16), 83) > 0.55f ? 1.0f : 0.0f;
+            float lu = std::fmod(u * 8, 1.0f) - 0.5f, lv = turn - 0.5f;
+            float on = int(std::floor(helix)) % 2 == 0 ? 1.0f : 0.0f;
             lamp = on * std::exp(-(lu * lu / 0.004f + lv * lv / 0.02f));
         }
         // The tunnel draws this twice, added, and near rings at full brightness: keep it dark
         // between the lights so the sum does not wash out.
-        Colour c = metal * 0.8f + Colour{0.2f, 0.85f, 1.0f} * (ribLight * 0.6f) +
+        Colour c = metal * 0.8f + Colour{0.2f, 0.85f, 1.0f} * (ribLight * 0.45f) +
                    Colour{0.35f, 0.5f, 1.0f} * (conduit * (0.15f + 0.8f * pulse)) +
                    Colour{1.0f, 0.55f, 0.2f} * (lamp * 0.9f);
         return c;
     });
+    // Even out the rows: every row gets the picture's mean brightness.
+    auto brightness = [](Colour c) { return 0.299f * c.r + 0.587f * c.g + 0.114f * c.b; };
+    float total = 0;
+    std::vector<float> rows(N, 0);
+    for (int y = 0; y < N; ++y) {
+        for (int x = 0; x < N; ++x) rows[y] += brightness(pic.at(x, y)) / N;
+        total += rows[y] / N;
+    }
+    for (int y = 0; y < N; ++y)
+        for (int x = 0; x < N; ++x) pic.at(x, y) = pic.at(x, y) * (total / rows[y]);
     return toRaw(pic);
 }
 
