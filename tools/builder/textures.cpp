@@ -91,8 +91,6 @@ float valueNoise(float u, float v, int cellsU, int cellsV, uint32_t seed) {
     return top + (bottom - top) * fy;
 }
 
-float valueNoise(float u, float v, int cells, uint32_t seed) { return valueNoise(u, v, cells, cells, seed); }
-
 // Fractal sum of octaves starting at cellsU x cellsV lattice cells, normalised to [0, 1).
 float fbm(float u, float v, int cellsU, int cellsV, int octaves, uint32_t seed) {
     float sum = 0, weight = 0.5f, total = 0;
