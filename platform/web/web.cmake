@@ -19,7 +19,11 @@ target_link_options(tavremon PRIVATE
   -sMIN_WEBGL_VERSION=2 -sMAX_WEBGL_VERSION=2 -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=134217728
   -sENVIRONMENT=web -sEXPORTED_FUNCTIONS=_main,_webStart -sEXPORTED_RUNTIME_METHODS=ccall,FS)
 
+set(tav_pages)
 foreach(page index.html page.js)
-  add_custom_command(TARGET tavremon POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/platform/web/${page} ${tav_site}/${page})
+  add_custom_command(OUTPUT ${tav_site}/${page}
+    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/platform/web/${page} ${tav_site}/${page}
+    DEPENDS ${CMAKE_SOURCE_DIR}/platform/web/${page})
+  list(APPEND tav_pages ${tav_site}/${page})
 endforeach()
+add_custom_target(site_pages ALL DEPENDS ${tav_pages})
