@@ -1,12 +1,12 @@
 // The page around the compiled show: the setup form, the loading of the data (the archive into the
 // show's in-memory file system, the rendered song decoded for Web Audio), the sound, and the
-// messages. Test hook: ?frame=N runs the show on a virtual clock up to frame N (60 a second) and
-// leaves that frame's pixels in Module.tavTestFrame instead of playing it.
+// messages. Test hook: ?frames=N,M,... (ascending) runs the show on a virtual clock, 60 frames a
+// second, and leaves those frames' pixels in Module.tavTestFrames instead of playing it.
 'use strict';
 
 const byId = (id) => document.getElementById(id);
 const params = new URLSearchParams(location.search);
-const testFrame = params.has('frame') ? Math.max(0, parseInt(params.get('frame'), 10) || 0) : -1;
+const testFrames = /^[0-9]+(,[0-9]+)*$/.test(params.get('frames') || '') ? params.get('frames') : '';
 const state = { runtime: false, data: false, running: false, stopped: false };
 
 function showMessage(text) {
@@ -29,6 +29,7 @@ const tavAudio = {
   source: null,
   gain: null,
   startTime: 0,
+  lastSeconds: 0,
   cursor: 0,
   ready() { return !!(this.context && this.buffer) && this.context.state !== 'closed'; },
   play() {
@@ -42,7 +43,8 @@ const tavAudio = {
   },
   seconds() {
     if (!this.source) return 0;
-    return this.context.currentTime - (this.context.outputLatency || 0) - this.startTime;
+    this.lastSeconds = this.context.currentTime - (this.context.outputLatency || 0) - this.startTime;
+    return this.lastSeconds;
   },
   volume(level) {
     if (!this.gain) return;
@@ -71,8 +73,10 @@ var Module = {
     flushFiles();
     enableStart();
   },
+  // Each frame's position, with the song's time it was read at (for tests and the benchmark).
   onFrame(order, row) {
-    Module.tavPosition = { order, row, frames: (Module.tavPosition ? Module.tavPosition.frames : 0) + 1 };
+    const frames = (Module.tavPosition ? Module.tavPosition.frames : 0) + 1;
+    Module.tavPosition = { order, row, frames, seconds: tavAudio.lastSeconds, at: performance.now() };
   },
   onShowEnded() {
     state.running = false;
@@ -172,10 +176,10 @@ byId('setup').addEventListener('submit', (event) => {
   canvas.hidden = false;
   // Both need this click: browsers allow full screen and sound only in answer to the user.
   if (fullscreen && canvas.requestFullscreen) canvas.requestFullscreen().catch(() => {});
-  if (tavAudio.context && testFrame < 0) tavAudio.context.resume().catch(() => {});
+  if (tavAudio.context && !testFrames) tavAudio.context.resume().catch(() => {});
   try {
-    Module.ccall('webStart', null, ['number', 'number', 'number'],
-      [byId('mode').selectedIndex, fullscreen ? 1 : 0, testFrame]);
+    Module.ccall('webStart', null, ['number', 'number', 'string'],
+      [byId('mode').selectedIndex, fullscreen ? 1 : 0, testFrames]);
   } catch (error) {
     // A fatal message ends the show's program as it ends the desktop one; the page keeps the text.
     if (!(error && error.name === 'ExitStatus')) throw error;

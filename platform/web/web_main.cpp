@@ -7,6 +7,7 @@
 #include <emscripten/emscripten.h>
 #include <emscripten/html5.h>
 
+#include <cstdlib>
 #include <vector>
 
 #include "assets/mesh_renderer.h"
@@ -57,8 +58,8 @@ EM_BOOL onAnimationFrame(double, void*) {
 }
 
 // The test hook: the show on a virtual clock at 60 frames a second, as the capture tool runs it,
-// with the song's position read from the table at each frame's moment. Frames before the last one
-// draw nothing (no mesh geometry, rasterisation off); the last one is read back for the page.
+// with the song's position read from the table at each frame's moment. The frames asked for are
+// drawn and read back for the page; the others draw nothing (no mesh geometry, rasterisation off).
 constexpr uint32_t testFps = 60;
 uint32_t testFrameIndex = 0;
 uint32_t testClock() { return uint32_t(uint64_t(testFrameIndex) * 1000 / testFps); }
@@ -66,28 +67,41 @@ uint32_t testPosition() { return platform::webMusicPositionAt(uint32_t(uint64_t(
 void noObject(const assets::MeshObject&, const assets::MeshMaterial&, bool, float) {}
 void noPatches(const engine::PatchBatch&) {}
 
-EM_JS(void, handFrame, (const uint8_t* rgba, int width, int height, int order, int row), {
-    Module.tavTestFrame = {width : width, height : height, order : order, row : row,
-                           rgba : HEAPU8.slice(rgba, rgba + width * height * 4)};
+EM_JS(void, handFrame, (int index, const uint8_t* rgba, int width, int height, int order, int row), {
+    Module.tavTestFrames = Module.tavTestFrames || [];
+    Module.tavTestFrames.push({index : index, width : width, height : height, order : order, row : row,
+                               rgba : HEAPU8.slice(rgba, rgba + width * height * 4)});
 });
 
-void runTestFrames(uint32_t last) {
+// frames: ascending frame numbers separated by commas.
+void runTestFrames(const char* frames) {
+    std::vector<uint32_t> wanted;
+    for (const char* at = frames; *at;) {
+        char* end = nullptr;
+        unsigned long value = std::strtoul(at, &end, 10);
+        if (end == at) break;
+        wanted.push_back(uint32_t(value));
+        at = *end == ',' ? end + 1 : end;
+    }
     platform::setClockSource(testClock);
     core::setMusicPositionSource(testPosition);
     testFrameIndex = 0;
     core::timerRestart();
-    for (testFrameIndex = 0; testFrameIndex <= last; ++testFrameIndex) {
-        const bool seen = testFrameIndex == last;
+    const int width = core::display.width, height = core::display.height;
+    std::vector<uint8_t> pixels(size_t(width) * size_t(height) * 4);
+    size_t next = 0;
+    for (testFrameIndex = 0; next < wanted.size(); ++testFrameIndex) {
+        const bool seen = testFrameIndex == wanted[next];
         seen ? glDisable(GL_RASTERIZER_DISCARD) : glEnable(GL_RASTERIZER_DISCARD);
         assets::setObjectSubmission(seen ? nullptr : noObject);
         effects::setCaveObjectSubmission(seen ? nullptr : noObject);
         engine::setPatchSubmission(seen ? nullptr : noPatches);
         if (core::runFrame().ended) break;
+        if (!seen) continue;
+        glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        handFrame(int(testFrameIndex), pixels.data(), width, height, core::musicOrder, core::musicRow);
+        ++next;
     }
-    const int width = core::display.width, height = core::display.height;
-    std::vector<uint8_t> pixels(size_t(width) * size_t(height) * 4);
-    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    handFrame(pixels.data(), width, height, core::musicOrder, core::musicRow);
     core::swapFrame();
 }
 
@@ -95,16 +109,16 @@ void runTestFrames(uint32_t last) {
 
 extern "C" {
 
-// Start pressed: the list's entry, the box, and for tests the frame to stop at (-1: the show).
-EMSCRIPTEN_KEEPALIVE void webStart(int listIndex, int fullscreen, int testFrame) {
+// Start pressed: the list's entry, the box, and for tests the frames to draw ("": the show).
+EMSCRIPTEN_KEEPALIVE void webStart(int listIndex, int fullscreen, const char* testFrames) {
     core::applyStart(core::display, listIndex, fullscreen != 0);
     core::quitRequested = 0;
     void* window = core::createGLWindow(core::display.width, core::display.height, core::display.depth,
                                         core::display.fullscreen);
     core::setMusicSleep(scheduleAfter);
     core::loadShow(window, core::MusicMode::Device);
-    if (testFrame >= 0) {
-        runTestFrames(uint32_t(testFrame));
+    if (testFrames && *testFrames) {
+        runTestFrames(testFrames);
         return;
     }
     core::startShow();
