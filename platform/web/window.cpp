@@ -48,6 +48,18 @@ EM_JS(void, sizeCanvas, (int width, int height, int fullscreen), {
     canvas.classList.toggle('fullscreen', !!fullscreen);
 });
 
+// Full screen, the canvas follows the size it is shown at (the screen, or the window where the
+// browser keeps full screen inside it).
+EM_JS(void, followShownSize, (), {
+    const canvas = document.getElementById('canvas');
+    const ratio = window.devicePixelRatio || 1;
+    const width = Math.round(canvas.clientWidth * ratio), height = Math.round(canvas.clientHeight * ratio);
+    if (width > 0 && height > 0 && (canvas.width != width || canvas.height != height)) {
+        canvas.width = width;
+        canvas.height = height;
+    }
+});
+
 EM_JS(void, writeMessage, (const char* text), {
     if (Module.onShowMessage) Module.onShowMessage(UTF8ToString(text));
 });
@@ -103,6 +115,7 @@ void closeWindow() {
 // picture into it.
 void swapWindow() {
     if (!context) return;
+    if (fullscreenAsked) followShownSize();
     int width = 0, height = 0;
     emscripten_get_canvas_element_size(canvas, &width, &height);
     presentOffscreenPicture(width, height);
