@@ -11,10 +11,10 @@ done
 
 # The test's own Node modules, exactly as the lockfile pins them.
 cd "$source/tests/web"
-if ! cmp -s package-lock.json node_modules/.package-lock.json 2>/dev/null; then
+if ! cmp -s package-lock.json node_modules/.tav-installed-lock 2>/dev/null; then
   rm -rf node_modules
   npm ci --no-audit --no-fund --loglevel=error
-  cp package-lock.json node_modules/.package-lock.json
+  cp package-lock.json node_modules/.tav-installed-lock
 fi
 
 TAV_SKIP_SETUP=1 TAV_NATIVE_READY=1 bash "$source/scripts/run-web" --build-only --native-build "$build"

@@ -82,6 +82,7 @@ const rowsApart = (a, b) => Math.abs(rowIndex.get(a.order | (a.row << 16)) - row
 const browser = await puppeteer.launch({
   executablePath: '/usr/bin/chromium',
   headless: true,
+  protocolTimeout: 600000,
   args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
     '--autoplay-policy=no-user-gesture-required'],
 });
