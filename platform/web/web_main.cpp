@@ -112,7 +112,9 @@ extern "C" {
 // Start pressed: the list's entry, the box, and for tests the frames to draw ("": the show).
 EMSCRIPTEN_KEEPALIVE void webStart(int listIndex, int fullscreen, const char* testFrames) {
     core::applyStart(core::display, listIndex, fullscreen != 0);
+    // A show started again after Esc or its end starts from the beginning.
     core::quitRequested = 0;
+    core::resetTimer();
     void* window = core::createGLWindow(core::display.width, core::display.height, core::display.depth,
                                         core::display.fullscreen);
     core::setMusicSleep(scheduleAfter);

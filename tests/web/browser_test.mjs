@@ -159,6 +159,15 @@ try {
     await page.waitForFunction(formVisible, { timeout: 10000 }).catch(() => {});
     check(await page.evaluate(formVisible), 'Esc ends the show and the form comes back');
 
+    // Started again, the show starts from its beginning.
+    await page.evaluate(() => { Module.tavPosition = null; });
+    await startShow(page);
+    await page.waitForFunction(() => Module.tavPosition && Module.tavPosition.frames >= 3, { timeout: 60000 });
+    const again = await page.evaluate(() => Module.tavPosition);
+    check(again.order === 0 && again.row < 32, `started again: order ${again.order} row ${again.row}`);
+    await page.keyboard.press('Escape');
+    await page.waitForFunction(formVisible, { timeout: 10000 }).catch(() => {});
+
     // 3. The clock: the position the page drew with, against the native player's at that moment.
     for (const target of [last.seconds * 0.3, last.seconds * 0.9]) {
       const nearest = samples.reduce((a, b) => (Math.abs(b.seconds - target) < Math.abs(a.seconds - target) ? b : a));
