@@ -68,6 +68,8 @@ var Module = {
   print: (text) => console.log(text),
   printErr: (text) => console.warn(text),
   onShowMessage: showMessage,
+  // The compiled show could not be fetched or started (an old browser, a broken site).
+  onAbort: (what) => showMessage(`The show cannot run in this browser: ${what}`),
   onRuntimeInitialized() {
     state.runtime = true;
     flushFiles();
