@@ -2,9 +2,11 @@
 // thumbnails of the contact sheet.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -70,6 +72,19 @@ TEST(CapturePng, WritesEightBitRgbWithTheSamePixelsTopRowFirstAndReportsFailures
     error.clear();
     EXPECT_FALSE(capture::writePng(tempPath("no/such/folder/x.png"), sampleImage(), &error));
     EXPECT_FALSE(error.empty());
+    // A disk that fills part way through a picture (here a file size limit): no file is left that
+    // could pass for the picture.
+    rlimit limit{}, small{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    small = limit;
+    small.rlim_cur = 20;
+    signal(SIGXFSZ, SIG_IGN);
+    std::remove(tempPath("full.png").c_str());
+    setrlimit(RLIMIT_FSIZE, &small);
+    const bool written = capture::writePng(tempPath("full.png"), sampleImage(), &error);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    EXPECT_FALSE(written);
+    EXPECT_NE(access(tempPath("full.png").c_str(), F_OK), 0);
     for (size_t keep : {size_t(40), size_t(5)}) {
         std::ofstream(tempPath("cut.png"), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), long(keep));
         Image image;
