@@ -162,7 +162,7 @@ bool appendTimeline(FILE* out, const std::string& path, std::string* error) {
 }
 
 // Joins the segments up to the one that ended the capture. Returns the exit code.
-int joinSegments(const CaptureOptions& options, std::vector<Segment> segments, bool move) {
+int joinSegments(const CaptureOptions& options, std::vector<Segment> segments, bool move, size_t* frames) {
     std::string error;
     if (!makeFolders(options.outDir, &error)) return failWith(error);
     size_t used = 0;
@@ -204,6 +204,7 @@ int joinSegments(const CaptureOptions& options, std::vector<Segment> segments, b
     if (ok && !options.contactSheet.empty())
         ok = writeContactSheet(options.contactSheet, options.outDir, pickSceneFrames(records), &error);
     if (!ok) return failWith(error);
+    *frames = records.size();
     if (interruptedPart) {
         std::fprintf(stderr, "tavremon-capture: the capture was interrupted; the files%s hold its first %zu frames\n",
                      options.videoFile.empty() ? "" : " and the video", records.size());
@@ -347,7 +348,8 @@ int joinCapture(const CaptureOptions& given) {
     for (size_t k = 0; k < segments.size(); ++k)
         if (!readSegment(absolutePath(options.joinDirs[k]), &segments[k], &error)) return failWith(error);
     if (!checkSegments(&segments, &error)) return failWith(error);
-    return joinSegments(options, std::move(segments), false);
+    size_t frames = 0;
+    return joinSegments(options, std::move(segments), false, &frames);
 }
 
 int splitCapture(const CaptureOptions& given) {
@@ -365,6 +367,7 @@ int splitCapture(const CaptureOptions& given) {
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
 
+    const ProgressMeter::Clock::time_point start = ProgressMeter::Clock::now();
     std::vector<Job> jobs(options.jobs);
     bool started = true;
     for (uint32_t k = 0; started && k < options.jobs; ++k) {
@@ -380,10 +383,16 @@ int splitCapture(const CaptureOptions& given) {
     if (!started) std::fprintf(stderr, "tavremon-capture: %s\n", error.c_str());
 
     int code = exitFailed;
+    size_t frames = 0;
     if (ok) {
         std::vector<Segment> segments(jobs.size());
         for (size_t k = 0; ok && k < jobs.size(); ++k) ok = readSegment(jobs[k].dir, &segments[k], &error);
-        code = ok ? joinSegments(options, std::move(segments), true) : failWith(error);
+        code = ok ? joinSegments(options, std::move(segments), true, &frames) : failWith(error);
+    }
+    if (code == 0 && isatty(STDERR_FILENO)) {
+        const double wall = secondsSince(start), show = double(frames) / options.fps;
+        std::fprintf(stderr, "captured %zu frames (%.2f s of show) in %.1f s with %u jobs: %.2f x real time\n", frames,
+                     show, wall, options.jobs, wall > 0 ? show / wall : 0.0);
     }
     for (const Job& job : jobs) {
         std::error_code ignored;
