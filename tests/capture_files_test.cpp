@@ -120,6 +120,19 @@ TEST(CaptureImage, ScalingAveragesAreasAndPastingClips) {
     Image half = capture::scaleImage(source, 2, 1);
     EXPECT_EQ(half.rgb, (std::vector<uint8_t>{0, 26, 0, 255, 0, 0}));
 
+    // Antialiasing and motion blur mix in linear light: black and white half and half is 0.5 of the
+    // light, sRGB level 187.5 rounded to 188, not the 128 of mixing levels; every level mixed with
+    // itself stays itself.
+    Image checker = capture::makeImage(2, 2);
+    for (size_t i : {size_t(0), size_t(9)}) checker.rgb[i] = checker.rgb[i + 1] = checker.rgb[i + 2] = 255;
+    EXPECT_EQ(capture::reduceLinear(checker, 2).rgb, (std::vector<uint8_t>{188, 188, 188}));
+    Image levels = capture::makeImage(256, 1);
+    for (size_t i = 0; i < levels.rgb.size(); ++i) levels.rgb[i] = uint8_t(i / 3);
+    capture::LinearSum sum;
+    capture::addLinear(&sum, levels);
+    capture::addLinear(&sum, levels);
+    EXPECT_EQ(capture::averageLinear(sum).rgb, levels.rgb);
+
     // Pasted past the top right corner, then past the left edge one row down.
     Image target = capture::makeImage(3, 3, 9, 9, 9);
     capture::pasteImage(&target, capture::makeImage(2, 2, 7, 7, 7), 2, -1);

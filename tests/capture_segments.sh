@@ -34,6 +34,12 @@ cmp -s one.png jobs.png || fail "--jobs 2: contact sheet differs"
 frames=$(ffprobe -v error -count_frames -select_streams v -show_entries stream=nb_read_frames -of csv=p=0 jobs.mp4)
 [ "$frames" = 21 ] || fail "--jobs 2: the video holds $frames frames, not 21"
 
+# Antialiasing and motion blur change the pictures only: same size, same sound, same timeline rows.
+"$tool" --out smooth "${span[@]}" --antialias 2 --motion-blur 2 || fail "--antialias 2 --motion-blur 2"
+cmp -s one/audio.wav smooth/audio.wav || fail "--motion-blur: other sound"
+cmp -s <(cut -d, -f1,2 one/timeline.csv) <(cut -d, -f1,2 smooth/timeline.csv) || fail "--motion-blur: other timeline rows"
+[ "$(identify -format %wx%h smooth/frame-000258.png)" = 96x72 ] || fail "--antialias: picture size"
+
 # The form for many machines, here three parallel jobs on this one; joined in any order.
 parallel "'$tool' --out part{} ${span[*]} --segment {}/3" ::: 1 2 3 || fail "parallel segments"
 "$tool" --join part3 part1 part2 --out joined --contact-sheet joined.png || fail "--join"

@@ -316,15 +316,13 @@ bool drawFrame(Run* run, uint32_t frame, bool seen, core::FramePlan* plan, Image
     ProgressMeter::Clock::time_point drawStart = ProgressMeter::Clock::now();
     LinearSum blur;
     std::vector<uint8_t> scratch;
+    // The music is rendered up to the frame's own moment for all its sub-frames: the decoder's
+    // output depends, in its last bit, on where its rendering is split, and the same splits as
+    // without blur keep the sound the same bytes. Sub-frames differ in the clock only.
+    const uint64_t sample = uint64_t(frame) * wavFrequency / options.fps;
     for (uint32_t sub = 0; sub < options.motionBlur; ++sub) {
         uint32_t ms = uint32_t(uint64_t(frame) * 1000 / options.fps);
-        uint64_t sample = uint64_t(frame) * wavFrequency / options.fps;
-        if (options.motionBlur > 1) {
-            // Exact for the frame's own moment; sub-frames round down to a microsecond.
-            uint64_t us = subFrameMicroseconds(options, frame, sub);
-            ms = uint32_t(us / 1000);
-            sample = us * wavFrequency / 1000000;
-        }
+        if (options.motionBlur > 1) ms = uint32_t(subFrameMicroseconds(options, frame, sub) / 1000);
         if (!runShowAt(run, frame, ms, sample, drawn, plan)) return false;
         if (!seen) continue;
         glFinish();
