@@ -306,9 +306,10 @@ bool runShowAt(Run* run, uint32_t frame, uint32_t ms, uint64_t sample, const Box
     return true;
 }
 
-// Draws frame i, all its sub-frames, and for a seen frame reads its picture back at the captured
+// Draws frame i, all its sub-frames, and when its picture is wanted reads it back at the captured
 // size. False when the show ended on the way.
-bool drawFrame(Run* run, uint32_t frame, bool seen, core::FramePlan* plan, Image* picture, double* renderMs) {
+bool drawFrame(Run* run, uint32_t frame, bool seen, bool wanted, core::FramePlan* plan, Image* picture,
+               double* renderMs) {
     const CaptureOptions& options = run->options;
     const Box drawn = seen ? run->box : Box{run->box.x, run->box.y, 1, 1};
     const bool antialiased = run->scale > 1;
@@ -326,22 +327,25 @@ bool drawFrame(Run* run, uint32_t frame, bool seen, core::FramePlan* plan, Image
         if (!runShowAt(run, frame, ms, sample, drawn, plan)) return false;
         if (!seen) continue;
         glFinish();
+        if (!wanted) continue;
         Image rendered = makeImage(options.width * run->scale, options.height * run->scale);
         readPicture(run->box, &scratch, &rendered);
         if (antialiased) rendered = reduceLinear(rendered, run->scale);
         if (options.motionBlur == 1) *picture = std::move(rendered);
         else addLinear(&blur, rendered);
     }
-    if (seen && options.motionBlur > 1) *picture = averageLinear(blur);
+    if (wanted && options.motionBlur > 1) *picture = averageLinear(blur);
     *renderMs = secondsSince(drawStart) * 1000.0;
     return true;
 }
 
 // Hands a seen frame to the writer (picture file, video) and notes it in the timeline.
+bool writesPicture(const Run& run, uint32_t frame) { return (frame - run.everyFrom) % run.options.every == 0; }
+
 bool keepFrame(Run* run, uint32_t frame, const core::FramePlan& plan, Image picture, double renderMs) {
     const CaptureOptions& options = run->options;
     std::string error;
-    const bool writePicture = (frame - run->everyFrom) % options.every == 0;
+    const bool writePicture = writesPicture(*run, frame);
     if (writePicture || run->video) {
         std::string png = writePicture ? options.outDir + "/" + frameFileName(frame) : std::string();
         if (!queueFrame(&run->writer, std::move(picture), png, &error)) return fail(error);
@@ -377,7 +381,8 @@ bool runFrames(Run* run) {
         core::FramePlan plan;
         Image picture;
         double renderMs = 0;
-        if (!drawFrame(run, frame, seen, &plan, &picture, &renderMs)) break;
+        const bool wanted = seen && (run->video || writesPicture(*run, frame));
+        if (!drawFrame(run, frame, seen, wanted, &plan, &picture, &renderMs)) break;
         if (seen && !keepFrame(run, frame, plan, std::move(picture), renderMs)) return false;
         if (showProgressHere && seen) showProgress(&run->progress, run->records.size(), fractionDone(*run, frame));
     }
