@@ -161,6 +161,7 @@ struct Run {
     StopReason reason = StopReason::Span;
     int progressFd = -1;          // a split capture's pipe for the frames done, -1: none
     ProgressMeter progress;
+    bool warnedAboutViewport = false;
 };
 
 // ----- Setting up: the paths, the show's data, the GL context, the show itself -----
@@ -174,6 +175,9 @@ void resolvePaths(CaptureOptions* options) {
 
 bool findShowData(CaptureOptions* options) {
     std::string error;
+    if (options->segmentCount > 0 && !options->videoFile.empty() &&
+        options->videoFile.rfind(options->outDir + "/", 0) != 0)
+        return fail("a segment's --video must lie inside its --out folder, to be joined with it");
     if (!options->videoFile.empty()) {
         std::string ffmpeg;
         if (!findProgram("ffmpeg", &ffmpeg))
@@ -281,7 +285,6 @@ void setSeen(bool seen) {
 
 // Runs the show's frame code once at the given moment. False when the show or its music ended.
 bool runShowAt(Run* run, uint32_t frame, uint32_t ms, uint64_t sample, const Box& drawn, core::FramePlan* plan) {
-    static bool warnedAboutViewport = false;
     virtualMs = ms;
     renderMusicUpTo(&run->music, sample);
     if (run->music.songOver) {
@@ -297,8 +300,8 @@ bool runShowAt(Run* run, uint32_t frame, uint32_t ms, uint64_t sample, const Box
         run->reason = StopReason::ShowEnded;
         return false;
     }
-    if (!warnedAboutViewport && !pictureBoxIntact(drawn)) {
-        warnedAboutViewport = true;
+    if (!run->warnedAboutViewport && !pictureBoxIntact(drawn)) {
+        run->warnedAboutViewport = true;
         std::fprintf(stderr,
                      "tavremon-capture: warning: frame %u changed the viewport or scissor box; "
                      "it is set again before every frame\n", frame);

@@ -319,7 +319,8 @@ bool writeSegmentRecord(const CaptureOptions& options, const FrameSpan& span, ui
         *error = "cannot create " + path;
         return false;
     }
-    // The video is named relative to the folder, so the folder can be moved to the joining machine.
+    // The video, inside the folder, is named relative to it, so the folder can be moved to the
+    // joining machine.
     std::string video = "-";
     if (!options.videoFile.empty() && options.videoFile.rfind(options.outDir + "/", 0) == 0)
         video = options.videoFile.substr(options.outDir.size() + 1);
@@ -331,10 +332,6 @@ bool writeSegmentRecord(const CaptureOptions& options, const FrameSpan& span, ui
     bool ok = !std::ferror(file);
     ok = std::fclose(file) == 0 && ok;
     if (!ok) *error = "cannot write " + path;
-    if (ok && !options.videoFile.empty() && video == "-") {
-        *error = "a segment's --video must lie inside its --out folder, to be joined with it";
-        ok = false;
-    }
     return ok;
 }
 
