@@ -317,7 +317,6 @@ bool drawFrame(Run* run, uint32_t frame, bool seen, bool wanted, core::FramePlan
     const Box drawn = seen ? run->box : Box{run->box.x, run->box.y, 1, 1};
     const bool antialiased = run->scale > 1;
     setSeen(seen);
-    ProgressMeter::Clock::time_point drawStart = ProgressMeter::Clock::now();
     LinearSum blur;
     std::vector<uint8_t> scratch;
     // The music is rendered up to the frame's own moment for all its sub-frames: the decoder's
@@ -327,9 +326,12 @@ bool drawFrame(Run* run, uint32_t frame, bool seen, bool wanted, core::FramePlan
     for (uint32_t sub = 0; sub < options.motionBlur; ++sub) {
         uint32_t ms = uint32_t(uint64_t(frame) * 1000 / options.fps);
         if (options.motionBlur > 1) ms = uint32_t(subFrameMicroseconds(options, frame, sub) / 1000);
+        // The render time is the frame code's and the rasteriser's, without reading back.
+        ProgressMeter::Clock::time_point drawStart = ProgressMeter::Clock::now();
         if (!runShowAt(run, frame, ms, sample, drawn, plan)) return false;
         if (!seen) continue;
         glFinish();
+        *renderMs += secondsSince(drawStart) * 1000.0;
         if (!wanted) continue;
         Image rendered = makeImage(options.width * run->scale, options.height * run->scale);
         readPicture(run->box, &scratch, &rendered);
@@ -338,13 +340,12 @@ bool drawFrame(Run* run, uint32_t frame, bool seen, bool wanted, core::FramePlan
         else addLinear(&blur, rendered);
     }
     if (wanted && options.motionBlur > 1) *picture = averageLinear(blur);
-    *renderMs = secondsSince(drawStart) * 1000.0;
     return true;
 }
 
-// Hands a seen frame to the writer (picture file, video) and notes it in the timeline.
 bool writesPicture(const Run& run, uint32_t frame) { return (frame - run.everyFrom) % run.options.every == 0; }
 
+// Hands a seen frame to the writer (picture file, video) and notes it in the timeline.
 bool keepFrame(Run* run, uint32_t frame, const core::FramePlan& plan, Image picture, double renderMs) {
     const CaptureOptions& options = run->options;
     std::string error;
