@@ -2,9 +2,11 @@
 // thumbnails of the contact sheet.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -70,6 +72,19 @@ TEST(CapturePng, WritesEightBitRgbWithTheSamePixelsTopRowFirstAndReportsFailures
     error.clear();
     EXPECT_FALSE(capture::writePng(tempPath("no/such/folder/x.png"), sampleImage(), &error));
     EXPECT_FALSE(error.empty());
+    // A disk that fills part way through a picture (here a file size limit): no file is left that
+    // could pass for the picture.
+    rlimit limit{}, small{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    small = limit;
+    small.rlim_cur = 20;
+    signal(SIGXFSZ, SIG_IGN);
+    std::remove(tempPath("full.png").c_str());
+    setrlimit(RLIMIT_FSIZE, &small);
+    const bool written = capture::writePng(tempPath("full.png"), sampleImage(), &error);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    EXPECT_FALSE(written);
+    EXPECT_NE(access(tempPath("full.png").c_str(), F_OK), 0);
     for (size_t keep : {size_t(40), size_t(5)}) {
         std::ofstream(tempPath("cut.png"), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), long(keep));
         Image image;
@@ -104,6 +119,19 @@ TEST(CaptureImage, ScalingAveragesAreasAndPastingClips) {
     source.rgb[1] = 102;  // one green texel: a quarter of it, 25.5, rounds to 26
     Image half = capture::scaleImage(source, 2, 1);
     EXPECT_EQ(half.rgb, (std::vector<uint8_t>{0, 26, 0, 255, 0, 0}));
+
+    // Antialiasing and motion blur mix in linear light: black and white half and half is 0.5 of the
+    // light, sRGB level 187.5 rounded to 188, not the 128 of mixing levels; every level mixed with
+    // itself stays itself.
+    Image checker = capture::makeImage(2, 2);
+    for (size_t i : {size_t(0), size_t(9)}) checker.rgb[i] = checker.rgb[i + 1] = checker.rgb[i + 2] = 255;
+    EXPECT_EQ(capture::reduceLinear(checker, 2).rgb, (std::vector<uint8_t>{188, 188, 188}));
+    Image levels = capture::makeImage(256, 1);
+    for (size_t i = 0; i < levels.rgb.size(); ++i) levels.rgb[i] = uint8_t(i / 3);
+    capture::LinearSum sum;
+    capture::addLinear(&sum, levels);
+    capture::addLinear(&sum, levels);
+    EXPECT_EQ(capture::averageLinear(sum).rgb, levels.rgb);
 
     // Pasted past the top right corner, then past the left edge one row down.
     Image target = capture::makeImage(3, 3, 9, 9, 9);

@@ -75,6 +75,16 @@ TEST(CaptureOptions, MalformedCommandLinesAreRejectedWithAReason) {
         {"--out", "d", "--from", "2", "--to", "2"},
         {"--out", "d", "--fps", "1", "--from", "0.2", "--to", "0.5"},  // no frame moment in between
         {"--out", "d", "--video", ""},
+        {"--out", "d", "--segment", "0/2"},
+        {"--out", "d", "--segment", "3/2"},
+        {"--out", "d", "--segment", "1/2", "--jobs", "2"},
+        {"--out", "d", "--segment", "1/2", "--contact-sheet", "s.png"},
+        {"--out", "d", "--jobs", "0"},
+        {"--out", "d", "--antialias", "5"},
+        {"--out", "d", "--motion-blur", "0"},
+        {"--out", "d", "--shutter", "361"},
+        {"--out", "d", "--join"},
+        {"--out", "d", "--join", "a", "b", "--jobs", "2"},
     };
     for (const auto& args : bad) {
         CaptureOptions o;
@@ -84,4 +94,24 @@ TEST(CaptureOptions, MalformedCommandLinesAreRejectedWithAReason) {
         EXPECT_FALSE(capture::parseCaptureOptions(int(args.size()), args.data(), &o, &error)) << line;
         EXPECT_FALSE(error.empty()) << line;
     }
+}
+
+TEST(CaptureOptions, SegmentsShareTheFramesWithoutGapOrOverlapAndTheLastRunsToTheShowsEndWithoutTo) {
+    // Frames 10..20 (--to 2.05 s at 10 fps ends before frame 21), eleven frames in three parts.
+    std::vector<std::pair<uint32_t, uint32_t>> spans;
+    for (const char* part : {"1/3", "2/3", "3/3"}) {
+        CaptureOptions o;
+        ASSERT_TRUE(parse({"--out", "d", "--fps", "10", "--from", "1", "--to", "2.05", "--segment", part}, &o));
+        spans.emplace_back(capture::segmentSpan(o).first, capture::segmentSpan(o).end);
+    }
+    EXPECT_EQ(spans, (std::vector<std::pair<uint32_t, uint32_t>>{{10, 13}, {13, 17}, {17, 21}}));
+
+    CaptureOptions open;
+    ASSERT_TRUE(parse({"--out", "d", "--fps", "2", "--from", "7", "--segment", "2/2"}, &open));
+    EXPECT_EQ(capture::segmentSpan(open).first, 14u + (374u - 14u) / 2);  // half of 187 s from frame 14
+    EXPECT_EQ(capture::segmentSpan(open).end, 0xFFFFFFFFu);
+
+    CaptureOptions join;
+    ASSERT_TRUE(parse({"--join", "a", "b", "--out", "d"}, &join));
+    EXPECT_EQ(join.joinDirs, (std::vector<std::string>{"a", "b"}));
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "assets/mesh_renderer.h"
+#include "core/frame_timer.h"
 #include "core/music.h"
 #include "core/setup_dialog.h"
 #include "core/show_state.h"

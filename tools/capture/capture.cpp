@@ -1,3 +1,12 @@
+// The capture loop of tavremon-capture: runs the show's own start-up and frame code on a headless
+// GL context with a virtual clock (frame i at i × 1000 / fps ms) and the music rendered offline up
+// to each frame's moment, and keeps what the frames make: PNG pictures, the WAV, the timeline and,
+// if asked, a video, a contact sheet or, for a segment of a split capture, its record.
+//
+// What it trusts: the options (checked by options.cpp), and the show's frame code to draw each frame
+// from the clock, the music position and its own state alone, so that the same frame index always
+// gives the same picture. The archive is the show's loader's to judge; ffmpeg's work is judged by
+// video.cpp. Every file it writes is either complete or says why not, also when interrupted.
 #include "tools/capture/capture.h"
 
 #include <GL/gl.h>
@@ -7,9 +16,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -28,24 +37,23 @@
 #include "tools/capture/frame_writer.h"
 #include "tools/capture/image.h"
 #include "tools/capture/progress.h"
+#include "tools/capture/segments.h"
 #include "tools/capture/video.h"
 #include "tools/capture/wav_file.h"
 
 namespace capture {
 
-namespace {
+volatile std::sig_atomic_t interrupted = 0;
 
-using Clock = std::chrono::steady_clock;
+namespace {
 
 // The show clock of the frame being drawn; the show reads it through platform::milliseconds.
 uint32_t virtualMs = 0;
-volatile std::sig_atomic_t interrupted = 0;
 
 uint32_t virtualClock() { return virtualMs; }
 // Frames are read back, not presented.
 void presentNothing() {}
 void noSleep(uint32_t) {}
-void onInterrupt(int) { interrupted = 1; }
 
 // Frames before the first captured one are never seen: the renderers still set up everything a
 // frame leaves behind (matrices, textures, the sphere's mirrored data, the light sums), but send
@@ -59,39 +67,9 @@ void sendGeometry(bool send) {
     engine::setPatchSubmission(send ? nullptr : sendNoPatches);
 }
 
-double secondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
 bool fail(const std::string& message) {
     std::fprintf(stderr, "tavremon-capture: %s\n", message.c_str());
     return false;
-}
-
-// Paths on the command line are relative to where the tool was started; the show itself runs in
-// the program's folder, where it finds its archive and any loose files beside it.
-std::string absolutePath(const std::string& path) {
-    if (path.empty() || path[0] == '/') return path;
-    std::vector<char> cwd(4096);
-    if (!getcwd(cwd.data(), cwd.size())) return path;
-    return std::string(cwd.data()) + "/" + path;
-}
-
-bool makeFolders(const std::string& path, std::string* error) {
-    for (size_t slash = 1; slash <= path.size(); ++slash) {
-        if (slash < path.size() && path[slash] != '/') continue;
-        std::string prefix = path.substr(0, slash);
-        if (mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) {
-            *error = "cannot create " + prefix + ": " + std::strerror(errno);
-            return false;
-        }
-    }
-    struct stat info {};
-    if (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        *error = path + " is not a folder";
-        return false;
-    }
-    return true;
 }
 
 bool isReadableFile(const std::string& path) {
@@ -161,137 +139,83 @@ void renderMusicUpTo(MusicTrack* music, uint64_t target) {
     }
 }
 
-struct Outputs {
-    FILE* timeline = nullptr;
-    bool video = false;
-    VideoEncoder encoder;
-    FrameWriter writer;
-};
-
 // PNG files are encoded beside the render thread; two encoders keep up with it at any size the
 // show is captured at without taking the cores the rasteriser needs.
 constexpr int pngThreads = 2;
 
-void showProgress(const CaptureOptions& options, Clock::time_point start, uint32_t frame, uint32_t end) {
-    ProgressState state;
-    state.framesDone = frame + 1;
-    double elapsed = secondsSince(start);
-    state.framesPerSecond = elapsed > 0 ? state.framesDone / elapsed : 0;
-    state.fraction = options.toMicroseconds >= 0 ? double(frame + 1) / end
-                                                 : showFraction(core::musicOrder, core::musicRow);
-    if (state.fraction > 0.001) state.secondsLeft = elapsed * (1 - state.fraction) / state.fraction;
-    std::fprintf(stderr, "\r%s\x1b[K", progressLine(state).c_str());
-}
-
-bool runFrames(const CaptureOptions& options, const Box& box, MusicTrack* music, Outputs* out,
-               std::vector<FrameRecord>* records, uint32_t* stopFrame) {
-    const uint32_t first = firstCapturedFrame(options);
-    const uint32_t end = endCapturedFrame(options);
-    const bool terminal = isatty(STDERR_FILENO);
-    const Clock::time_point start = Clock::now();
-    Clock::time_point lastProgress = start;
-    std::vector<uint8_t> scratch;
+// Everything one capture run holds, from the options to the frames it has kept.
+struct Run {
+    CaptureOptions options;
+    FrameSpan span;               // the frames this process captures
+    uint32_t everyFrom = 0;       // --every counts from the capture's first frame, in any segment
+    Box box;                      // the picture box at the rendered size
+    int scale = 1;                // rendered size / captured size (--antialias)
+    MusicTrack music;
+    FILE* timeline = nullptr;
+    std::string timelinePath;
+    bool video = false;
+    VideoEncoder encoder;
+    FrameWriter writer;
+    std::vector<FrameRecord> records;
+    uint32_t stop = 0;            // the frame the loop stopped before
+    StopReason reason = StopReason::Span;
+    int progressFd = -1;          // a split capture's pipe for the frames done, -1: none
+    ProgressMeter progress;
     bool warnedAboutViewport = false;
-    std::string error;
+};
 
-    uint32_t i = 0;
-    for (; i < end; ++i) {
-        if (interrupted) {
-            if (terminal) std::fputc('\n', stderr);
-            std::fprintf(stderr, "tavremon-capture: interrupted at frame %u; the files cover what was done\n", i);
-            break;
-        }
-        // Exact: every frame's moment comes from its index, so no rounding accumulates.
-        virtualMs = uint32_t(uint64_t(i) * 1000 / options.fps);
-        renderMusicUpTo(music, uint64_t(i) * wavFrequency / options.fps);
-        if (music->songOver) {
-            // The position stays on the last row from here on, so the show would never end.
-            std::fprintf(stderr, "tavremon-capture: the music ended at frame %u before the show did\n", i);
-            break;
-        }
-        if (core::quitRequested) break;
+// ----- Setting up: the paths, the show's data, the GL context, the show itself -----
 
-        // Frames before the first captured one run the whole frame code, so every piece of show
-        // state (random draws, scene clocks, flash levels, the overlay clock) advances exactly as
-        // in a run from the start. Nothing of them is seen, and every frame begins by clearing
-        // the picture, so they send no mesh geometry and draw the rest into one pixel with
-        // rasterisation switched off.
-        const bool seen = i >= first;
-        const Box drawn = seen ? box : Box{box.x, box.y, 1, 1};
-        if (seen) glDisable(GL_RASTERIZER_DISCARD);
-        else glEnable(GL_RASTERIZER_DISCARD);
-        sendGeometry(seen);
-        applyPictureBox(drawn);
-        Clock::time_point drawStart = Clock::now();
-        core::FramePlan plan = core::runFrame();
-        if (plan.ended) break;
-        if (seen) glFinish();
-        double renderMs = secondsSince(drawStart) * 1000.0;
-        if (!warnedAboutViewport && !pictureBoxIntact(drawn)) {
-            warnedAboutViewport = true;
-            std::fprintf(stderr,
-                         "tavremon-capture: warning: frame %u changed the viewport or scissor box; "
-                         "it is set again before every frame\n", i);
-        }
-
-        if (seen) {
-            bool writePicture = (i - first) % options.every == 0;
-            if (writePicture || out->video) {
-                Image frame = makeImage(options.width, options.height);
-                readPicture(box, &scratch, &frame);
-                std::string png = writePicture ? options.outDir + "/" + frameFileName(i) : std::string();
-                if (!queueFrame(&out->writer, std::move(frame), png, &error)) return fail(error);
-            }
-            std::fprintf(out->timeline, "%u,%u,%d,%d,%s,%.3f\n", i, virtualMs, core::musicOrder, core::musicRow,
-                         plan.scene.name ? plan.scene.name : "", renderMs);
-            records->push_back({i, virtualMs,
-                                plan.clearOnly || !plan.scene.name ? std::string() : std::string(plan.scene.name),
-                                writePicture});
-        }
-        if (terminal && secondsSince(lastProgress) > 0.2) {
-            lastProgress = Clock::now();
-            showProgress(options, start, i, end);
-        }
-    }
-    if (terminal) {
-        showProgress(options, start, i == 0 ? 0 : i - 1, end);
-        std::fputc('\n', stderr);
-    }
-    *stopFrame = i;
-    return true;
+void resolvePaths(CaptureOptions* options) {
+    options->outDir = absolutePath(options->outDir);
+    options->videoFile = absolutePath(options->videoFile);
+    options->contactSheet = absolutePath(options->contactSheet);
+    options->archive = absolutePath(options->archive);
 }
 
-bool capture(const CaptureOptions& given) {
-    CaptureOptions options = given;
-    options.outDir = absolutePath(options.outDir);
-    options.videoFile = absolutePath(options.videoFile);
-    options.contactSheet = absolutePath(options.contactSheet);
-    options.archive = absolutePath(options.archive);
+bool findShowData(CaptureOptions* options) {
     std::string error;
-
-    if (!options.videoFile.empty()) {
+    if (options->segmentCount > 0 && !options->videoFile.empty() &&
+        options->videoFile.rfind(options->outDir + "/", 0) != 0)
+        return fail("a segment's --video must lie inside its --out folder, to be joined with it");
+    if (!options->videoFile.empty()) {
         std::string ffmpeg;
         if (!findProgram("ffmpeg", &ffmpeg))
             return fail("--video needs ffmpeg, which is not installed (Debian package ffmpeg)");
     }
-    if (!makeFolders(options.outDir, &error)) return fail(error);
-    if (!options.archive.empty()) {
+    if (!makeFolders(options->outDir, &error)) return fail(error);
+    if (!options->archive.empty()) {
         if (!platform::changeToProgramFolder()) return fail("cannot find the program's own folder");
     } else {
         // In the build folder the archive lies beside the tool; an installed tool finds it in the
         // show's own folder, where the show then runs as it does when started itself.
         if (!platform::changeToFolderHolding("tavremon.yip", TAV_INSTALLED_SHOW_FOLDER))
             return fail("cannot find tavremon.yip beside this program or in its " TAV_INSTALLED_SHOW_FOLDER);
-        options.archive = "tavremon.yip";
+        options->archive = "tavremon.yip";
     }
-    if (!isReadableFile(options.archive)) return fail("cannot read the archive " + absolutePath(options.archive));
+    if (!isReadableFile(options->archive)) return fail("cannot read the archive " + absolutePath(options->archive));
+    return true;
+}
 
-    if (!platform::createHeadlessGL(options.width, options.height, &error))
-        return fail("no OpenGL context of " + std::to_string(options.width) + "x" + std::to_string(options.height) +
-                    ": " + error);
-    const Box box = pictureBox(options.width, options.height);
-    core::display.width = box.width;
-    core::display.height = box.height;
+void onInterrupt(int) {
+    interrupted = 1;
+    // A second Ctrl-C ends the capture at once.
+    std::signal(SIGINT, SIG_DFL);
+}
+
+// The GL context at the rendered size, the show's display and seams set to the virtual ones, the
+// show loaded and started.
+bool startShowHeadless(Run* run) {
+    const CaptureOptions& options = run->options;
+    std::string error;
+    run->scale = int(options.antialias);
+    const int width = options.width * run->scale, height = options.height * run->scale;
+    if (!platform::createHeadlessGL(width, height, &error))
+        return fail("no OpenGL context of " + std::to_string(width) + "x" + std::to_string(height) + ": " + error);
+    const Box shown = pictureBox(options.width, options.height);
+    run->box = Box{shown.x * run->scale, shown.y * run->scale, shown.width * run->scale, shown.height * run->scale};
+    core::display.width = run->box.width;
+    core::display.height = run->box.height;
     core::display.depth = 32;
     core::display.fullscreen = false;
 
@@ -303,69 +227,245 @@ bool capture(const CaptureOptions& given) {
 
     // Black everywhere once; from then on only the box is drawn.
     glDisable(GL_SCISSOR_TEST);
-    glViewport(0, 0, options.width, options.height);
+    glViewport(0, 0, width, height);
     glClearColor(0, 0, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    applyPictureBox(box);
+    applyPictureBox(run->box);
 
     if (!core::loadShow(nullptr, core::MusicMode::Offline, options.archive.c_str()))
         return fail("cannot load the music from " + absolutePath(options.archive));
     if (core::quitRequested) return fail("the show stopped while loading (see the message above)");
     core::startShow();
+    return true;
+}
 
-    MusicTrack music;
-    music.captureStart = uint64_t(firstCapturedFrame(options)) * wavFrequency / options.fps;
-    if (!openWav(&music.wav, options.outDir + "/audio.wav", &error)) return fail(error);
-    Outputs out;
-    std::string timelinePath = options.outDir + "/timeline.csv";
-    out.timeline = std::fopen(timelinePath.c_str(), "w");
-    if (!out.timeline) return fail("cannot create " + timelinePath);
-    std::fputs("frame,ms,order,row,scene,render_ms\n", out.timeline);
+// ----- The files the frames go to -----
+
+bool openOutputs(Run* run) {
+    const CaptureOptions& options = run->options;
+    std::string error;
+    run->music.captureStart = uint64_t(run->span.first) * wavFrequency / options.fps;
+    if (!openWav(&run->music.wav, options.outDir + "/audio.wav", &error)) return fail(error);
+    run->timelinePath = options.outDir + "/timeline.csv";
+    run->timeline = std::fopen(run->timelinePath.c_str(), "w");
+    if (!run->timeline) return fail("cannot create " + run->timelinePath);
+    std::fputs(timelineHeader, run->timeline);
     if (!options.videoFile.empty()) {
-        if (!startVideo(&out.encoder, options.videoFile, options.width, options.height, options.fps, &error))
+        const bool segment = options.segmentCount > 0;
+        if (!startVideo(&run->encoder, options.videoFile, options.width, options.height, options.fps, &error, segment))
             return fail(error);
-        out.video = true;
+        run->video = true;
     }
-    startFrameWriter(&out.writer, pngThreads, out.video ? &out.encoder : nullptr);
+    startFrameWriter(&run->writer, pngThreads, run->video ? &run->encoder : nullptr);
+    if (const char* fd = std::getenv(progressFdVariable)) run->progressFd = std::atoi(fd);
+    return true;
+}
 
-    std::vector<FrameRecord> records;
-    uint32_t stop = 0;
-    Clock::time_point start = Clock::now();
-    bool ok = runFrames(options, box, &music, &out, &records, &stop);
+// ----- The frames -----
+
+// The moment of sub-frame s of frame i in microseconds. Without motion blur it is the frame's own
+// moment; with K sub-frames they lie evenly in the shutter interval centred on it.
+uint64_t subFrameMicroseconds(const CaptureOptions& options, uint32_t frame, uint32_t sub) {
+    const double interval = 1e6 / options.fps;
+    double at = frame * interval;
+    if (options.motionBlur > 1)
+        at += interval * options.shutterDegrees / 360.0 * ((sub + 0.5) / options.motionBlur - 0.5);
+    return at <= 0 ? 0 : uint64_t(at);
+}
+
+// Frames before the first captured one run the whole frame code, so every piece of show state
+// (random draws, scene clocks, flash levels, the overlay clock) advances exactly as in a run from
+// the start. Nothing of them is seen, and every frame begins by clearing the picture, so they send
+// no mesh geometry and draw the rest into one pixel with rasterisation switched off.
+void setSeen(bool seen) {
+    if (seen) glDisable(GL_RASTERIZER_DISCARD);
+    else glEnable(GL_RASTERIZER_DISCARD);
+    sendGeometry(seen);
+}
+
+// Runs the show's frame code once at the given moment. False when the show or its music ended.
+bool runShowAt(Run* run, uint32_t frame, uint32_t ms, uint64_t sample, const Box& drawn, core::FramePlan* plan) {
+    virtualMs = ms;
+    renderMusicUpTo(&run->music, sample);
+    if (run->music.songOver) {
+        // The position stays on the last row from here on, so the show would never end.
+        std::fprintf(stderr, "tavremon-capture: the music ended at frame %u before the show did\n", frame);
+        run->reason = StopReason::ShowEnded;
+        return false;
+    }
+    if (core::quitRequested) return false;
+    applyPictureBox(drawn);
+    *plan = core::runFrame();
+    if (plan->ended) {
+        run->reason = StopReason::ShowEnded;
+        return false;
+    }
+    if (!run->warnedAboutViewport && !pictureBoxIntact(drawn)) {
+        run->warnedAboutViewport = true;
+        std::fprintf(stderr,
+                     "tavremon-capture: warning: frame %u changed the viewport or scissor box; "
+                     "it is set again before every frame\n", frame);
+    }
+    return true;
+}
+
+// Draws frame i, all its sub-frames, and when its picture is wanted reads it back at the captured
+// size. False when the show ended on the way.
+bool drawFrame(Run* run, uint32_t frame, bool seen, bool wanted, core::FramePlan* plan, Image* picture,
+               double* renderMs) {
+    const CaptureOptions& options = run->options;
+    const Box drawn = seen ? run->box : Box{run->box.x, run->box.y, 1, 1};
+    const bool antialiased = run->scale > 1;
+    setSeen(seen);
+    LinearSum blur;
+    std::vector<uint8_t> scratch;
+    // The music is rendered up to the frame's own moment for all its sub-frames: the decoder's
+    // output depends, in its last bit, on where its rendering is split, and the same splits as
+    // without blur keep the sound the same bytes. Sub-frames differ in the clock only.
+    const uint64_t sample = uint64_t(frame) * wavFrequency / options.fps;
+    for (uint32_t sub = 0; sub < options.motionBlur; ++sub) {
+        uint32_t ms = uint32_t(uint64_t(frame) * 1000 / options.fps);
+        if (options.motionBlur > 1) ms = uint32_t(subFrameMicroseconds(options, frame, sub) / 1000);
+        // The render time is the frame code's and the rasteriser's, without reading back.
+        ProgressMeter::Clock::time_point drawStart = ProgressMeter::Clock::now();
+        if (!runShowAt(run, frame, ms, sample, drawn, plan)) return false;
+        if (!seen) continue;
+        glFinish();
+        *renderMs += secondsSince(drawStart) * 1000.0;
+        if (!wanted) continue;
+        Image rendered = makeImage(options.width * run->scale, options.height * run->scale);
+        readPicture(run->box, &scratch, &rendered);
+        if (antialiased) rendered = reduceLinear(rendered, run->scale);
+        if (options.motionBlur == 1) *picture = std::move(rendered);
+        else addLinear(&blur, rendered);
+    }
+    if (wanted && options.motionBlur > 1) *picture = averageLinear(blur);
+    return true;
+}
+
+bool writesPicture(const Run& run, uint32_t frame) { return (frame - run.everyFrom) % run.options.every == 0; }
+
+// Hands a seen frame to the writer (picture file, video) and notes it in the timeline.
+bool keepFrame(Run* run, uint32_t frame, const core::FramePlan& plan, Image picture, double renderMs) {
+    const CaptureOptions& options = run->options;
+    std::string error;
+    const bool writePicture = writesPicture(*run, frame);
+    if (writePicture || run->video) {
+        std::string png = writePicture ? options.outDir + "/" + frameFileName(frame) : std::string();
+        if (!queueFrame(&run->writer, std::move(picture), png, &error)) return fail(error);
+    }
+    const uint32_t ms = uint32_t(uint64_t(frame) * 1000 / options.fps);
+    std::fprintf(run->timeline, "%u,%u,%d,%d,%s,%.3f\n", frame, ms, core::musicOrder, core::musicRow,
+                 plan.scene.name ? plan.scene.name : "", renderMs);
+    const bool sceneShown = !plan.clearOnly && plan.scene.name;
+    run->records.push_back({frame, ms, sceneShown ? std::string(plan.scene.name) : std::string(), writePicture});
+    if (run->progressFd >= 0) {
+        // One byte a frame for the process that split the capture and shows its progress.
+        const char done = 1;
+        if (write(run->progressFd, &done, 1) < 0) run->progressFd = -1;
+    }
+    return true;
+}
+
+double fractionDone(const Run& run, uint32_t frame) {
+    if (run.options.toMicroseconds < 0) return showFraction(core::musicOrder, core::musicRow);
+    return double(frame - run.span.first + 1) / double(run.span.end - run.span.first);
+}
+
+bool runFrames(Run* run) {
+    const bool showProgressHere = run->progressFd < 0;
+    startProgress(&run->progress);
+    uint32_t frame = 0;
+    for (; frame < run->span.end; ++frame) {
+        if (interrupted) {
+            run->reason = StopReason::Interrupted;
+            break;
+        }
+        const bool seen = frame >= run->span.first;
+        core::FramePlan plan;
+        Image picture;
+        double renderMs = 0;
+        const bool wanted = seen && (run->video || writesPicture(*run, frame));
+        if (!drawFrame(run, frame, seen, wanted, &plan, &picture, &renderMs)) break;
+        if (seen && !keepFrame(run, frame, plan, std::move(picture), renderMs)) return false;
+        if (showProgressHere && seen) showProgress(&run->progress, run->records.size(), fractionDone(*run, frame));
+    }
+    if (showProgressHere && !run->records.empty())
+        endProgress(&run->progress, run->records.size(), fractionDone(*run, frame - 1));
+    run->stop = frame;
+    return true;
+}
+
+// ----- Finishing: every file complete, or the reason it is not -----
+
+bool finishOutputs(Run* run, bool ok) {
+    const CaptureOptions& options = run->options;
+    std::string error;
     // Every queued picture is written (or has failed) before anything is finished or judged.
-    if (!finishFrameWriter(&out.writer, &error) && ok) ok = fail(error);
+    if (!finishFrameWriter(&run->writer, &error) && ok) ok = fail(error);
     // The sound of the last captured frame lasts until the next frame's moment.
-    if (ok) renderMusicUpTo(&music, uint64_t(stop) * wavFrequency / options.fps);
+    if (ok) renderMusicUpTo(&run->music, uint64_t(run->stop) * wavFrequency / options.fps);
 
-    bool timelineOk = !std::ferror(out.timeline);
-    timelineOk = std::fclose(out.timeline) == 0 && timelineOk;
-    if (ok && !timelineOk) ok = fail("cannot write " + timelinePath);
-    if (!closeWav(&music.wav, &error) && ok) ok = fail(error);
-    if (ok && records.empty()) ok = fail("no frame captured: the show ended before --from");
-    if (out.video) {
-        if (ok) ok = finishVideo(&out.encoder, options.outDir + "/audio.wav", &error) || fail(error);
-        else abandonVideo(&out.encoder);
+    bool timelineOk = !std::ferror(run->timeline);
+    timelineOk = std::fclose(run->timeline) == 0 && timelineOk;
+    if (ok && !timelineOk) ok = fail("cannot write " + run->timelinePath);
+    if (!closeWav(&run->music.wav, &error) && ok) ok = fail(error);
+    const bool segment = options.segmentCount > 0;
+    if (ok && run->records.empty() && !segment) {
+        ok = fail(run->reason == StopReason::Interrupted
+                      ? "interrupted before the first captured frame (while seeking to --from): nothing captured"
+                      : "no frame captured: the show ended before --from");
     }
+    if (run->video) {
+        if (!ok) abandonVideo(&run->encoder);
+        else if (segment) ok = finishPictureOnly(&run->encoder, &error) || fail(error);
+        else ok = finishVideo(&run->encoder, options.outDir + "/audio.wav", &error) || fail(error);
+    }
+    if (ok && segment) ok = writeSegmentRecord(options, run->span, run->stop, run->reason, run->records, &error) || fail(error);
     if (ok && !options.contactSheet.empty())
-        ok = writeContactSheet(options.contactSheet, options.outDir, pickSceneFrames(records), &error) || fail(error);
+        ok = writeContactSheet(options.contactSheet, options.outDir, pickSceneFrames(run->records), &error) || fail(error);
+    return ok;
+}
 
-    if (ok && isatty(STDERR_FILENO)) {
-        double wall = secondsSince(start);
-        double show = double(records.size()) / options.fps;
-        std::fprintf(stderr, "captured %zu frames (%.2f s of show) in %.1f s: %.2f x real time\n", records.size(),
+void reportEnd(const Run& run) {
+    const CaptureOptions& options = run.options;
+    if (run.reason == StopReason::Interrupted && !run.records.empty()) {
+        std::fprintf(stderr, "tavremon-capture: interrupted at frame %u; the files%s hold the %zu frames made so far\n",
+                     run.stop, options.videoFile.empty() ? "" : " and the video", run.records.size());
+    } else if (run.progress.terminal && run.progressFd < 0) {
+        double wall = secondsSince(run.progress.start);
+        double show = double(run.records.size()) / options.fps;
+        std::fprintf(stderr, "captured %zu frames (%.2f s of show) in %.1f s: %.2f x real time\n", run.records.size(),
                      show, wall, wall > 0 ? show / wall : 0.0);
     }
+}
+
+// Renders the frames of the options' span (the whole capture, or one segment of it).
+int capture(const CaptureOptions& given) {
+    Run run;
+    run.options = given;
+    resolvePaths(&run.options);
+    run.span = segmentSpan(run.options);
+    run.everyFrom = firstCapturedFrame(run.options);
+    if (!findShowData(&run.options) || !startShowHeadless(&run) || !openOutputs(&run)) return exitFailed;
+    bool ok = runFrames(&run);
+    ok = finishOutputs(&run, ok);
+    if (ok) reportEnd(run);
     core::stopMusic();
     platform::setClockSource(nullptr);
     // The GL context lives until the process ends, as the show's window does: tearing EGL down
     // here would unload the driver with its own allocations still held, which leak checkers
     // then report against an unknown module.
-    // An interrupted capture leaves consistent files, but not the ones asked for.
-    return ok && !interrupted;
+    if (run.reason == StopReason::Interrupted) return exitInterrupted;
+    return ok ? 0 : exitFailed;
 }
 
 } // namespace
 
-int runCapture(const CaptureOptions& options) { return capture(options) ? 0 : 1; }
+int runCapture(const CaptureOptions& options) {
+    if (!options.joinDirs.empty()) return joinCapture(options);
+    if (options.jobs > 1) return splitCapture(options);
+    return capture(options);
+}
 
 } // namespace capture

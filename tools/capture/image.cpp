@@ -4,6 +4,8 @@
 
 #include <png.h>
 
+#include <algorithm>
+#include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <memory>
@@ -44,7 +46,17 @@ Image makeImage(int width, int height, uint8_t r, uint8_t g, uint8_t b) {
     return image;
 }
 
+bool writePngFile(const std::string& path, const Image& image, std::string* error);
+
+// A picture that could not be written leaves no file behind: a short or empty file under a frame's
+// name would pass for a picture.
 bool writePng(const std::string& path, const Image& image, std::string* error) {
+    if (writePngFile(path, image, error)) return true;
+    std::remove(path.c_str());
+    return false;
+}
+
+bool writePngFile(const std::string& path, const Image& image, std::string* error) {
     File file(std::fopen(path.c_str(), "wb"));
     if (!file) {
         *error = "cannot create " + path;
@@ -123,6 +135,77 @@ bool readPng(const std::string& path, Image* image, std::string* error) {
     png_destroy_read_struct(&png, &info, nullptr);
     *image = std::move(result);
     return true;
+}
+
+namespace {
+
+// sRGB levels to linear light in 1/65535, and back through a table fine enough that every level
+// comes back as itself.
+constexpr int linearSteps = 65536;
+
+const std::vector<uint16_t>& toLinear() {
+    static const std::vector<uint16_t> table = [] {
+        std::vector<uint16_t> t(256);
+        for (int i = 0; i < 256; ++i) {
+            double c = i / 255.0;
+            double l = c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+            t[size_t(i)] = uint16_t(std::lround(l * 65535));
+        }
+        return t;
+    }();
+    return table;
+}
+
+const std::vector<uint8_t>& fromLinear() {
+    static const std::vector<uint8_t> table = [] {
+        std::vector<uint8_t> t(linearSteps);
+        for (int i = 0; i < linearSteps; ++i) {
+            double l = i / 65535.0;
+            double c = l <= 0.0031308 ? l * 12.92 : 1.055 * std::pow(l, 1 / 2.4) - 0.055;
+            t[size_t(i)] = uint8_t(std::lround(std::clamp(c, 0.0, 1.0) * 255));
+        }
+        return t;
+    }();
+    return table;
+}
+
+} // namespace
+
+void addLinear(LinearSum* sum, const Image& image) {
+    if (sum->count == 0) {
+        sum->width = image.width;
+        sum->height = image.height;
+        sum->light.assign(image.rgb.size(), 0);
+    }
+    const std::vector<uint16_t>& linear = toLinear();
+    for (size_t i = 0; i < image.rgb.size(); ++i) sum->light[i] += linear[image.rgb[i]];
+    ++sum->count;
+}
+
+Image averageLinear(const LinearSum& sum) {
+    Image result = makeImage(sum.width, sum.height);
+    const std::vector<uint8_t>& level = fromLinear();
+    for (size_t i = 0; i < result.rgb.size(); ++i)
+        result.rgb[i] = level[size_t((sum.light[i] + sum.count / 2) / sum.count)];
+    return result;
+}
+
+Image reduceLinear(const Image& source, int factor) {
+    const int width = source.width / factor, height = source.height / factor;
+    Image result = makeImage(width, height);
+    const std::vector<uint16_t>& linear = toLinear();
+    const std::vector<uint8_t>& level = fromLinear();
+    const uint64_t count = uint64_t(factor) * uint64_t(factor);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < 3; ++c) {
+                uint64_t light = 0;
+                for (int sy = y * factor; sy < (y + 1) * factor; ++sy)
+                    for (int sx = x * factor; sx < (x + 1) * factor; ++sx)
+                        light += linear[source.rgb[(size_t(sy) * size_t(source.width) + size_t(sx)) * 3 + size_t(c)]];
+                result.rgb[(size_t(y) * size_t(width) + size_t(x)) * 3 + size_t(c)] = level[size_t((light + count / 2) / count)];
+            }
+    return result;
 }
 
 Image scaleImage(const Image& source, int width, int height) {

@@ -30,6 +30,19 @@ using platform::pictureBox;
 // Area-average resize (nearest pixel when enlarging).
 Image scaleImage(const Image& source, int width, int height);
 
+// Averages in linear light (sRGB levels converted out and back), as light mixes on film or in an
+// eye: for the sub-frames of motion blur and the samples of an antialiased pixel.
+struct LinearSum {
+    int width = 0;
+    int height = 0;
+    uint32_t count = 0;
+    std::vector<uint32_t> light;  // per channel, the sum of count linear values of 0..65535
+};
+void addLinear(LinearSum* sum, const Image& image);
+Image averageLinear(const LinearSum& sum);
+// Each factor × factor block of source becomes one pixel, its average in linear light.
+Image reduceLinear(const Image& source, int factor);
+
 // Copies source into target with its top-left corner at (x, y), clipped to the target.
 void pasteImage(Image* target, const Image& source, int x, int y);
 

@@ -2,6 +2,10 @@
 // unknown or malformed is a usage error.
 #include "tools/capture/options.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -15,6 +19,11 @@ constexpr int maxSide = 16384;
 constexpr uint32_t maxFps = 1000;
 // One day of show time; keeps every frame index (seconds × fps) inside 32 bits.
 constexpr int64_t maxMicroseconds = int64_t(86400) * 1000000;
+constexpr uint32_t maxJobs = 64;
+constexpr uint32_t maxSegments = 10000;
+constexpr uint32_t maxSubFrames = 64;
+// How long the show usually runs: splits without --to share this much among all but the last part.
+constexpr uint32_t usualShowSeconds = 187;
 
 const char usage[] =
     "usage: tavremon-capture --out DIR [options]\n"
@@ -32,6 +41,16 @@ const char usage[] =
     "  --video FILE.mp4        also encode H.264 + AAC video with ffmpeg\n"
     "  --contact-sheet FILE    a labelled grid of one picture from every scene\n"
     "  --data FILE             another archive instead of tavremon.yip\n"
+    "  --antialias N           smooth edges: each pixel the average of N x N, from a\n"
+    "                          picture N times as wide and high (N 1..4, default 1)\n"
+    "  --motion-blur K         each frame the average of K sub-frames (1..64, default 1)\n"
+    "  --shutter DEG           the share of the frame interval they span, 0..360,\n"
+    "                          default 180\n"
+    "  --jobs N                split the capture over N processes (auto: one a core);\n"
+    "                          the files are the same as from one\n"
+    "  --segment I/N           render only the I-th of N equal parts, into DIR, for\n"
+    "                          --join; --video then holds only its pictures\n"
+    "  --join DIR...           join segment folders into one capture in --out DIR\n"
     "  --help                  this text\n"
     "  --version               the version number\n";
 
@@ -107,8 +126,19 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* opti
             result.version = true;
             continue;
         }
-        static const char* const valued[] = {"--out", "--size", "--fps", "--from", "--to", "--every",
-                                             "--video", "--contact-sheet", "--data"};
+        if (name == "--join") {
+            // Every following argument up to the next option is a segment folder.
+            while (i + 1 < argc && std::string(argv[i + 1]).rfind("--", 0) != 0) result.joinDirs.push_back(argv[++i]);
+            if (!inlineValue && result.joinDirs.empty()) {
+                *error = "--join needs the segment folders";
+                return false;
+            }
+            if (inlineValue) result.joinDirs.insert(result.joinDirs.begin(), value);
+            continue;
+        }
+        static const char* const valued[] = {"--out", "--size", "--fps", "--from", "--to", "--every", "--video",
+                                             "--contact-sheet", "--data", "--jobs", "--segment", "--antialias",
+                                             "--motion-blur", "--shutter"};
         bool known = false;
         for (const char* v : valued) known = known || name == v;
         if (!known) {
@@ -151,6 +181,44 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* opti
                 return false;
             }
             (name == "--from" ? result.fromMicroseconds : result.toMicroseconds) = us;
+        } else if (name == "--jobs") {
+            if (value == "auto") {
+                long cores = sysconf(_SC_NPROCESSORS_ONLN);
+                result.jobs = uint32_t(cores < 1 ? 1 : cores > long(maxJobs) ? maxJobs : cores);
+            } else if (!parseUnsigned(v, maxJobs, &number) || number == 0) {
+                *error = "--jobs wants auto or a whole number 1.." + std::to_string(maxJobs) + ", not '" + value + "'";
+                return false;
+            } else {
+                result.jobs = uint32_t(number);
+            }
+        } else if (name == "--segment") {
+            const char* slash = std::strchr(v, '/');
+            uint64_t index = 0, count = 0;
+            if (!slash || !parseUnsigned(std::string(v, slash).c_str(), maxSegments, &index) ||
+                !parseUnsigned(slash + 1, maxSegments, &count) || index == 0 || index > count) {
+                *error = "--segment wants I/N with 1 <= I <= N <= " + std::to_string(maxSegments) + ", not '" + value + "'";
+                return false;
+            }
+            result.segmentIndex = uint32_t(index);
+            result.segmentCount = uint32_t(count);
+        } else if (name == "--antialias") {
+            if (!parseUnsigned(v, 4, &number) || number == 0) {
+                *error = "--antialias wants 1..4, not '" + value + "'";
+                return false;
+            }
+            result.antialias = uint32_t(number);
+        } else if (name == "--motion-blur") {
+            if (!parseUnsigned(v, maxSubFrames, &number) || number == 0) {
+                *error = "--motion-blur wants a whole number 1.." + std::to_string(maxSubFrames) + ", not '" + value + "'";
+                return false;
+            }
+            result.motionBlur = uint32_t(number);
+        } else if (name == "--shutter") {
+            if (!parseUnsigned(v, 360, &number)) {
+                *error = "--shutter wants degrees 0..360, not '" + value + "'";
+                return false;
+            }
+            result.shutterDegrees = uint32_t(number);
         } else if (value.empty()) {
             *error = name + " needs a file name";
             return false;
@@ -170,6 +238,22 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* opti
         *error = "--out DIR is required";
         return false;
     }
+    if (!result.joinDirs.empty() && (result.jobs > 1 || result.segmentCount > 0)) {
+        *error = "--join takes segment folders that are already rendered: no --jobs or --segment with it";
+        return false;
+    }
+    if (result.segmentCount > 0 && result.jobs > 1) {
+        *error = "--segment renders one part in this process: no --jobs with it";
+        return false;
+    }
+    if (result.segmentCount > 0 && !result.contactSheet.empty()) {
+        *error = "a segment makes no contact sheet: give --contact-sheet to --join";
+        return false;
+    }
+    if (uint64_t(result.fps) * result.motionBlur > maxFps * uint64_t(maxSubFrames) / 4) {
+        *error = "--fps times --motion-blur is at most " + std::to_string(maxFps * maxSubFrames / 4);
+        return false;
+    }
     if (result.toMicroseconds >= 0 && firstCapturedFrame(result) >= endCapturedFrame(result)) {
         *error = "no frame lies between --from and --to at " + std::to_string(result.fps) + " fps";
         return false;
@@ -185,6 +269,48 @@ uint32_t firstCapturedFrame(const CaptureOptions& options) {
 uint32_t endCapturedFrame(const CaptureOptions& options) {
     if (options.toMicroseconds < 0) return std::numeric_limits<uint32_t>::max();
     return frameAtOrAfter(options.toMicroseconds, options.fps);
+}
+
+uint64_t expectedFrames(const CaptureOptions& options) {
+    const uint64_t first = firstCapturedFrame(options);
+    if (options.toMicroseconds >= 0) return endCapturedFrame(options) - first;
+    return std::max<uint64_t>(first, uint64_t(usualShowSeconds) * options.fps) - first;
+}
+
+FrameSpan segmentSpan(const CaptureOptions& options) {
+    const uint32_t first = firstCapturedFrame(options);
+    const uint32_t end = endCapturedFrame(options);
+    if (options.segmentCount == 0) return {first, end};
+    const bool open = options.toMicroseconds < 0;
+    const uint64_t shared = first + expectedFrames(options);
+    auto boundary = [&](uint32_t index) { return uint32_t(first + (shared - first) * index / options.segmentCount); };
+    FrameSpan span{boundary(options.segmentIndex - 1), boundary(options.segmentIndex)};
+    if (open && options.segmentIndex == options.segmentCount) span.end = end;
+    return span;
+}
+
+namespace {
+
+std::string secondsText(int64_t microseconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld.%06lld", static_cast<long long>(microseconds / 1000000),
+                  static_cast<long long>(microseconds % 1000000));
+    return text;
+}
+
+} // namespace
+
+std::vector<std::string> renderArguments(const CaptureOptions& options) {
+    std::vector<std::string> args = {"--size", std::to_string(options.width) + "x" + std::to_string(options.height),
+                                     "--fps", std::to_string(options.fps),
+                                     "--from", secondsText(options.fromMicroseconds),
+                                     "--every", std::to_string(options.every),
+                                     "--antialias", std::to_string(options.antialias),
+                                     "--motion-blur", std::to_string(options.motionBlur),
+                                     "--shutter", std::to_string(options.shutterDegrees)};
+    if (options.toMicroseconds >= 0) args.insert(args.end(), {"--to", secondsText(options.toMicroseconds)});
+    if (!options.archive.empty()) args.insert(args.end(), {"--data", options.archive});
+    return args;
 }
 
 } // namespace capture

@@ -21,7 +21,10 @@ namespace capture {
 
 namespace {
 
-bool spawn(const std::string& program, const std::vector<std::string>& arguments, int stdinFd, pid_t* pid,
+// ffmpeg gets its own process group: a Ctrl-C at the terminal reaches the capture, which then ends
+// the picture stream in order, instead of reaching ffmpeg, which would stop without the frames
+// still on their way. Its messages go to log, to be judged once it is done.
+bool spawn(const std::string& program, const std::vector<std::string>& arguments, int stdinFd, int log, pid_t* pid,
            std::string* error) {
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
@@ -34,7 +37,13 @@ bool spawn(const std::string& program, const std::vector<std::string>& arguments
     } else {
         posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     }
-    int result = posix_spawn(pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_adddup2(&actions, log, STDERR_FILENO);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    int result = posix_spawn(pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (result != 0) {
         *error = "cannot start " + program + ": " + std::strerror(result);
@@ -43,19 +52,84 @@ bool spawn(const std::string& program, const std::vector<std::string>& arguments
     return true;
 }
 
-bool waitFor(pid_t pid, const std::string& what, std::string* error) {
+// A file for an ffmpeg's messages that vanishes when closed.
+int openLog(std::string* error) {
+    FILE* file = std::tmpfile();
+    int fd = file ? dup(fileno(file)) : -1;
+    if (file) std::fclose(file);
+    if (fd < 0) *error = std::string("cannot make a file for ffmpeg's messages: ") + std::strerror(errno);
+    return fd;
+}
+
+std::string readLog(int log) {
+    std::string text;
+    char buffer[4096];
+    ssize_t n;
+    for (off_t at = 0; (n = pread(log, buffer, sizeof buffer, at)) > 0 && text.size() < 2000; at += n)
+        text.append(buffer, size_t(n));
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    return text;
+}
+
+// An ffmpeg step succeeded when it exited with 0, said nothing (it runs with -loglevel error) and
+// left a non-empty file: ffmpeg reports a full disk while writing the trailer yet exits with 0.
+bool finishStep(pid_t pid, int log, const std::string& step, const std::string& output, std::string* error) {
     int status = 0;
+    bool waited = true;
     while (waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) {
-            *error = what + ": lost track of ffmpeg";
-            return false;
+            waited = false;
+            break;
         }
     }
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
-    *error = what + ": ffmpeg " +
-             (WIFEXITED(status) ? "failed with exit code " + std::to_string(WEXITSTATUS(status))
-                                : "was killed by signal " + std::to_string(WTERMSIG(status)));
+    std::string said = readLog(log);
+    close(log);
+    struct stat info {};
+    std::string failure;
+    if (!waited)
+        failure = "lost track of ffmpeg";
+    else if (!WIFEXITED(status))
+        failure = "ffmpeg was killed by signal " + std::to_string(WTERMSIG(status));
+    else if (WEXITSTATUS(status) != 0)
+        failure = "ffmpeg failed with exit code " + std::to_string(WEXITSTATUS(status));
+    else if (!said.empty())
+        failure = "ffmpeg reported an error";
+    else if (stat(output.c_str(), &info) != 0 || info.st_size == 0)
+        failure = "ffmpeg left no " + output;
+    if (failure.empty()) return true;
+    *error = step + " failed: " + failure + (said.empty() ? "" : ":\n" + said);
     return false;
+}
+
+// Runs one ffmpeg to its end with no input.
+bool runStep(const std::string& ffmpeg, const std::vector<std::string>& arguments, const std::string& step,
+             const std::string& output, std::string* error) {
+    int log = openLog(error);
+    if (log < 0) return false;
+    pid_t pid = -1;
+    if (!spawn(ffmpeg, arguments, -1, log, &pid, error)) {
+        close(log);
+        return false;
+    }
+    return finishStep(pid, log, step, output, error);
+}
+
+// Puts the picture and the sound together in a temporary file beside path, which replaces path
+// only once it is complete: a failure leaves an earlier file of that name as it was.
+bool muxVideo(const std::string& ffmpeg, const std::vector<std::string>& pictureInput, const std::string& wavPath,
+              const std::string& path, std::string* error) {
+    const std::string partial = path + ".partial";
+    std::vector<std::string> arguments = {"-nostdin", "-y", "-loglevel", "error"};
+    arguments.insert(arguments.end(), pictureInput.begin(), pictureInput.end());
+    arguments.insert(arguments.end(), {"-i", wavPath, "-map", "0:v", "-map", "1:a", "-c:v", "copy", "-c:a", "aac",
+                                       "-b:a", "192k", "-movflags", "+faststart", "-f", "mp4", partial});
+    bool ok = runStep(ffmpeg, arguments, "adding the audio to " + path, partial, error);
+    if (ok && std::rename(partial.c_str(), path.c_str()) != 0) {
+        *error = "cannot rename " + partial + " to " + path + ": " + std::strerror(errno);
+        ok = false;
+    }
+    if (!ok) std::remove(partial.c_str());
+    return ok;
 }
 
 } // namespace
@@ -83,14 +157,14 @@ bool findProgram(const std::string& name, std::string* path) {
 }
 
 bool startVideo(VideoEncoder* video, const std::string& path, int width, int height, uint32_t fps,
-                std::string* error) {
+                std::string* error, bool pictureOnly) {
     *video = VideoEncoder{};
     if (!findProgram("ffmpeg", &video->ffmpeg)) {
         *error = "--video needs ffmpeg, which is not installed (Debian package ffmpeg)";
         return false;
     }
     video->path = path;
-    video->picturePath = path + ".picture.mp4";
+    video->picturePath = pictureOnly ? path : path + ".picture.mp4";
     video->width = width;
     video->height = height;
     // A dying encoder must come back as a write error, not end this process.
@@ -107,11 +181,14 @@ bool startVideo(VideoEncoder* video, const std::string& path, int width, int hei
         "-i", "pipe:0",
         // 4:2:0 chroma needs even sides; odd sizes get one black row or column.
         "-vf", "pad=ceil(iw/2)*2:ceil(ih/2)*2",
-        "-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p",
+        "-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p", "-f", "mp4",
         video->picturePath};
-    bool started = spawn(video->ffmpeg, arguments, fds[0], &video->pid, error);
+    video->log = openLog(error);
+    bool started = video->log >= 0 && spawn(video->ffmpeg, arguments, fds[0], video->log, &video->pid, error);
     close(fds[0]);
     if (!started) {
+        if (video->log >= 0) close(video->log);
+        video->log = -1;
         close(fds[1]);
         return false;
     }
@@ -139,23 +216,55 @@ bool writeVideoFrame(VideoEncoder* video, const Image& frame, std::string* error
     return true;
 }
 
-bool finishVideo(VideoEncoder* video, const std::string& wavPath, std::string* error) {
+namespace {
+
+bool finishEncoding(VideoEncoder* video, std::string* error) {
     close(video->pipe);
     video->pipe = -1;
-    pid_t encoder = video->pid;
+    const pid_t encoder = video->pid;
     video->pid = -1;
-    if (!waitFor(encoder, "encoding " + video->path, error)) {
-        std::remove(video->picturePath.c_str());
+    const int log = video->log;
+    video->log = -1;
+    if (finishStep(encoder, log, "encoding the pictures of " + video->path, video->picturePath, error)) return true;
+    std::remove(video->picturePath.c_str());
+    return false;
+}
+
+} // namespace
+
+bool finishVideo(VideoEncoder* video, const std::string& wavPath, std::string* error) {
+    if (!finishEncoding(video, error)) return false;
+    bool ok = muxVideo(video->ffmpeg, {"-i", video->picturePath}, wavPath, video->path, error);
+    std::remove(video->picturePath.c_str());
+    return ok;
+}
+
+bool finishPictureOnly(VideoEncoder* video, std::string* error) { return finishEncoding(video, error); }
+
+bool joinVideo(const std::vector<std::string>& pictures, const std::string& wavPath, const std::string& path,
+               std::string* error) {
+    std::string ffmpeg;
+    if (!findProgram("ffmpeg", &ffmpeg)) {
+        *error = "--video needs ffmpeg, which is not installed (Debian package ffmpeg)";
         return false;
     }
-    std::vector<std::string> arguments = {
-        "-nostdin", "-y", "-loglevel", "error",
-        "-i", video->picturePath, "-i", wavPath,
-        "-map", "0:v", "-map", "1:a", "-c:v", "copy", "-c:a", "aac", "-b:a", "192k",
-        "-movflags", "+faststart", video->path};
-    pid_t muxer = -1;
-    bool ok = spawn(video->ffmpeg, arguments, -1, &muxer, error) && waitFor(muxer, "adding the audio to " + video->path, error);
-    std::remove(video->picturePath.c_str());
+    const std::string list = path + ".parts.txt";
+    FILE* file = std::fopen(list.c_str(), "w");
+    if (!file) {
+        *error = "cannot create " + list;
+        return false;
+    }
+    for (const std::string& picture : pictures) {
+        // The concat list quotes names in single quotes; a quote inside is written '\''.
+        std::string quoted;
+        for (char c : picture) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        std::fprintf(file, "file '%s'\n", quoted.c_str());
+    }
+    bool ok = !std::ferror(file);
+    ok = std::fclose(file) == 0 && ok;
+    if (!ok) *error = "cannot write " + list;
+    ok = ok && muxVideo(ffmpeg, {"-f", "concat", "-safe", "0", "-i", list}, wavPath, path, error);
+    std::remove(list.c_str());
     return ok;
 }
 
@@ -169,6 +278,8 @@ void abandonVideo(VideoEncoder* video) {
         }
     }
     video->pid = -1;
+    if (video->log >= 0) close(video->log);
+    video->log = -1;
     if (!video->picturePath.empty()) std::remove(video->picturePath.c_str());
 }
 
