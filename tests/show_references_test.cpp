@@ -1,0 +1,214 @@
+// Reference pictures and sound. The capture tool renders the whole show at 160x128 (the 4:3
+// picture between black bars above and below) and 4 frames a second; the frames at every scene's
+// start, middle and end and in every flash must match tests/references/*.png within rounding (mean
+// difference at most half a level, no channel off by more than 8), and the loudness of every order
+// and the checksum of the WAV must match tests/references/sound.tsv. With TAV_UPDATE_REFERENCES=1
+// (scripts/update-references) it writes them anew instead. Either way a changed picture leaves a
+// review picture (reference | new | difference x8) in the build folder's references-diff/.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tools/capture/image.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string buildDir = TAV_BUILD_DIR;
+const std::string referenceDir = std::string(TAV_SOURCE_DIR) + "/tests/references";
+const std::string captureDir = buildDir + "/references_capture";
+const std::string reviewDir = buildDir + "/references-diff";
+const bool updating = std::getenv("TAV_UPDATE_REFERENCES") != nullptr;
+const char* const howToUpdate =
+    "\nIf the change is intended (new show data or music), run scripts/update-references, look at the "
+    "pictures in build/references-diff/ and say why in the commit.";
+constexpr int fps = 4;
+
+struct Frame {
+    int frame, order, row;
+    std::string scene;
+};
+
+struct Capture {
+    std::vector<Frame> timeline;
+    std::vector<uint8_t> wav;
+    bool ok = false;
+};
+
+// The whole show, captured once for every test here.
+const Capture& wholeShow() {
+    static Capture c = [] {
+        Capture c;
+        fs::remove_all(captureDir);
+        std::string command = "'" + buildDir + "/tavremon-capture' --out '" + captureDir + "' --size 160x128 --fps " +
+                              std::to_string(fps) + " 2>'" + buildDir + "/references_capture.stderr'";
+        if (std::system(command.c_str()) != 0) return c;
+        std::ifstream csv(captureDir + "/timeline.csv");
+        std::string line;
+        std::getline(csv, line);
+        while (std::getline(csv, line)) {
+            std::stringstream s(line);
+            std::string field[5];
+            for (std::string& f : field) std::getline(s, f, ',');
+            c.timeline.push_back({std::stoi(field[0]), std::stoi(field[2]), std::stoi(field[3]), field[4]});
+        }
+        std::ifstream in(captureDir + "/audio.wav", std::ios::binary);
+        c.wav.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        c.ok = !c.timeline.empty() && c.wav.size() > 44;
+        return c;
+    }();
+    return c;
+}
+
+// The moments worth a picture: each scene's first, middle and last frame, and a frame inside every
+// flash (a few rows into the white at an order's start, a few rows before the next order's).
+std::map<std::string, int> moments(const std::vector<Frame>& timeline) {
+    std::map<std::string, int> picked;
+    for (size_t begin = 0, run = 0; begin < timeline.size(); ++run) {
+        size_t end = begin;
+        while (end < timeline.size() && timeline[end].scene == timeline[begin].scene) ++end;
+        const std::string name = (run < 10 ? "0" : "") + std::to_string(run) + "-" + timeline[begin].scene;
+        picked[name + "-1-start"] = timeline[begin].frame;
+        picked[name + "-2-middle"] = timeline[(begin + end - 1) / 2].frame;
+        picked[name + "-3-end"] = timeline[end - 1].frame;
+        begin = end;
+    }
+    for (int order : {8, 12, 18, 22, 28})
+        for (const Frame& f : timeline)
+            if (f.order == order && f.row >= 4) {
+                picked["flash-in-" + std::to_string(order)] = f.frame;
+                break;
+            }
+    for (int order : {11, 17, 21, 27})
+        for (const Frame& f : timeline)
+            if (f.order == order && f.row >= 58) {
+                picked["flash-out-" + std::to_string(order)] = f.frame;
+                break;
+            }
+    return picked;
+}
+
+std::string frameFile(int frame) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/frame-%06d.png", frame);
+    return captureDir + name;
+}
+
+// Reference, new picture and their difference (times 8) side by side, for whoever reviews it.
+void writeReview(const std::string& name, const capture::Image& reference, const capture::Image& now) {
+    capture::Image review = capture::makeImage(now.width * 3 + 8, now.height, 255, 0, 255);
+    capture::Image difference = capture::makeImage(now.width, now.height);
+    for (size_t i = 0; i < now.rgb.size() && i < reference.rgb.size(); ++i)
+        difference.rgb[i] = uint8_t(std::min(255, 8 * std::abs(now.rgb[i] - reference.rgb[i])));
+    capture::pasteImage(&review, reference, 0, 0);
+    capture::pasteImage(&review, now, now.width + 4, 0);
+    capture::pasteImage(&review, difference, 2 * now.width + 8, 0);
+    std::string error;
+    fs::create_directories(reviewDir);
+    capture::writePng(reviewDir + "/" + name + ".png", review, &error);
+}
+
+// Root mean square of both channels' samples over each order, from the timeline's frames.
+std::map<int, double> orderLoudness(const Capture& c) {
+    std::map<int, std::pair<double, uint64_t>> sums;
+    const uint64_t samples = (c.wav.size() - 44) / 2;
+    for (size_t i = 0; i < c.timeline.size(); ++i) {
+        uint64_t from = uint64_t(c.timeline[i].frame) * 44100 / fps * 2, to = from + 44100 / fps * 2;
+        auto& [sum, count] = sums[c.timeline[i].order];
+        for (uint64_t s = from; s < to && s < samples; ++s, ++count) {
+            double v = int16_t(c.wav[44 + 2 * s] | c.wav[45 + 2 * s] << 8);
+            sum += v * v;
+        }
+    }
+    std::map<int, double> rms;
+    for (const auto& [order, sum] : sums) rms[order] = sum.second ? std::sqrt(sum.first / double(sum.second)) : 0;
+    return rms;
+}
+
+class References : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!wholeShow().ok) GTEST_FAIL() << "the capture failed; see " << buildDir << "/references_capture.stderr";
+    }
+};
+
+} // namespace
+
+TEST_F(References, PicturesAtEverySceneAndFlashMatch) {
+    const auto picked = moments(wholeShow().timeline);
+    std::string error;
+    if (updating) {
+        fs::create_directories(referenceDir);
+        for (const auto& entry : fs::directory_iterator(referenceDir))
+            if (entry.path().extension() == ".png" && !picked.count(entry.path().stem())) fs::remove(entry.path());
+    }
+    for (const auto& [name, frame] : picked) {
+        const std::string referenceFile = referenceDir + "/" + name + ".png";
+        capture::Image now, reference;
+        ASSERT_TRUE(capture::readPng(frameFile(frame), &now, &error)) << error;
+        const bool known = capture::readPng(referenceFile, &reference, &error);
+        if (updating) {
+            if (known && reference.rgb != now.rgb) writeReview(name, reference, now);
+            ASSERT_TRUE(capture::writePng(referenceFile, now, &error)) << error;
+            continue;
+        }
+        ASSERT_TRUE(known) << name << " (frame " << frame << ") has no reference picture." << howToUpdate;
+        ASSERT_EQ(reference.rgb.size(), now.rgb.size()) << name;
+        uint64_t total = 0;
+        int largest = 0;
+        for (size_t i = 0; i < now.rgb.size(); ++i) {
+            int d = std::abs(now.rgb[i] - reference.rgb[i]);
+            total += uint64_t(d);
+            largest = std::max(largest, d);
+        }
+        const double mean = double(total) / double(now.rgb.size());
+        if (mean > 0.5 || largest > 8) writeReview(name, reference, now);
+        EXPECT_TRUE(mean <= 0.5 && largest <= 8) << name << " (frame " << frame << ") differs from its reference: mean "
+                                                 << mean << " levels, largest " << largest << "." << howToUpdate;
+    }
+}
+
+TEST_F(References, LoudnessOfEveryOrderAndTheWavChecksumMatch) {
+    const Capture& c = wholeShow();
+    const auto rms = orderLoudness(c);
+    const unsigned long crc = crc32(0, c.wav.data(), unsigned(c.wav.size()));
+    const std::string file = referenceDir + "/sound.tsv";
+    if (updating) {
+        std::ofstream out(file);
+        out << "# order\tRMS of its samples (levels of 16-bit sound); last line: WAV bytes and CRC-32\n";
+        for (const auto& [order, value] : rms) out << order << "\t" << std::lround(value * 10) / 10.0 << "\n";
+        out << "wav\t" << c.wav.size() << "\t" << crc << "\n";
+        return;
+    }
+    std::ifstream in(file);
+    ASSERT_TRUE(in) << file << " is missing." << howToUpdate;
+    std::string key;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        std::stringstream s(line);
+        s >> key;
+        if (key == "wav") {
+            size_t size = 0;
+            unsigned long sum = 0;
+            s >> size >> sum;
+            EXPECT_EQ(c.wav.size(), size) << "the show's sound is longer or shorter." << howToUpdate;
+            EXPECT_EQ(crc, sum) << "the show's sound changed." << howToUpdate;
+            continue;
+        }
+        double expected = 0;
+        s >> expected;
+        ASSERT_TRUE(rms.count(std::stoi(key))) << "order " << key << " is not played." << howToUpdate;
+        EXPECT_NEAR(rms.at(std::stoi(key)), expected, 0.1 + expected * 0.01) << "loudness of order " << key
+                                                                             << howToUpdate;
+    }
+}
