@@ -78,30 +78,6 @@ protected:
 
 } // namespace
 
-TEST_F(CaptureRun, TwoSecondsAtTenFpsGiveTwentyPicturesAndTheirTimeline) {
-    ToolRun first = runTool("a", "--size 160x120 --fps 10 --to 2");
-    ASSERT_EQ(first.exitCode, 0) << first.errors;
-    EXPECT_EQ(first.errors, "");  // quiet when stderr is no terminal
-
-    std::vector<std::string> frames = frameFiles(dir("a"));
-    ASSERT_EQ(frames.size(), 20u);
-    EXPECT_EQ(frames.front(), "frame-000000.png");
-    EXPECT_EQ(frames.back(), "frame-000019.png");
-
-    auto rows = csv(dir("a") + "/timeline.csv");
-    ASSERT_EQ(rows.size(), 21u);
-    EXPECT_EQ(rows[0], (std::vector<std::string>{"frame", "ms", "order", "row", "scene", "render_ms"}));
-    for (size_t i = 1; i < rows.size(); ++i) {
-        ASSERT_EQ(rows[i].size(), 6u) << i;
-        EXPECT_EQ(rows[i][0], std::to_string(i - 1));
-        EXPECT_EQ(rows[i][1], std::to_string((i - 1) * 100));
-        EXPECT_EQ(rows[i][2], "0");  // the song's first pattern lasts longer than two seconds
-        EXPECT_EQ(rows[i][4], "drawOpeningScene");
-        EXPECT_GE(std::stod(rows[i][5]), 0.0);
-    }
-    EXPECT_LT(std::stoi(rows[1][3]), std::stoi(rows[20][3]));  // the rows advance with the music
-}
-
 TEST_F(CaptureRun, StartingLaterShowsTheSameFramesAndSoundFromThatMomentOn) {
     // Across the first change of scene (26.5 s): the frames before --from are not drawn, yet the
     // grain's random picks, the flare's size from the clock the opening left, the white that
@@ -180,6 +156,11 @@ TEST_F(CaptureRun, ProblemsStopItBeforeAnyFrameWithAClearMessage) {
     EXPECT_NE(noFfmpeg.errors.find("ffmpeg"), std::string::npos) << noFfmpeg.errors;
     EXPECT_FALSE(fs::exists(dir("noffmpeg") + "/timeline.csv"));
 
+    // A picture that cannot be written (its name is taken by a folder) fails the capture.
+    ToolRun blocked = runTool("blocked", "--size 16x12 --fps 10 --to 1", "mkdir -p blocked/frame-000009.png &&");
+    EXPECT_EQ(blocked.exitCode, 1);
+    EXPECT_NE(blocked.errors.find("frame-000009.png"), std::string::npos) << blocked.errors;
+
     ToolRun noData = runTool("nodata", "--to 1 --data missing.yip");
     EXPECT_EQ(noData.exitCode, 1);
     EXPECT_NE(noData.errors.find("missing.yip"), std::string::npos) << noData.errors;
@@ -195,4 +176,11 @@ TEST(FrameWriter, AFrameForItsPngAndTheVideoIsTwoJobs) {
     std::string error;
     ASSERT_TRUE(capture::queueFrame(&writer, capture::makeImage(2, 2), "unused.png", &error)) << error;
     EXPECT_EQ(writer.pending, 2u);
+
+    // With its threads running, a file that cannot be written fails the finish.
+    capture::FrameWriter running;
+    capture::startFrameWriter(&running, 1, nullptr);
+    capture::queueFrame(&running, capture::makeImage(2, 2), workDir + "/no/such/folder.png", &error);
+    EXPECT_FALSE(capture::finishFrameWriter(&running, &error));
+    EXPECT_NE(error.find("folder.png"), std::string::npos) << error;
 }
