@@ -141,16 +141,10 @@ std::string soundSummary(const Capture& c) {
     return out.str();
 }
 
-class References : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!wholeShow().ok) GTEST_FAIL() << "the capture failed; see " << buildDir << "/references_capture.stderr";
-    }
-};
-
 } // namespace
 
-TEST_F(References, PicturesAtEverySceneAndFlashMatch) {
+TEST(References, PicturesAtEverySceneAndFlashAndTheSoundMatch) {
+    ASSERT_TRUE(wholeShow().ok) << "the capture failed; see " << buildDir << "/references_capture.stderr";
     const auto picked = moments(wholeShow().timeline);
     EXPECT_EQ(wholeShow().errors, "") << "the capture is quiet when its messages go to no terminal";
     std::string error;
@@ -183,9 +177,7 @@ TEST_F(References, PicturesAtEverySceneAndFlashMatch) {
         EXPECT_TRUE(mean <= 0.5 && largest <= 8) << name << " (frame " << frame << ") differs from its reference: mean "
                                                  << mean << " levels, largest " << largest << "." << howToUpdate;
     }
-}
 
-TEST_F(References, LoudnessOfEveryOrderAndTheWavChecksumMatch) {
     const std::string file = referenceDir + "/sound.tsv", now = soundSummary(wholeShow());
     if (updating) {
         std::ofstream(file) << now;
