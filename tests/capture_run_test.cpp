@@ -156,7 +156,7 @@ TEST_F(CaptureRun, ProblemsStopItBeforeAnyFrameWithAClearMessage) {
     EXPECT_NE(noFfmpeg.errors.find("ffmpeg"), std::string::npos) << noFfmpeg.errors;
     EXPECT_FALSE(fs::exists(dir("noffmpeg") + "/timeline.csv"));
 
-    // A picture that cannot be written (its name is taken by a folder) fails the capture.
+    // The last picture cannot be written (its name is taken by a folder): the capture fails.
     ToolRun blocked = runTool("blocked", "--size 16x12 --fps 10 --to 1", "mkdir -p blocked/frame-000009.png &&");
     EXPECT_EQ(blocked.exitCode, 1);
     EXPECT_NE(blocked.errors.find("frame-000009.png"), std::string::npos) << blocked.errors;
@@ -176,11 +176,4 @@ TEST(FrameWriter, AFrameForItsPngAndTheVideoIsTwoJobs) {
     std::string error;
     ASSERT_TRUE(capture::queueFrame(&writer, capture::makeImage(2, 2), "unused.png", &error)) << error;
     EXPECT_EQ(writer.pending, 2u);
-
-    // With its threads running, a file that cannot be written fails the finish.
-    capture::FrameWriter running;
-    capture::startFrameWriter(&running, 1, nullptr);
-    capture::queueFrame(&running, capture::makeImage(2, 2), workDir + "/no/such/folder.png", &error);
-    EXPECT_FALSE(capture::finishFrameWriter(&running, &error));
-    EXPECT_NE(error.find("folder.png"), std::string::npos) << error;
 }
