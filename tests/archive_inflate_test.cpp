@@ -322,12 +322,6 @@ TEST(InflateInput, TruncatedStreamsFailInsteadOfDecodingMadeUpBits) {
     BitWriter w;
     storedBlock(w, noise(100, 2), true);
     EXPECT_EQ(decodeAll(slice(w.finish(), 0, 60), 100).first, archive::INFLATE_NO_INPUT);
-    // A fixed block cut after its first symbol, a length: the missing distance reads as distance
-    // 1, which reaches before the output's start, yet what went wrong is the end of the data.
-    BitWriter cut;
-    cut.put(3, 3);   // last block, fixed codes
-    cut.putCode(1, 7);  // length 3
-    EXPECT_EQ(decodeAll(cut.finish(), 3).first, archive::INFLATE_NO_INPUT);
 }
 
 } // namespace
