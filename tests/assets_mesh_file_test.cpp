@@ -9,10 +9,12 @@
 #include <cstring>
 #include <fstream>
 
+#include "archive/archive.h"
 #include "assets/file_read.h"
 #include "assets/mesh_file.h"
 #include "assets/mesh_renderer.h"
 #include "platform/headless_gl.h"
+#include "tests/zip_fixture.h"
 
 using namespace assets;
 
@@ -83,6 +85,19 @@ TEST(MeshFile, ExampleMeshIs249BytesWithFieldsAtTheirOffsetsAndLoadsBack) {
     ASSERT_TRUE(decodeMesh(loaded, bytes.data(), bytes.size()));
     EXPECT_EQ(loaded.objects[0].path[0].x, 5.0f);
     EXPECT_EQ(loaded.objects[0].path[3].z, 8.0f);
+
+    // Then the key tracks, opaque: 16 and 12 bytes a path point.
+    uint8_t tracks[112];
+    for (int i = 0; i < 112; ++i) tracks[i] = uint8_t(i);
+    example.object.hasSecondTrack = example.object.hasThirdTrack = true;
+    example.object.secondTrack = tracks;
+    example.object.thirdTrack = tracks + 64;
+    bytes = encodeMesh(example.mesh);
+    ASSERT_EQ(bytes.size(), 249u + 48 + 64 + 48);
+    EXPECT_EQ(int32At(bytes, bytes.size() - 4), 1234);
+    ASSERT_TRUE(decodeMesh(loaded, bytes.data(), bytes.size()));
+    EXPECT_EQ(loaded.objects[0].secondTrack[63], 63);
+    EXPECT_EQ(loaded.objects[0].thirdTrack[47], 111);
 }
 
 TEST(MeshFile, TruncationsBadCountsAndBadIndicesLoadAsTheEmptyMesh) {
@@ -133,7 +148,7 @@ TEST(MeshFile, ForgedRecordCountsAreRefusedWithoutAllocatingForThem) {
 }
 
 // A loose file of 100 MiB (sparse: all zero, which is an empty mesh) is read no further than 64 MiB.
-TEST(MeshFile, WholeFileReadsStopAt64MiB) {
+TEST(MeshFile, WholeFileReadsStopAt64MiBAndGiveNothingOfADamagedMember) {
     std::string name = "assets_mesh_file_test_" + std::to_string(getpid()) + ".p3d";
     std::FILE* file = std::fopen(name.c_str(), "wb");
     ASSERT_NE(file, nullptr);
@@ -146,6 +161,15 @@ TEST(MeshFile, WholeFileReadsStopAt64MiB) {
     EXPECT_TRUE(isEmpty(mesh));
     loadMesh(mesh, name.c_str());  // now missing
     EXPECT_TRUE(isEmpty(mesh));
+
+    // A member whose stream ends 1000 bytes early gives no bytes at all, not zeros in their place.
+    using namespace zipfixture;
+    Bytes text(3000, 'm');
+    writeFile(name, zipFile({{"cut.p3d", text, 8, rawDeflate(slice(text, 0, 2000))}}));
+    ASSERT_NE(archive::mountArchive(name.c_str(), false), nullptr);
+    EXPECT_TRUE(readAssetFile("cut.p3d").empty());
+    archive::unmountAllArchives();
+    std::remove(name.c_str());
 }
 
 // The start-up splices copy an object between meshes; the source may be cleared or reloaded later

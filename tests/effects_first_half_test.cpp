@@ -1,6 +1,6 @@
-// The scenes of the first half (orders 0-7) and the flashes, drawn headless with hand-made meshes
-// and one-colour textures, and read back: where light falls, how much grey is added, and what each
-// routine leaves in the shared show state.
+// The scenes of the first half (orders 0-7), drawn headless with hand-made meshes and one-colour
+// textures, and read back: where light falls, how much grey is added, and what each routine leaves
+// in the shared show state. The titles and flashes are pinned by the reference pictures.
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
@@ -49,28 +49,6 @@ struct FirstHalf : ::testing::Test {
     uint32_t whiteTexture = 0;
 };
 
-TEST_F(FirstHalf, AtOverlayTimeThirtyTwoAndAHalfOnlyTheCreditBoxIsLit) {
-    core::titleTexture = whiteTexture;
-    core::overlayTime = 32.5f;
-    glClear(GL_COLOR_BUFFER_BIT);
-    effects::drawTitleOverlays();
-    // Credit 3 rising and credit 4 falling share the box x 320..576, y 400..416: 0.625 + 0.175.
-    std::vector<int> red = frame();
-    EXPECT_NEAR(red[18 * width + 112], 204, 2);
-    int litElsewhere = 0;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            litElsewhere += red[y * width + x] > 0 && !(x >= 80 && x < 144 && y >= 16 && y < 20);
-    EXPECT_EQ(litElsewhere, 0);
-
-    // At 11 the title rises through half its 30-unit window and credit 7 through a quarter of its 10.
-    core::overlayTime = 11.0f;
-    glClear(GL_COLOR_BUFFER_BIT);
-    effects::drawTitleOverlays();
-    EXPECT_NEAR(at(80, 60), 128, 2);
-    EXPECT_NEAR(at(112, 18), 64, 2);
-}
-
 TEST_F(FirstHalf, OpeningLightStartsAboveTheHallAndTheGrainRepeatsFiveTimesAtElevenHundredths) {
     std::fill(core::noiseTextures, core::noiseTextures + 16, frames::texture(2, 1, {0, 0, 0, 255, 255, 255}));
     effects::drawOpeningScene();
@@ -93,26 +71,6 @@ TEST_F(FirstHalf, OpeningLightStartsAboveTheHallAndTheGrainRepeatsFiveTimesAtEle
     EXPECT_FLOAT_EQ(core::flashLevel, 0.11f);
 }
 
-TEST_F(FirstHalf, FlashesAndTheBuildUpAddTheGreyOfTheirRowToTheWholeFrame) {
-    glClear(GL_COLOR_BUFFER_BIT);
-    core::musicRow = 55;
-    effects::drawFlashOut();
-    EXPECT_NEAR(at(3, 3), 51, 1);  // (55 - 53) / 10
-    glClear(GL_COLOR_BUFFER_BIT);
-    core::musicRow = 9;
-    effects::drawFlashIn();
-    EXPECT_NEAR(at(150, 100), 26, 1);  // 1 - 9 / 10
-    EXPECT_FLOAT_EQ(core::flashLevel, 0.1f);
-
-    std::fill(core::noiseTextures, core::noiseTextures + 16, frames::texture(1, 1, {0, 0, 0}));
-    core::musicRow = 54;
-    effects::drawOpeningBuildUp();
-    EXPECT_EQ(at(5, 5), 0);
-    core::musicRow = 63;
-    effects::drawOpeningBuildUp();
-    EXPECT_NEAR(at(5, 5), 209, 2);  // 9 / 11
-}
-
 // The temple mesh reduced to a camera standing 400 units from the flare at `azimuth` degrees,
 // level with it, and no objects.
 struct FlareCamera {
@@ -126,23 +84,6 @@ struct FlareCamera {
         core::scene1Mesh = {4, 0, nullptr, 1, &camera, 0, nullptr, 0, {}};
     }
 };
-
-TEST_F(FirstHalf, FlareIsASquareFacingTheCameraFromEitherSide) {
-    core::effect1Texture = whiteTexture;
-    for (double azimuth : {0.0, 90.0}) {
-        FlareCamera camera(azimuth);
-        core::flareSize = 40;
-        effects::drawFlareScene();
-        int left = width, right = -1, bottom = height, top = -1;
-        std::vector<int> red = frame();
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                if (red[y * width + x] > 128)
-                    left = std::min(left, x), right = std::max(right, x), bottom = std::min(bottom, y), top = std::max(top, y);
-        EXPECT_GT(top - bottom, 15) << azimuth;
-        EXPECT_NEAR(right - left, top - bottom, 2) << azimuth;
-    }
-}
 
 TEST_F(FirstHalf, FlareWhiteFadesOverTwentyFramesAndTheEndingBrightensFromRowFiftySeven) {
     core::effect1Texture = whiteTexture;

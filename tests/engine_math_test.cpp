@@ -44,6 +44,11 @@ TEST(VectorMath, ZeroVectorsHaveLengthOneAndNormaliseToZero) {
     Vec3 n{9, 9, 9};
     vecNormalize(n, {0, 0, 0});
     expectVec(n, 0, 0, 0, 0);
+    // Worked by hand, on inputs with no two components alike.
+    vecCross(n, {1, 2, 3}, {4, 5, 6});
+    expectVec(n, -3, 6, -3);
+    vecLerp(n, {1, 2, 3}, {5, 10, -1}, 0.25f);
+    expectVec(n, 2, 4, 2);
 }
 
 TEST(MatrixMath, ProductsApplyTheRightOperandFirstAndMayOverwriteAnOperand) {
@@ -69,6 +74,19 @@ TEST(Quaternions, AngleAxisKeepsAnUnnormalisedAxisAndTheProductIsHamiltons) {
     Quat ab;
     quatMul(ab, Quat{1, 2, 3, 4}, Quat{5, 6, 7, 8});
     expectQuat(ab, {24, 48, 48, -6});
+    // Its matrix turns a vector as q v q* does, and turns back into q (here with a positive trace).
+    Quat q, v{0.5f, -2, 3, 0}, qv, turned;
+    quatNormalize(q, turn(0.7f, 1, -2, 3));
+    quatMul(qv, q, v);
+    quatMul(turned, qv, Quat{-q.x, -q.y, -q.z, q.w});
+    Mat34 m;
+    quatToMatrix(m, q);
+    Vec3 p;
+    matTransformPoint(p, {0.5f, -2, 3}, m);
+    expectVec(p, turned.x, turned.y, turned.z, 1e-5f);
+    quatToMatrixTransposed(m, q);
+    matToQuat(ab, m);
+    expectQuat(ab, q, 1e-5f);
 }
 
 TEST(Quaternions, SlerpTakesTheShortArcAndSpinsAddHalfTurns) {
@@ -96,6 +114,8 @@ TEST(UnusedHelpers, EachGivesOneKnownAnswer) {
     Vec3 p;
     matRotationX(rx, 1.1f);
     matRotationY(ry, -0.4f);
+    matTransformPoint(p, {1, 0, 1}, ry);  // cos 0.4 = 0.921061, sin 0.4 = 0.389418
+    expectVec(p, 1.310479f, 0, 0.531643f);
     matRotationZ(rz, float(M_PI / 2));
     matTransformPoint(p, {1, 0, 0}, rz);  // minus the angle for column vectors
     expectVec(p, 0, -1, 0);
@@ -106,6 +126,8 @@ TEST(UnusedHelpers, EachGivesOneKnownAnswer) {
     expectVec(p, 1.1f, -0.4f, 0.3f, 1e-5f);
 
     m.m[0][3] = 3;
+    m.m[1][3] = -2;
+    m.m[2][3] = 5;
     ASSERT_EQ(matInverse(inv, m), ERR_OK);
     matMul(tmp, inv, m);
     matIdentity(id);

@@ -1,6 +1,7 @@
 // ZIP archives and raw DEFLATE streams for the tests, made with zlib: local headers with their
-// data, then (unless left out) the start of a central directory, where the show's walk stops; or
-// archives as a streaming writer makes them, sizes after the data and in the central directory.
+// extra field and data, then (unless left out) the start of a central directory, where the show's
+// walk stops; or archives as a streaming writer makes them, sizes after the data and in the
+// central directory.
 #pragma once
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -71,6 +72,8 @@ struct Member {
     Bytes data;
     uint16_t method = 0;  // 0 stored, 8 deflated
     Bytes packed = {};    // written as the member's data when not empty (else stored or deflated data)
+    // An extra field as zip tools write it (a time stamp, then user and group ids); our builder writes none.
+    Bytes extra = {0x55, 0x54, 5, 0, 3, 1, 2, 3, 4, 0x75, 0x78, 11, 0, 1, 4, 0xE8, 3, 0, 0, 4, 0xE8, 3, 0, 0};
 };
 
 // Dated 2025-01-01 12:00.
@@ -81,9 +84,10 @@ inline Bytes zipFile(const std::vector<Member>& members, bool centralDirectory =
         const uint32_t crc = uint32_t(crc32(0, m.data.data(), uInt(m.data.size())));
         const std::pair<uint32_t, int> header[] = {
             {0x04034B50, 4}, {20, 2}, {0, 2}, {m.method, 2}, {0x6000, 2}, {0x5A21, 2}, {crc, 4},
-            {uint32_t(packed.size()), 4}, {uint32_t(m.data.size()), 4}, {uint32_t(m.name.size()), 2}, {0, 2}};
+            {uint32_t(packed.size()), 4}, {uint32_t(m.data.size()), 4}, {uint32_t(m.name.size()), 2}, {uint32_t(m.extra.size()), 2}};
         for (const auto& [value, bytes] : header) put(out, value, bytes);
         out.insert(out.end(), m.name.begin(), m.name.end());
+        out.insert(out.end(), m.extra.begin(), m.extra.end());
         out.insert(out.end(), packed.begin(), packed.end());
     }
     if (centralDirectory) {
