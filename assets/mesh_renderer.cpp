@@ -1,3 +1,9 @@
+// The mesh renderer: places the first camera of a .p3d mesh on its Bezier path, moves each object
+// along its own path and sends its triangles with per-vertex colours from the CPU point light.
+// It trusts nothing about a mesh beyond what the loader promises (assets/mesh.h), and not even that
+// for records changed or copied by hand: every path is placed within its own length, every
+// material and vertex index is checked before use. The light and fade factors are exact: computed
+// in double where that provably stores the same float as extended precision, in extended otherwise.
 #include "assets/mesh_renderer.h"
 
 #include <GL/gl.h>
@@ -8,6 +14,7 @@
 
 #include "assets/float_rounding.h"
 #include "assets/triangle_arrays.h"
+#include "platform/present.h"
 
 namespace assets {
 
@@ -27,41 +34,6 @@ constexpr double aspect = 4.0 / 3.0;  // fixed: the picture is framed for 4:3 wh
 constexpr double nearPlane = 0.1;
 constexpr double farPlane = 1000.0;
 constexpr float projectionScale = 0.05f;
-
-// Where on a path of `points` Bezier control points the time t falls: segment and fraction.
-// Returns false when the path holds no complete segment. Times outside the path are held at its
-// ends so that no point beyond the array is ever read.
-struct PathPlace {
-    int32_t segment;
-    float f;
-};
-
-bool placeOnPath(float t, int32_t points, PathPlace& place) {
-    if (points < 4) return false;
-    const int32_t lastSegment = (points - 1) / 3 - 1;
-    if (!(t > 0)) {  // negative or NaN
-        place = {0, 0};
-        return true;
-    }
-    const float whole = std::trunc(t);
-    if (whole > float(lastSegment)) {
-        place = {lastSegment, 1};
-        return true;
-    }
-    place = {int32_t(whole), t - whole};
-    return true;
-}
-
-float bezierCoordinate(float f, float p0, float p1, float p2, float p3) {
-    return float(bezierPoint(f, p0, double(p1) - p0, double(p3) - p2, p3));
-}
-
-Point3 pathPoint(const Point3* points, PathPlace place) {
-    const Point3* p = points + 3 * place.segment;
-    return {bezierCoordinate(place.f, p[0].x, p[1].x, p[2].x, p[3].x),
-            bezierCoordinate(place.f, p[0].y, p[1].y, p[2].y, p[3].y),
-            bezierCoordinate(place.f, p[0].z, p[1].z, p[2].z, p[3].z)};
-}
 
 // Multiplies the frame's camera onto the current (projection) matrix. The 0.05 scale between
 // perspective and look-at puts the near plane 2 and the far plane 20000 mesh units from the eye.
@@ -138,7 +110,8 @@ void drawObject(const Mesh& mesh, const MeshObject& object, float t, float field
     glMatrixMode(GL_MODELVIEW);
     glScalef(meshScale.x, meshScale.y, meshScale.z);
 
-    if (object.triangleCount <= 0 || !object.triangles || !object.vertices || !object.texCoords)
+    if (object.triangleCount <= 0 || !object.triangles || !object.vertices || !object.texCoords ||
+        !platform::frameSeen())
         return;
     submitObject(object, material, withAlpha, alpha);
 }
@@ -177,6 +150,35 @@ double bezierPoint(double f, double p0, double p1MinusP0, double p3MinusP2, doub
     const long double s = f, a = p0, b = p1MinusP0, c = p3MinusP2, d = p3;
     const long double r = 1 - s;
     return double(r * r * (r * a + 3 * s * (a + b)) + s * s * (s * d + 3 * r * (d - c)));
+}
+
+bool placeOnPath(float t, int32_t points, PathPlace& place) {
+    if (points < 4) return false;
+    const int32_t lastSegment = (points - 1) / 3 - 1;
+    if (!(t > 0)) {  // negative or NaN
+        place = {0, 0};
+        return true;
+    }
+    const float whole = std::trunc(t);
+    if (whole > float(lastSegment)) {
+        place = {lastSegment, 1};
+        return true;
+    }
+    place = {int32_t(whole), t - whole};
+    return true;
+}
+
+namespace {
+float bezierCoordinate(float f, float p0, float p1, float p2, float p3) {
+    return float(bezierPoint(f, p0, double(p1) - p0, double(p3) - p2, p3));
+}
+} // namespace
+
+Point3 pathPoint(const Point3* points, PathPlace place) {
+    const Point3* p = points + 3 * place.segment;
+    return {bezierCoordinate(place.f, p[0].x, p[1].x, p[2].x, p[3].x),
+            bezierCoordinate(place.f, p[0].y, p[1].y, p[2].y, p[3].y),
+            bezierCoordinate(place.f, p[0].z, p[1].z, p[2].z, p[3].z)};
 }
 
 namespace {

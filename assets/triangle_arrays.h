@@ -1,11 +1,10 @@
 // Vertex-array submission of a textured, coloured triangle list (a mesh object, a cave wall): the
 // caller computes each vertex's texture coordinate and colour once into reused buffers, and the
-// whole list goes to GL with the object's own positions in one indexed draw, instead of one
-// glBegin/glEnd pair and three evaluations per triangle.
+// whole list goes to GL with the object's own positions in one indexed draw.
 //
-// The result is the picture the per-triangle submission gives: each triangle is sent with its
-// corners in the order GL rasterises a three-corner GL_POLYGON (b, c, a), so edge and interpolation
-// arithmetic sees the same vertices in the same roles.
+// Each triangle is sent with its corners in the order GL rasterises a three-corner GL_POLYGON
+// (b, c, a), so edge and interpolation arithmetic sees the same vertices in the same roles as a
+// triangle drawn on its own as a polygon, and gives the same picture.
 #pragma once
 #include <cstddef>
 #include <cstdint>

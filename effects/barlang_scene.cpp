@@ -1,3 +1,8 @@
+// The barlang cave: camera 0 of barlangMesh flown along its path by the mesh renderer's own path
+// placement, walls faded with the distance from the eye, the water scrolled and blended over a
+// mirrored lit-patch sphere, and the upright sphere on top. It trusts the loaded mesh only as far
+// as assets/mesh.h promises (materials and paths are looked up through the checked helpers), and
+// the keyframed scene not at all: a scene without its camera or sphere draws no sphere.
 #include "effects/barlang_scene.h"
 
 #include <GL/gl.h>
@@ -11,6 +16,7 @@
 #include "core/show_state.h"
 #include "core/timeline.h"
 #include "engine/lit_patches.h"
+#include "platform/present.h"
 
 namespace effects {
 
@@ -41,36 +47,16 @@ assets::Point3 target = {0, 0, 0};
 bool sphereDataMirrored = false;
 const engine::Scene* sceneOfSphereData = nullptr;  // a newly loaded scene starts upright
 
-float bezier(float f, float p0, float p1, float p2, float p3) {
-    return float(assets::bezierPoint(f, p0, double(p1) - p0, double(p3) - p2, p3));
-}
-
-assets::Point3 pathPoint(const assets::Point3* points, int32_t segment, float f) {
-    const assets::Point3* p = points + 3 * segment;
-    return {bezier(f, p[0].x, p[1].x, p[2].x, p[3].x), bezier(f, p[0].y, p[1].y, p[2].y, p[3].y),
-            bezier(f, p[0].z, p[1].z, p[2].z, p[3].z)};
-}
-
-// Places eye and target on camera 0's path at the scene clock. The clock normally stays inside
-// the path; past its end the camera holds at the end of the last complete segment instead of
-// reading beyond the arrays. Returns false when the mesh has no camera path to fly.
+// Places eye and target on camera 0's path at the scene clock, held at the path's ends as the
+// mesh renderer holds its own camera. Returns false when the mesh has no camera path to fly.
 bool placeCamera(const assets::Mesh& mesh, float clock) {
-    if (mesh.cameraCount < 1 || !mesh.cameras || mesh.pathPointCount < 4) return false;
+    if (mesh.cameraCount < 1 || !mesh.cameras) return false;
     const assets::MeshCamera& camera = mesh.cameras[0];
-    if (!camera.eye || !camera.target) return false;
-    const int32_t lastSegment = (mesh.pathPointCount - 1) / 3 - 1;
-    int32_t k = int32_t(std::trunc(clock));
-    float f = clock - float(k);
-    if (k > lastSegment) k = lastSegment, f = 1.0f;
-    eye = pathPoint(camera.eye, k, f);
-    target = pathPoint(camera.target, k, f);
+    assets::PathPlace place;
+    if (!camera.eye || !camera.target || !assets::placeOnPath(clock, mesh.pathPointCount, place)) return false;
+    eye = assets::pathPoint(camera.eye, place);
+    target = assets::pathPoint(camera.target, place);
     return true;
-}
-
-const assets::MeshMaterial* materialOf(const assets::Mesh& mesh, const assets::MeshObject& object) {
-    if (!mesh.materials || object.materialIndex < 0 || object.materialIndex >= mesh.materialCount)
-        return nullptr;
-    return &mesh.materials[object.materialIndex];
 }
 
 void loadCaveProjection(float fieldOfView) {
@@ -198,7 +184,7 @@ void drawBarlangScene() {
     glMatrixMode(GL_TEXTURE);
     glLoadIdentity();
 
-    const assets::Mesh& mesh = core::barlangMesh;
+    assets::Mesh& mesh = core::barlangMesh;
     const bool flying = placeCamera(mesh, core::sceneTime);
     glEnable(GL_TEXTURE_2D);
     if (flying && mesh.objects) {
@@ -206,7 +192,7 @@ void drawBarlangScene() {
         // From the last object down: the water, object 0, comes last, over the mirrored sphere.
         for (int32_t i = mesh.objectCount - 1; i >= 0; --i) {
             const assets::MeshObject& object = mesh.objects[i];
-            const assets::MeshMaterial* material = materialOf(mesh, object);
+            const assets::MeshMaterial* material = assets::meshMaterialOf(mesh, i);
             if (!material) continue;
             glBindTexture(GL_TEXTURE_2D, material->texture);
             floorScroll += scrollPerObject;
@@ -221,7 +207,7 @@ void drawBarlangScene() {
                 glDisable(GL_BLEND);
             }
             loadCaveProjection(fieldOfView);
-            submitCaveObject(object, *material, i == 0, scroll);
+            if (platform::frameSeen()) submitCaveObject(object, *material, i == 0, scroll);
         }
     }
     drawEngineSphere();

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <vector>
 
+#include "platform/present.h"
+
 namespace engine {
 
 namespace {
@@ -204,7 +206,7 @@ void drawLitPatches(TriMesh& mesh, float time, float intensity, float amp) {
         }
         lastFaceEmpty = batch.vertices.size() == before;
     }
-    submitPatches(batch);
+    if (platform::frameSeen()) submitPatches(batch);
     // GL's current colour and texture coordinate as the vertex-by-vertex drawing left them.
     if (lastFaceEmpty) glColor3f(lastGrey, lastGrey, lastGrey);
     else if (!batch.vertices.empty()) glColor3f(batch.vertices.back().r, batch.vertices.back().g, batch.vertices.back().b);

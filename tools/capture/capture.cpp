@@ -47,18 +47,6 @@ void presentNothing() {}
 void noSleep(uint32_t) {}
 void onInterrupt(int) { interrupted = 1; }
 
-// Frames before the first captured one are never seen: the renderers still set up everything a
-// frame leaves behind (matrices, textures, the sphere's mirrored data, the light sums), but send
-// no triangles.
-void sendNoObject(const assets::MeshObject&, const assets::MeshMaterial&, bool, float) {}
-void sendNoPatches(const engine::PatchBatch&) {}
-
-void sendGeometry(bool send) {
-    assets::setObjectSubmission(send ? nullptr : sendNoObject);
-    effects::setCaveObjectSubmission(send ? nullptr : sendNoObject);
-    engine::setPatchSubmission(send ? nullptr : sendNoPatches);
-}
-
 double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
@@ -220,7 +208,7 @@ bool runFrames(const CaptureOptions& options, const Box& box, MusicTrack* music,
         const Box drawn = seen ? box : Box{box.x, box.y, 1, 1};
         if (seen) glDisable(GL_RASTERIZER_DISCARD);
         else glEnable(GL_RASTERIZER_DISCARD);
-        sendGeometry(seen);
+        platform::setFrameSeen(seen);
         applyPictureBox(drawn);
         Clock::time_point drawStart = Clock::now();
         core::FramePlan plan = core::runFrame();
