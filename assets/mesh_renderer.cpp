@@ -189,6 +189,22 @@ float extendedFade(float x, float y, float z, Point3 centre, float range) {
     const long double ez = z - (long double)centre.z;
     return float(1 - std::sqrt(ex * ex + ey * ey + ez * ez) / range);
 }
+
+// In double first: its result lies within a few units in the 16th digit of the extended one, so
+// wherever that cannot cross a float rounding boundary it stores the same float. For a range > 0.
+float quickFade(const Point3& p, Point3 centre, float range, double inverse) {
+    const double dx = double(p.x) - centre.x, dy = double(p.y) - centre.y, dz = double(p.z) - centre.z;
+    const double share = std::sqrt(dx * dx + dy * dy + dz * dz) * inverse;
+    const double quick = 1 - share;
+    if (roundsToSameFloat(quick, 0x1p-48 * (share + 1))) return float(quick);
+    return extendedFade(p.x, p.y, p.z, centre, range);
+}
+
+float clampFade(float v) {
+    if (v > 1) return 1.0f;
+    if (!(v >= 0)) return 0.0f;  // also a point on the centre with range 0 (0 / 0)
+    return v;
+}
 } // namespace
 
 float distanceFade(float x, float y, float z, Point3 centre, float range) {
@@ -203,25 +219,31 @@ void distanceFades(const Point3* points, size_t count, Point3 centre, float rang
         for (size_t i = 0; i < count; ++i) fades[i] = extendedFade(points[i].x, points[i].y, points[i].z, centre, range);
         return;
     }
-    // In double first: its result lies within a few units in the 16th digit of the extended one,
-    // so wherever that cannot cross a float rounding boundary it stores the same float.
     const double inverse = 1.0 / range;
+    for (size_t i = 0; i < count; ++i) fades[i] = quickFade(points[i], centre, range, inverse);
+}
+
+void clampedDistanceFades(const Point3* points, size_t count, Point3 centre, float range, float* fades) {
+    if (!(range > 0) || !std::isfinite(range)) {
+        distanceFades(points, count, centre, range, fades);
+        for (size_t i = 0; i < count; ++i) fades[i] = clampFade(fades[i]);
+        return;
+    }
+    // A point farther out than the range by more than the squared distance's rounding error (a few
+    // units in the 16th digit) fades below 0, which clamps to 0: no square root needed. Most of a
+    // cave or a hall lies out there.
+    const double inverse = 1.0 / range;
+    const double beyond = double(range) * double(range) * (1 + 0x1p-30);
     for (size_t i = 0; i < count; ++i) {
         const Point3& p = points[i];
         const double dx = double(p.x) - centre.x, dy = double(p.y) - centre.y, dz = double(p.z) - centre.z;
-        const double share = std::sqrt(dx * dx + dy * dy + dz * dz) * inverse;
-        const double quick = 1 - share;
-        if (roundsToSameFloat(quick, 0x1p-48 * (share + 1))) fades[i] = float(quick);
-        else fades[i] = extendedFade(p.x, p.y, p.z, centre, range);
+        fades[i] = dx * dx + dy * dy + dz * dz > beyond ? 0.0f : clampFade(quickFade(p, centre, range, inverse));
     }
 }
 
 float lightFactor(float x, float y, float z) {
     if (!lightingEnabled) return 1.0f;
-    const float v = distanceFade(x, y, z, lightPosition, lightRange);
-    if (v > 1) return 1.0f;
-    if (!(v >= 0)) return 0.0f;  // also a vertex on the light with range 0 (0 / 0)
-    return v;
+    return clampFade(distanceFade(x, y, z, lightPosition, lightRange));
 }
 
 void lightFactors(const Point3* points, size_t count, std::vector<float>& factors) {
@@ -230,11 +252,7 @@ void lightFactors(const Point3* points, size_t count, std::vector<float>& factor
         std::fill(factors.begin(), factors.end(), 1.0f);
         return;
     }
-    distanceFades(points, count, lightPosition, lightRange, factors.data());
-    for (float& v : factors) {
-        if (v > 1) v = 1.0f;
-        else if (!(v >= 0)) v = 0.0f;  // also a vertex on the light with range 0 (0 / 0)
-    }
+    clampedDistanceFades(points, count, lightPosition, lightRange, factors.data());
 }
 
 void setObjectSubmission(ObjectSubmission submission) {

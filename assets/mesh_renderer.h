@@ -66,6 +66,9 @@ void lightFactors(const Point3* points, size_t count, std::vector<float>& factor
 float distanceFade(float x, float y, float z, Point3 centre, float range);
 // The same for every point, into fades[0 .. count - 1].
 void distanceFades(const Point3* points, size_t count, Point3 centre, float range, float* fades);
+// The same clamped to [0, 1] (NaN to 0), the same floats as clamping distanceFades' but without
+// the square root for points beyond the range.
+void clampedDistanceFades(const Point3* points, size_t count, Point3 centre, float range, float* fades);
 
 // How one object's triangles reach GL once its texture and matrices are set: by default as vertex
 // arrays, every vertex lit once (assets/triangle_arrays.h). Another submission may be installed to

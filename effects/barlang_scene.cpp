@@ -9,6 +9,7 @@
 #include <GL/glu.h>
 
 #include <cmath>
+#include <vector>
 
 #include "assets/mesh_renderer.h"
 #include "assets/triangle_arrays.h"
@@ -70,30 +71,70 @@ void loadCaveProjection(float fieldOfView) {
 }
 
 // The water (object 0) keeps full brightness and scrolls; the walls fade with distance.
-assets::TriangleArrays caveArrays;
+//
+// Each cave object keeps its arrays from frame to frame: its triangle list and its wall texture
+// coordinates are pure functions of the loaded mesh and its material, and only the fades (the eye
+// moves every frame) and the water's scrolled coordinates are computed anew. An entry is rebuilt
+// whenever the object's arrays, counts or texture scales differ from those it was made from (a
+// newly loaded mesh); the cave's data itself is never changed in place.
+struct CaveObjectArrays {
+    const assets::Triangle* triangles = nullptr;
+    const assets::TexCoord* texCoords = nullptr;
+    int32_t triangleCount = 0, vertexCount = 0;
+    float uScale = 0, vScale = 0, scroll = 0;
+    bool drawable = false, texCoordsMade = false, faded = false;
+    assets::TriangleArrays arrays;
+};
+std::vector<CaveObjectArrays> caveObjects;
+
+CaveObjectArrays& arraysFor(const assets::MeshObject& object, const assets::MeshMaterial& material) {
+    for (CaveObjectArrays& entry : caveObjects)
+        if (entry.triangles == object.triangles && entry.texCoords == object.texCoords &&
+            entry.triangleCount == object.triangleCount && entry.vertexCount == object.vertexCount &&
+            entry.uScale == material.uScale && entry.vScale == material.vScale)
+            return entry;
+    if (caveObjects.size() >= 64) caveObjects.clear();  // a run of reloads never piles up
+    CaveObjectArrays& entry = caveObjects.emplace_back();
+    entry.triangles = object.triangles, entry.texCoords = object.texCoords;
+    entry.triangleCount = object.triangleCount, entry.vertexCount = object.vertexCount;
+    entry.uScale = material.uScale, entry.vScale = material.vScale;
+    entry.drawable = assets::collectTriangles(entry.arrays, object.triangles, object.triangleCount, object.vertexCount);
+    return entry;
+}
 
 void drawCaveObjectArrays(const assets::MeshObject& object, const assets::MeshMaterial& material, bool water,
                           float scroll) {
     if (!object.vertices || !object.texCoords) return;
-    if (!assets::collectTriangles(caveArrays, object.triangles, object.triangleCount, object.vertexCount)) return;
-    const long double su = material.uScale;
-    const long double sv = material.vScale * vScaleFactor;
+    CaveObjectArrays& entry = arraysFor(object, material);
+    if (!entry.drawable) return;
+    assets::TriangleArrays& arrays = entry.arrays;
     const size_t count = size_t(object.vertexCount);
-    caveArrays.texCoords.resize(count * 2);
-    caveArrays.colours.resize(count * 4);
-    caveArrays.factors.assign(count, 1.0f);
-    if (!water) eyeFades(object.vertices, count, caveArrays.factors.data());
-    for (size_t i = 0; i < count; ++i) {
-        const assets::TexCoord uv = object.texCoords[i];
-        const float b = caveArrays.factors[i];
-        float* c = &caveArrays.colours[4 * i];
-        c[0] = c[1] = c[2] = b;
-        c[3] = 1.0f;
-        caveArrays.texCoords[2 * i] = float(1 + scroll - uv.u * su);
-        caveArrays.texCoords[2 * i + 1] = float(1 + scroll - uv.v * sv);
+    if (!entry.texCoordsMade || entry.scroll != scroll) {
+        const long double su = material.uScale;
+        const long double sv = material.vScale * vScaleFactor;
+        arrays.texCoords.resize(count * 2);
+        for (size_t i = 0; i < count; ++i) {
+            const assets::TexCoord uv = object.texCoords[i];
+            arrays.texCoords[2 * i] = float(1 + scroll - uv.u * su);
+            arrays.texCoords[2 * i + 1] = float(1 + scroll - uv.v * sv);
+        }
+        entry.texCoordsMade = true, entry.scroll = scroll;
+    }
+    if (arrays.colours.size() != count * 4 || water == entry.faded) {
+        arrays.colours.assign(count * 4, 1.0f);  // alpha stays 1; so do the water's colours
+        entry.faded = false;
+    }
+    if (!water) {
+        arrays.factors.resize(count);
+        eyeFades(object.vertices, count, arrays.factors.data());
+        for (size_t i = 0; i < count; ++i) {
+            float* c = &arrays.colours[4 * i];
+            c[0] = c[1] = c[2] = arrays.factors[i];
+        }
+        entry.faded = true;
     }
     glColor3d(1, 1, 1);
-    assets::drawTriangleArrays(caveArrays, object.vertices, object.vertexCount);
+    assets::drawTriangleArrays(arrays, object.vertices, object.vertexCount);
 }
 
 CaveObjectSubmission submitCaveObject = drawCaveObjectArrays;
@@ -161,11 +202,7 @@ float eyeFade(float x, float y, float z) {
 }
 
 void eyeFades(const assets::Point3* points, size_t count, float* fades) {
-    assets::distanceFades(points, count, eye, fadeDistance, fades);
-    for (size_t i = 0; i < count; ++i) {
-        if (fades[i] < 0) fades[i] = 0.0f;
-        else if (fades[i] > 1) fades[i] = 1.0f;
-    }
+    assets::clampedDistanceFades(points, count, eye, fadeDistance, fades);
 }
 
 void setCaveObjectSubmission(CaveObjectSubmission submission) {
