@@ -9,6 +9,7 @@
 #include <GL/glu.h>
 
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "assets/mesh_renderer.h"
@@ -75,8 +76,9 @@ void loadCaveProjection(float fieldOfView) {
 // Each cave object keeps its arrays from frame to frame: its triangle list and its wall texture
 // coordinates are pure functions of the loaded mesh and its material, and only the fades (the eye
 // moves every frame) and the water's scrolled coordinates are computed anew. An entry is rebuilt
-// whenever the object's arrays, counts or texture scales differ from those it was made from (a
-// newly loaded mesh); the cave's data itself is never changed in place.
+// whenever the object's arrays, counts or texture scales differ from those it was made from, and
+// all are dropped when the mesh's storage blocks change (a newly loaded mesh, whose arrays may sit
+// where the old ones were); the cave's data itself is never changed in place.
 struct CaveObjectArrays {
     const assets::Triangle* triangles = nullptr;
     const assets::TexCoord* texCoords = nullptr;
@@ -86,6 +88,17 @@ struct CaveObjectArrays {
     assets::TriangleArrays arrays;
 };
 std::vector<CaveObjectArrays> caveObjects;
+std::vector<std::weak_ptr<assets::MeshStorage>> caveStorage;  // the blocks the entries were made from
+
+void forgetArraysOfOtherMeshes(const assets::Mesh& mesh) {
+    bool same = caveStorage.size() == mesh.storage.size();
+    for (size_t i = 0; same && i < caveStorage.size(); ++i)
+        same = !caveStorage[i].expired() && !caveStorage[i].owner_before(mesh.storage[i]) &&
+               !mesh.storage[i].owner_before(caveStorage[i]);
+    if (same) return;
+    caveObjects.clear();
+    caveStorage.assign(mesh.storage.begin(), mesh.storage.end());
+}
 
 CaveObjectArrays& arraysFor(const assets::MeshObject& object, const assets::MeshMaterial& material) {
     for (CaveObjectArrays& entry : caveObjects)
@@ -223,6 +236,7 @@ void drawBarlangScene() {
 
     assets::Mesh& mesh = core::barlangMesh;
     const bool flying = placeCamera(mesh, core::sceneTime);
+    forgetArraysOfOtherMeshes(mesh);
     glEnable(GL_TEXTURE_2D);
     if (flying && mesh.objects) {
         const float fieldOfView = mesh.cameras[0].fieldOfView;
