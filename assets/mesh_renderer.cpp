@@ -1,3 +1,9 @@
+// The mesh renderer: places the first camera of a .p3d mesh on its Bezier path, moves each object
+// along its own path and sends its triangles with per-vertex colours from the CPU point light.
+// It trusts nothing about a mesh beyond what the loader promises (assets/mesh.h), and not even that
+// for records changed or copied by hand: every path is placed within its own length, every
+// material and vertex index is checked before use. The light and fade factors are exact: computed
+// in double where that provably stores the same float as extended precision, in extended otherwise.
 #include "assets/mesh_renderer.h"
 
 #include <GL/gl.h>
@@ -8,6 +14,7 @@
 
 #include "assets/float_rounding.h"
 #include "assets/triangle_arrays.h"
+#include "platform/present.h"
 
 namespace assets {
 
@@ -27,41 +34,6 @@ constexpr double aspect = 4.0 / 3.0;  // fixed: the picture is framed for 4:3 wh
 constexpr double nearPlane = 0.1;
 constexpr double farPlane = 1000.0;
 constexpr float projectionScale = 0.05f;
-
-// Where on a path of `points` Bezier control points the time t falls: segment and fraction.
-// Returns false when the path holds no complete segment. Times outside the path are held at its
-// ends so that no point beyond the array is ever read.
-struct PathPlace {
-    int32_t segment;
-    float f;
-};
-
-bool placeOnPath(float t, int32_t points, PathPlace& place) {
-    if (points < 4) return false;
-    const int32_t lastSegment = (points - 1) / 3 - 1;
-    if (!(t > 0)) {  // negative or NaN
-        place = {0, 0};
-        return true;
-    }
-    const float whole = std::trunc(t);
-    if (whole > float(lastSegment)) {
-        place = {lastSegment, 1};
-        return true;
-    }
-    place = {int32_t(whole), t - whole};
-    return true;
-}
-
-float bezierCoordinate(float f, float p0, float p1, float p2, float p3) {
-    return float(bezierPoint(f, p0, double(p1) - p0, double(p3) - p2, p3));
-}
-
-Point3 pathPoint(const Point3* points, PathPlace place) {
-    const Point3* p = points + 3 * place.segment;
-    return {bezierCoordinate(place.f, p[0].x, p[1].x, p[2].x, p[3].x),
-            bezierCoordinate(place.f, p[0].y, p[1].y, p[2].y, p[3].y),
-            bezierCoordinate(place.f, p[0].z, p[1].z, p[2].z, p[3].z)};
-}
 
 // Multiplies the frame's camera onto the current (projection) matrix. The 0.05 scale between
 // perspective and look-at puts the near plane 2 and the far plane 20000 mesh units from the eye.
@@ -138,7 +110,8 @@ void drawObject(const Mesh& mesh, const MeshObject& object, float t, float field
     glMatrixMode(GL_MODELVIEW);
     glScalef(meshScale.x, meshScale.y, meshScale.z);
 
-    if (object.triangleCount <= 0 || !object.triangles || !object.vertices || !object.texCoords)
+    if (object.triangleCount <= 0 || !object.triangles || !object.vertices || !object.texCoords ||
+        !platform::frameSeen())
         return;
     submitObject(object, material, withAlpha, alpha);
 }
@@ -179,6 +152,35 @@ double bezierPoint(double f, double p0, double p1MinusP0, double p3MinusP2, doub
     return double(r * r * (r * a + 3 * s * (a + b)) + s * s * (s * d + 3 * r * (d - c)));
 }
 
+bool placeOnPath(float t, int32_t points, PathPlace& place) {
+    if (points < 4) return false;
+    const int32_t lastSegment = (points - 1) / 3 - 1;
+    if (!(t > 0)) {  // negative or NaN
+        place = {0, 0};
+        return true;
+    }
+    const float whole = std::trunc(t);
+    if (whole > float(lastSegment)) {
+        place = {lastSegment, 1};
+        return true;
+    }
+    place = {int32_t(whole), t - whole};
+    return true;
+}
+
+namespace {
+float bezierCoordinate(float f, float p0, float p1, float p2, float p3) {
+    return float(bezierPoint(f, p0, double(p1) - p0, double(p3) - p2, p3));
+}
+} // namespace
+
+Point3 pathPoint(const Point3* points, PathPlace place) {
+    const Point3* p = points + 3 * place.segment;
+    return {bezierCoordinate(place.f, p[0].x, p[1].x, p[2].x, p[3].x),
+            bezierCoordinate(place.f, p[0].y, p[1].y, p[2].y, p[3].y),
+            bezierCoordinate(place.f, p[0].z, p[1].z, p[2].z, p[3].z)};
+}
+
 namespace {
 // 1 - distance / range in extended precision, as the float stored from it.
 float extendedFade(float x, float y, float z, Point3 centre, float range) {
@@ -186,6 +188,22 @@ float extendedFade(float x, float y, float z, Point3 centre, float range) {
     const long double ey = y - (long double)centre.y;
     const long double ez = z - (long double)centre.z;
     return float(1 - std::sqrt(ex * ex + ey * ey + ez * ez) / range);
+}
+
+// In double first: its result lies within a few units in the 16th digit of the extended one, so
+// wherever that cannot cross a float rounding boundary it stores the same float. For a range > 0.
+float quickFade(const Point3& p, Point3 centre, float range, double inverse) {
+    const double dx = double(p.x) - centre.x, dy = double(p.y) - centre.y, dz = double(p.z) - centre.z;
+    const double share = std::sqrt(dx * dx + dy * dy + dz * dz) * inverse;
+    const double quick = 1 - share;
+    if (roundsToSameFloat(quick, 0x1p-48 * (share + 1))) return float(quick);
+    return extendedFade(p.x, p.y, p.z, centre, range);
+}
+
+float clampFade(float v) {
+    if (v > 1) return 1.0f;
+    if (!(v >= 0)) return 0.0f;  // also a point on the centre with range 0 (0 / 0)
+    return v;
 }
 } // namespace
 
@@ -201,25 +219,31 @@ void distanceFades(const Point3* points, size_t count, Point3 centre, float rang
         for (size_t i = 0; i < count; ++i) fades[i] = extendedFade(points[i].x, points[i].y, points[i].z, centre, range);
         return;
     }
-    // In double first: its result lies within a few units in the 16th digit of the extended one,
-    // so wherever that cannot cross a float rounding boundary it stores the same float.
     const double inverse = 1.0 / range;
+    for (size_t i = 0; i < count; ++i) fades[i] = quickFade(points[i], centre, range, inverse);
+}
+
+void clampedDistanceFades(const Point3* points, size_t count, Point3 centre, float range, float* fades) {
+    if (!(range > 0) || !std::isfinite(range)) {
+        distanceFades(points, count, centre, range, fades);
+        for (size_t i = 0; i < count; ++i) fades[i] = clampFade(fades[i]);
+        return;
+    }
+    // A point farther out than the range by more than the squared distance's rounding error (a few
+    // units in the 16th digit) fades below 0, which clamps to 0: no square root needed. Most of a
+    // cave or a hall lies out there.
+    const double inverse = 1.0 / range;
+    const double beyond = double(range) * double(range) * (1 + 0x1p-30);
     for (size_t i = 0; i < count; ++i) {
         const Point3& p = points[i];
         const double dx = double(p.x) - centre.x, dy = double(p.y) - centre.y, dz = double(p.z) - centre.z;
-        const double share = std::sqrt(dx * dx + dy * dy + dz * dz) * inverse;
-        const double quick = 1 - share;
-        if (roundsToSameFloat(quick, 0x1p-48 * (share + 1))) fades[i] = float(quick);
-        else fades[i] = extendedFade(p.x, p.y, p.z, centre, range);
+        fades[i] = dx * dx + dy * dy + dz * dz > beyond ? 0.0f : clampFade(quickFade(p, centre, range, inverse));
     }
 }
 
 float lightFactor(float x, float y, float z) {
     if (!lightingEnabled) return 1.0f;
-    const float v = distanceFade(x, y, z, lightPosition, lightRange);
-    if (v > 1) return 1.0f;
-    if (!(v >= 0)) return 0.0f;  // also a vertex on the light with range 0 (0 / 0)
-    return v;
+    return clampFade(distanceFade(x, y, z, lightPosition, lightRange));
 }
 
 void lightFactors(const Point3* points, size_t count, std::vector<float>& factors) {
@@ -228,11 +252,7 @@ void lightFactors(const Point3* points, size_t count, std::vector<float>& factor
         std::fill(factors.begin(), factors.end(), 1.0f);
         return;
     }
-    distanceFades(points, count, lightPosition, lightRange, factors.data());
-    for (float& v : factors) {
-        if (v > 1) v = 1.0f;
-        else if (!(v >= 0)) v = 0.0f;  // also a vertex on the light with range 0 (0 / 0)
-    }
+    clampedDistanceFades(points, count, lightPosition, lightRange, factors.data());
 }
 
 void setObjectSubmission(ObjectSubmission submission) {

@@ -43,6 +43,18 @@ void drawMeshObject(const Mesh& mesh, float t, int32_t index, float alpha);
 // One coordinate of the cubic Bezier segment P0..P3 at f in [0, 1], from P0, P1 - P0, P3 - P2, P3.
 double bezierPoint(double f, double p0, double p1MinusP0, double p3MinusP2, double p3);
 
+// Where on a path of `points` Bezier control points (3 per segment, plus 1) the time t falls:
+// segment and fraction. Returns false when the path holds no complete segment. Times outside the
+// path are held at its ends (below 0 or NaN: the start; past the end: the end of the last complete
+// segment), so that no point beyond the array is ever read.
+struct PathPlace {
+    int32_t segment;
+    float f;
+};
+bool placeOnPath(float t, int32_t points, PathPlace& place);
+// The point at `place` on the path through `points`.
+Point3 pathPoint(const Point3* points, PathPlace place);
+
 // 1 - distance to lightPosition / lightRange, clamped to [0, 1]; 1 when lighting is off.
 float lightFactor(float x, float y, float z);
 
@@ -54,11 +66,14 @@ void lightFactors(const Point3* points, size_t count, std::vector<float>& factor
 float distanceFade(float x, float y, float z, Point3 centre, float range);
 // The same for every point, into fades[0 .. count - 1].
 void distanceFades(const Point3* points, size_t count, Point3 centre, float range, float* fades);
+// The same clamped to [0, 1] (NaN to 0), the same floats as clamping distanceFades' but without
+// the square root for points beyond the range.
+void clampedDistanceFades(const Point3* points, size_t count, Point3 centre, float range, float* fades);
 
 // How one object's triangles reach GL once its texture and matrices are set: by default as vertex
-// arrays, every vertex lit once (assets/triangle_arrays.h). The frame benchmark installs the former
-// glBegin/glEnd-per-triangle submission here to compare the two in one run; nullptr restores the
-// default.
+// arrays, every vertex lit once (assets/triangle_arrays.h). Another submission may be installed to
+// compare pictures or cost with the default in one run; nullptr restores the default. Nothing is
+// submitted while platform::frameSeen() is false.
 using ObjectSubmission = void (*)(const MeshObject& object, const MeshMaterial& material, bool withAlpha,
                                   float alpha);
 void setObjectSubmission(ObjectSubmission submission);

@@ -1,9 +1,16 @@
+// The barlang cave: camera 0 of barlangMesh flown along its path by the mesh renderer's own path
+// placement, walls faded with the distance from the eye, the water scrolled and blended over a
+// mirrored lit-patch sphere, and the upright sphere on top. It trusts the loaded mesh only as far
+// as assets/mesh.h promises (materials and paths are looked up through the checked helpers), and
+// the keyframed scene not at all: a scene without its camera or sphere draws no sphere.
 #include "effects/barlang_scene.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
 
 #include <cmath>
+#include <memory>
+#include <vector>
 
 #include "assets/mesh_renderer.h"
 #include "assets/triangle_arrays.h"
@@ -11,6 +18,7 @@
 #include "core/keyframed_scene.h"
 #include "core/show_state.h"
 #include "engine/lit_patches.h"
+#include "platform/present.h"
 
 namespace effects {
 
@@ -41,36 +49,16 @@ assets::Point3 target = {0, 0, 0};
 bool sphereDataMirrored = false;
 const engine::Scene* sceneOfSphereData = nullptr;  // a newly loaded scene starts upright
 
-float bezier(float f, float p0, float p1, float p2, float p3) {
-    return float(assets::bezierPoint(f, p0, double(p1) - p0, double(p3) - p2, p3));
-}
-
-assets::Point3 pathPoint(const assets::Point3* points, int32_t segment, float f) {
-    const assets::Point3* p = points + 3 * segment;
-    return {bezier(f, p[0].x, p[1].x, p[2].x, p[3].x), bezier(f, p[0].y, p[1].y, p[2].y, p[3].y),
-            bezier(f, p[0].z, p[1].z, p[2].z, p[3].z)};
-}
-
-// Places eye and target on camera 0's path at the scene clock. The clock normally stays inside
-// the path; past its end the camera holds at the end of the last complete segment instead of
-// reading beyond the arrays. Returns false when the mesh has no camera path to fly.
+// Places eye and target on camera 0's path at the scene clock, held at the path's ends as the
+// mesh renderer holds its own camera. Returns false when the mesh has no camera path to fly.
 bool placeCamera(const assets::Mesh& mesh, float clock) {
-    if (mesh.cameraCount < 1 || !mesh.cameras || mesh.pathPointCount < 4) return false;
+    if (mesh.cameraCount < 1 || !mesh.cameras) return false;
     const assets::MeshCamera& camera = mesh.cameras[0];
-    if (!camera.eye || !camera.target) return false;
-    const int32_t lastSegment = (mesh.pathPointCount - 1) / 3 - 1;
-    int32_t k = int32_t(std::trunc(clock));
-    float f = clock - float(k);
-    if (k > lastSegment) k = lastSegment, f = 1.0f;
-    eye = pathPoint(camera.eye, k, f);
-    target = pathPoint(camera.target, k, f);
+    assets::PathPlace place;
+    if (!camera.eye || !camera.target || !assets::placeOnPath(clock, mesh.pathPointCount, place)) return false;
+    eye = assets::pathPoint(camera.eye, place);
+    target = assets::pathPoint(camera.target, place);
     return true;
-}
-
-const assets::MeshMaterial* materialOf(const assets::Mesh& mesh, const assets::MeshObject& object) {
-    if (!mesh.materials || object.materialIndex < 0 || object.materialIndex >= mesh.materialCount)
-        return nullptr;
-    return &mesh.materials[object.materialIndex];
 }
 
 void loadCaveProjection(float fieldOfView) {
@@ -84,30 +72,82 @@ void loadCaveProjection(float fieldOfView) {
 }
 
 // The water (object 0) keeps full brightness and scrolls; the walls fade with distance.
-assets::TriangleArrays caveArrays;
+//
+// Each cave object keeps its arrays from frame to frame: its triangle list and its wall texture
+// coordinates are pure functions of the loaded mesh and its material, and only the fades (the eye
+// moves every frame) and the water's scrolled coordinates are computed anew. An entry is rebuilt
+// whenever the object's arrays, counts or texture scales differ from those it was made from, and
+// all are dropped when the mesh's storage blocks change (a newly loaded mesh, whose arrays may sit
+// where the old ones were); the cave's data itself is never changed in place.
+struct CaveObjectArrays {
+    const assets::Triangle* triangles = nullptr;
+    const assets::TexCoord* texCoords = nullptr;
+    int32_t triangleCount = 0, vertexCount = 0;
+    float uScale = 0, vScale = 0, scroll = 0;
+    bool drawable = false, texCoordsMade = false, faded = false;
+    assets::TriangleArrays arrays;
+};
+std::vector<CaveObjectArrays> caveObjects;
+std::vector<std::weak_ptr<assets::MeshStorage>> caveStorage;  // the blocks the entries were made from
+
+void forgetArraysOfOtherMeshes(const assets::Mesh& mesh) {
+    bool same = caveStorage.size() == mesh.storage.size();
+    for (size_t i = 0; same && i < caveStorage.size(); ++i)
+        same = !caveStorage[i].expired() && !caveStorage[i].owner_before(mesh.storage[i]) &&
+               !mesh.storage[i].owner_before(caveStorage[i]);
+    if (same) return;
+    caveObjects.clear();
+    caveStorage.assign(mesh.storage.begin(), mesh.storage.end());
+}
+
+CaveObjectArrays& arraysFor(const assets::MeshObject& object, const assets::MeshMaterial& material) {
+    for (CaveObjectArrays& entry : caveObjects)
+        if (entry.triangles == object.triangles && entry.texCoords == object.texCoords &&
+            entry.triangleCount == object.triangleCount && entry.vertexCount == object.vertexCount &&
+            entry.uScale == material.uScale && entry.vScale == material.vScale)
+            return entry;
+    if (caveObjects.size() >= 64) caveObjects.clear();  // a run of reloads never piles up
+    CaveObjectArrays& entry = caveObjects.emplace_back();
+    entry.triangles = object.triangles, entry.texCoords = object.texCoords;
+    entry.triangleCount = object.triangleCount, entry.vertexCount = object.vertexCount;
+    entry.uScale = material.uScale, entry.vScale = material.vScale;
+    entry.drawable = assets::collectTriangles(entry.arrays, object.triangles, object.triangleCount, object.vertexCount);
+    return entry;
+}
 
 void drawCaveObjectArrays(const assets::MeshObject& object, const assets::MeshMaterial& material, bool water,
                           float scroll) {
     if (!object.vertices || !object.texCoords) return;
-    if (!assets::collectTriangles(caveArrays, object.triangles, object.triangleCount, object.vertexCount)) return;
-    const long double su = material.uScale;
-    const long double sv = material.vScale * vScaleFactor;
+    CaveObjectArrays& entry = arraysFor(object, material);
+    if (!entry.drawable) return;
+    assets::TriangleArrays& arrays = entry.arrays;
     const size_t count = size_t(object.vertexCount);
-    caveArrays.texCoords.resize(count * 2);
-    caveArrays.colours.resize(count * 4);
-    caveArrays.factors.assign(count, 1.0f);
-    if (!water) eyeFades(object.vertices, count, caveArrays.factors.data());
-    for (size_t i = 0; i < count; ++i) {
-        const assets::TexCoord uv = object.texCoords[i];
-        const float b = caveArrays.factors[i];
-        float* c = &caveArrays.colours[4 * i];
-        c[0] = c[1] = c[2] = b;
-        c[3] = 1.0f;
-        caveArrays.texCoords[2 * i] = float(1 + scroll - uv.u * su);
-        caveArrays.texCoords[2 * i + 1] = float(1 + scroll - uv.v * sv);
+    if (!entry.texCoordsMade || entry.scroll != scroll) {
+        const long double su = material.uScale;
+        const long double sv = material.vScale * vScaleFactor;
+        arrays.texCoords.resize(count * 2);
+        for (size_t i = 0; i < count; ++i) {
+            const assets::TexCoord uv = object.texCoords[i];
+            arrays.texCoords[2 * i] = float(1 + scroll - uv.u * su);
+            arrays.texCoords[2 * i + 1] = float(1 + scroll - uv.v * sv);
+        }
+        entry.texCoordsMade = true, entry.scroll = scroll;
+    }
+    if (arrays.colours.size() != count * 4 || water == entry.faded) {
+        arrays.colours.assign(count * 4, 1.0f);  // alpha stays 1; so do the water's colours
+        entry.faded = false;
+    }
+    if (!water) {
+        arrays.factors.resize(count);
+        eyeFades(object.vertices, count, arrays.factors.data());
+        for (size_t i = 0; i < count; ++i) {
+            float* c = &arrays.colours[4 * i];
+            c[0] = c[1] = c[2] = arrays.factors[i];
+        }
+        entry.faded = true;
     }
     glColor3d(1, 1, 1);
-    assets::drawTriangleArrays(caveArrays, object.vertices, object.vertexCount);
+    assets::drawTriangleArrays(arrays, object.vertices, object.vertexCount);
 }
 
 CaveObjectSubmission submitCaveObject = drawCaveObjectArrays;
@@ -175,11 +215,7 @@ float eyeFade(float x, float y, float z) {
 }
 
 void eyeFades(const assets::Point3* points, size_t count, float* fades) {
-    assets::distanceFades(points, count, eye, fadeDistance, fades);
-    for (size_t i = 0; i < count; ++i) {
-        if (fades[i] < 0) fades[i] = 0.0f;
-        else if (fades[i] > 1) fades[i] = 1.0f;
-    }
+    assets::clampedDistanceFades(points, count, eye, fadeDistance, fades);
 }
 
 void setCaveObjectSubmission(CaveObjectSubmission submission) {
@@ -198,15 +234,16 @@ void drawBarlangScene() {
     glMatrixMode(GL_TEXTURE);
     glLoadIdentity();
 
-    const assets::Mesh& mesh = core::barlangMesh;
+    assets::Mesh& mesh = core::barlangMesh;
     const bool flying = placeCamera(mesh, core::sceneTime);
+    forgetArraysOfOtherMeshes(mesh);
     glEnable(GL_TEXTURE_2D);
     if (flying && mesh.objects) {
         const float fieldOfView = mesh.cameras[0].fieldOfView;
         // From the last object down: the water, object 0, comes last, over the mirrored sphere.
         for (int32_t i = mesh.objectCount - 1; i >= 0; --i) {
             const assets::MeshObject& object = mesh.objects[i];
-            const assets::MeshMaterial* material = materialOf(mesh, object);
+            const assets::MeshMaterial* material = assets::meshMaterialOf(mesh, i);
             if (!material) continue;
             glBindTexture(GL_TEXTURE_2D, material->texture);
             floorScroll += scrollPerObject;
@@ -221,7 +258,7 @@ void drawBarlangScene() {
                 glDisable(GL_BLEND);
             }
             loadCaveProjection(fieldOfView);
-            submitCaveObject(object, *material, i == 0, scroll);
+            if (platform::frameSeen()) submitCaveObject(object, *material, i == 0, scroll);
         }
     }
     drawEngineSphere();

@@ -24,8 +24,9 @@ float eyeFade(float x, float y, float z);
 void eyeFades(const assets::Point3* points, size_t count, float* fades);
 
 // How a cave object's triangles reach GL once its texture and camera are set: by default as vertex
-// arrays, every vertex faded once. The frame benchmark installs the former glBegin/glEnd-per-
-// triangle submission here to compare the two in one run; nullptr restores the default.
+// arrays, every vertex faded once. Another submission may be installed to compare pictures or cost
+// with the default in one run; nullptr restores the default. Nothing is submitted while
+// platform::frameSeen() is false.
 using CaveObjectSubmission = void (*)(const assets::MeshObject& object, const assets::MeshMaterial& material,
                                       bool water, float scroll);
 void setCaveObjectSubmission(CaveObjectSubmission submission);

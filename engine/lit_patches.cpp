@@ -7,6 +7,8 @@
 #include <cmath>
 #include <vector>
 
+#include "platform/present.h"
+
 namespace engine {
 
 namespace {
@@ -205,8 +207,9 @@ void drawLitPatches(TriMesh& mesh, float time, float intensity, float amp) {
         }
         lastFaceEmpty = batch.vertices.size() == before;
     }
-    submitPatches(batch);
-    // GL's current colour and texture coordinate as the vertex-by-vertex drawing left them.
+    if (platform::frameSeen()) submitPatches(batch);
+    // GL's current colour and texture coordinate as drawing the batch vertex by vertex leaves them:
+    // the last face's grey when that face drew nothing, the last vertex's otherwise.
     if (lastFaceEmpty) glColor3f(lastGrey, lastGrey, lastGrey);
     else if (!batch.vertices.empty()) glColor3f(batch.vertices.back().r, batch.vertices.back().g, batch.vertices.back().b);
     if (!batch.vertices.empty()) glTexCoord2f(batch.vertices.back().s, batch.vertices.back().t);

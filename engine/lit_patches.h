@@ -17,8 +17,8 @@ void drawLitPatches(TriMesh& mesh, float time, float intensity, float amp);
 
 // What one drawLitPatches call draws, in drawing order: its vertices, and the groups of them that
 // form GL_TRIANGLES and GL_QUADS primitives. By default it goes to GL as vertex arrays in one draw;
-// the frame benchmark installs the former vertex-by-vertex submission here to compare the two in
-// one run. nullptr restores the default.
+// another submission may be installed to compare pictures or cost with the default in one run;
+// nullptr restores the default. Nothing is submitted while platform::frameSeen() is false.
 struct PatchVertex {
     float x, y, z;
     float r, g, b;

@@ -18,6 +18,7 @@ GLuint colourBuffer = 0;
 GLuint depthBuffer = 0;
 int pictureWidth = 0;
 int pictureHeight = 0;
+bool seen = true;
 
 // Framebuffer objects are core from OpenGL 3.0 on and come as GL_ARB_framebuffer_object before;
 // both give the entry points under the same names.
@@ -150,5 +151,9 @@ void endOffscreenPicture() {
     deleteBuffers();
     pictureWidth = pictureHeight = 0;
 }
+
+void setFrameSeen(bool frameIsSeen) { seen = frameIsSeen; }
+
+bool frameSeen() { return seen; }
 
 } // namespace platform

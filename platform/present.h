@@ -30,4 +30,10 @@ void presentOffscreenPicture(int drawableWidth, int drawableHeight);
 // Deletes the offscreen picture; the context must still be current. Harmless when there is none.
 void endOffscreenPicture();
 
+// Whether the frame being drawn will be seen. A frame nobody sees (a capture seeking to its first
+// frame) still runs all of its frame code, so everything carried from frame to frame stays exact,
+// but the mesh renderer, the cave and the lit patches send it no triangles. True at start.
+void setFrameSeen(bool seen);
+bool frameSeen();
+
 } // namespace platform

@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <vector>
 
-#include "assets/mesh_renderer.h"
 #include "core/frame_timer.h"
 #include "core/music.h"
 #include "core/setup_dialog.h"
@@ -18,9 +17,8 @@
 #include "core/startup.h"
 #include "core/timeline.h"
 #include "core/window.h"
-#include "effects/barlang_scene.h"
-#include "engine/lit_patches.h"
 #include "platform/clock.h"
+#include "platform/present.h"
 #include "platform/window.h"
 
 namespace platform {
@@ -65,8 +63,6 @@ constexpr uint32_t testFps = 60;
 uint32_t testFrameIndex = 0;
 uint32_t testClock() { return uint32_t(uint64_t(testFrameIndex) * 1000 / testFps); }
 uint32_t testPosition() { return platform::webMusicPositionAt(uint32_t(uint64_t(testFrameIndex) * 44100 / testFps)); }
-void noObject(const assets::MeshObject&, const assets::MeshMaterial&, bool, float) {}
-void noPatches(const engine::PatchBatch&) {}
 
 EM_JS(void, handFrame, (int index, const uint8_t* rgba, int width, int height, int order, int row), {
     Module.tavTestFrames = Module.tavTestFrames || [];
@@ -94,9 +90,7 @@ void runTestFrames(const char* frames) {
     for (testFrameIndex = 0; next < wanted.size(); ++testFrameIndex) {
         const bool seen = testFrameIndex == wanted[next];
         seen ? glDisable(GL_RASTERIZER_DISCARD) : glEnable(GL_RASTERIZER_DISCARD);
-        assets::setObjectSubmission(seen ? nullptr : noObject);
-        effects::setCaveObjectSubmission(seen ? nullptr : noObject);
-        engine::setPatchSubmission(seen ? nullptr : noPatches);
+        platform::setFrameSeen(seen);
         if (core::runFrame().ended) break;
         if (!seen) continue;
         glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());

@@ -22,16 +22,14 @@
 #include <cstring>
 #include <vector>
 
-#include "assets/mesh_renderer.h"
 #include "core/music.h"
 #include "core/show_state.h"
 #include "core/startup.h"
 #include "core/timeline.h"
 #include "core/window.h"
-#include "effects/barlang_scene.h"
-#include "engine/lit_patches.h"
 #include "platform/clock.h"
 #include "platform/headless_gl.h"
+#include "platform/present.h"
 #include "platform/program_folder.h"
 #include "tools/capture/contact_sheet.h"
 #include "tools/capture/frame_writer.h"
@@ -54,18 +52,6 @@ uint32_t virtualClock() { return virtualMs; }
 // Frames are read back, not presented.
 void presentNothing() {}
 void noSleep(uint32_t) {}
-
-// Frames before the first captured one are never seen: the renderers still set up everything a
-// frame leaves behind (matrices, textures, the sphere's mirrored data, the light sums), but send
-// no triangles.
-void sendNoObject(const assets::MeshObject&, const assets::MeshMaterial&, bool, float) {}
-void sendNoPatches(const engine::PatchBatch&) {}
-
-void sendGeometry(bool send) {
-    assets::setObjectSubmission(send ? nullptr : sendNoObject);
-    effects::setCaveObjectSubmission(send ? nullptr : sendNoObject);
-    engine::setPatchSubmission(send ? nullptr : sendNoPatches);
-}
 
 bool fail(const std::string& message) {
     std::fprintf(stderr, "tavremon-capture: %s\n", message.c_str());
@@ -280,7 +266,7 @@ uint64_t subFrameMicroseconds(const CaptureOptions& options, uint32_t frame, uin
 void setSeen(bool seen) {
     if (seen) glDisable(GL_RASTERIZER_DISCARD);
     else glEnable(GL_RASTERIZER_DISCARD);
-    sendGeometry(seen);
+    platform::setFrameSeen(seen);
 }
 
 // Runs the show's frame code once at the given moment. False when the show or its music ended.
