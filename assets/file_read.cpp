@@ -11,7 +11,7 @@ namespace assets {
 
 std::vector<uint8_t> readAssetFile(const char* name, uint32_t limit) {
     std::vector<uint8_t> data;
-    archive::readWholeFile(name, data, std::min(limit, maxAssetFileBytes));
+    archive::readWholeFile(name, data, std::min(limit, MAX_ASSET_FILE_BYTES));
     return data;
 }
 

@@ -34,8 +34,8 @@ namespace {
 
 // The smallest file bytes one camera or object block can take, so that a count can be refused
 // before anything is measured for it.
-constexpr uint64_t minCameraBytes = 4;
-constexpr uint64_t minObjectBytes = 4 + 4 + 1 + 1 + 1 + 4;
+constexpr uint64_t MIN_CAMERA_BYTES = 4;
+constexpr uint64_t MIN_OBJECT_BYTES = 4 + 4 + 1 + 1 + 1 + 4;
 
 // Where `count` elements of T go in a block after `used` bytes (every element kind is laid out
 // at its own alignment, the records first).
@@ -217,10 +217,10 @@ template <class Stream> void transferMesh(Stream& s, Mesh& mesh) {
     s.count(mesh.pathPointCount);
     s.count(mesh.materialCount);
     s.array(mesh.materials, mesh.materialCount);
-    int32_t cameras = s.records(mesh.cameraCount, mesh.cameras, minCameraBytes);
+    int32_t cameras = s.records(mesh.cameraCount, mesh.cameras, MIN_CAMERA_BYTES);
     for (int32_t i = 0; s.ok && i < cameras; ++i)
         transferCamera(s, s.record(mesh.cameras, i), mesh.pathPointCount);
-    int32_t objects = s.records(mesh.objectCount, mesh.objects, minObjectBytes);
+    int32_t objects = s.records(mesh.objectCount, mesh.objects, MIN_OBJECT_BYTES);
     for (int32_t i = 0; s.ok && i < objects; ++i) {
         MeshObject& object = s.record(mesh.objects, i);
         transferObject(s, object, mesh.pathPointCount);

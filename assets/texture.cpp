@@ -15,8 +15,8 @@ namespace assets {
 uint32_t loadRawTexture(const char* name) {
     // Only the first 256 x 256 texels matter; whatever the file lacks stays black, so a short or
     // missing file never makes the upload read past the data.
-    std::vector<uint8_t> pixels = readAssetFile(name, rawTextureBytes);
-    pixels.resize(rawTextureBytes, 0);
+    std::vector<uint8_t> pixels = readAssetFile(name, RAW_TEXTURE_BYTES);
+    pixels.resize(RAW_TEXTURE_BYTES, 0);
 
     GLuint texture = 0;
     glGenTextures(1, &texture);
@@ -24,9 +24,9 @@ uint32_t loadRawTexture(const char* name) {
     glBindTexture(GL_TEXTURE_2D, texture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, 3, rawTextureSize, rawTextureSize, 0, GL_RGB, GL_UNSIGNED_BYTE,
+    glTexImage2D(GL_TEXTURE_2D, 0, 3, RAW_TEXTURE_SIZE, RAW_TEXTURE_SIZE, 0, GL_RGB, GL_UNSIGNED_BYTE,
                  pixels.data());
-    gluBuild2DMipmaps(GL_TEXTURE_2D, 3, rawTextureSize, rawTextureSize, GL_RGB, GL_UNSIGNED_BYTE,
+    gluBuild2DMipmaps(GL_TEXTURE_2D, 3, RAW_TEXTURE_SIZE, RAW_TEXTURE_SIZE, GL_RGB, GL_UNSIGNED_BYTE,
                       pixels.data());
     return texture;
 }

@@ -10,8 +10,8 @@
 
 namespace assets {
 
-constexpr int rawTextureSize = 256;
-constexpr uint32_t rawTextureBytes = rawTextureSize * rawTextureSize * 3;
+constexpr int RAW_TEXTURE_SIZE = 256;
+constexpr uint32_t RAW_TEXTURE_BYTES = RAW_TEXTURE_SIZE * RAW_TEXTURE_SIZE * 3;
 
 // Creates a new texture from the named file and returns its GL name. Leaves the texture bound to
 // GL_TEXTURE_2D and GL_TEXTURE_2D enabled. Needs a current GL context.

@@ -22,13 +22,13 @@
 
 namespace {
 
-constexpr int pictureWidth = 640, pictureHeight = 480;
+constexpr int PICTURE_WIDTH = 640, PICTURE_HEIGHT = 480;
 using Clock = std::chrono::steady_clock;
 
 // A frame with some weight: cleared buffers and a few hundred depth-tested, blended triangles
 // covering the picture, so both ways write every pixel.
 void drawFrame() {
-    glViewport(0, 0, pictureWidth, pictureHeight);
+    glViewport(0, 0, PICTURE_WIDTH, PICTURE_HEIGHT);
     glClearColor(0.1f, 0.2f, 0.3f, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glEnable(GL_DEPTH_TEST);
@@ -61,7 +61,7 @@ void BM_PresentCost(benchmark::State& state) {
         state.SkipWithError(error.c_str());
         return;
     }
-    if (!platform::beginOffscreenPicture(pictureWidth, pictureHeight, 16)) {
+    if (!platform::beginOffscreenPicture(PICTURE_WIDTH, PICTURE_HEIGHT, 16)) {
         state.SkipWithError("no framebuffer objects");
         return;
     }

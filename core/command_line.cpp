@@ -9,7 +9,7 @@ namespace core {
 
 namespace {
 
-const char usage[] =
+const char USAGE[] =
     "usage: tavremon [--help | --version]\n"
     "Plays the tavremon show: a setup dialog asks for a screen mode, then the show runs\n"
     "in step with its music until the song ends. Esc or closing the window ends it early.\n"
@@ -27,7 +27,7 @@ int answerCommandLine(int argc, const char* const* argv, const char* version) {
     if (argc <= 1) return -1;
     const char* argument = argv[1];
     if (argc == 2 && std::strcmp(argument, "--help") == 0) {
-        std::fputs(usage, stdout);
+        std::fputs(USAGE, stdout);
         return finish(stdout, 0);
     }
     if (argc == 2 && std::strcmp(argument, "--version") == 0) {
@@ -36,7 +36,7 @@ int answerCommandLine(int argc, const char* const* argv, const char* version) {
     }
     // Name the first argument that is not understood, or the one too many after a valid one.
     if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "--version") == 0) argument = argv[2];
-    std::fprintf(stderr, "tavremon: unexpected argument '%s'\n%s", argument, usage);
+    std::fprintf(stderr, "tavremon: unexpected argument '%s'\n%s", argument, USAGE);
     return 2;
 }
 

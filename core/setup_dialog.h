@@ -9,8 +9,8 @@ struct ScreenMode {
     const char* text;
     int32_t width, height, depth;
 };
-extern const ScreenMode screenModes[12];
-const int defaultModeIndex = 3;  // "640x480 16bit"
+extern const ScreenMode SCREEN_MODES[12];
+const int DEFAULT_MODE_INDEX = 3;  // "640x480 16bit"
 
 // Start: the full-screen flag from the check box; the mode from the list when the index is 0..11,
 // otherwise the settings keep their values.

@@ -20,9 +20,9 @@ namespace platform {
 namespace {
 
 // 512 frames is 11.6 ms at 44100 Hz: the reported position lags what is heard by about that much.
-constexpr uint16_t deviceBufferFrames = 512;
+constexpr uint16_t DEVICE_BUFFER_FRAMES = 512;
 // The rates libopenmpt renders at.
-constexpr uint32_t lowestRate = 8000, highestRate = 192000;
+constexpr uint32_t LOWEST_RATE = 8000, HIGHEST_RATE = 192000;
 
 enum class Output { none, device, offline };
 
@@ -149,7 +149,7 @@ bool isCurrent(uint32_t module) { return module != 0 && module == song.handle; }
 } // namespace
 
 bool audioInit(int32_t deviceNumber, uint32_t frequency, void*) {
-    if (output != Output::none || frequency < lowestRate || frequency > highestRate) return false;
+    if (output != Output::none || frequency < LOWEST_RATE || frequency > HIGHEST_RATE) return false;
     if (deviceNumber != -1 && deviceNumber < 1) return false;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
 
@@ -166,7 +166,7 @@ bool audioInit(int32_t deviceNumber, uint32_t frequency, void*) {
     wanted.freq = int(frequency);
     wanted.format = AUDIO_S16SYS;
     wanted.channels = 2;
-    wanted.samples = deviceBufferFrames;
+    wanted.samples = DEVICE_BUFFER_FRAMES;
     wanted.callback = fillDevice;
     SDL_AudioSpec obtained{};
     // No changes allowed: SDL converts to whatever the hardware wants, the callback always sees
@@ -182,7 +182,7 @@ bool audioInit(int32_t deviceNumber, uint32_t frequency, void*) {
 }
 
 bool audioInitOffline(uint32_t frequency) {
-    if (output != Output::none || frequency < lowestRate || frequency > highestRate) return false;
+    if (output != Output::none || frequency < LOWEST_RATE || frequency > HIGHEST_RATE) return false;
     output = Output::offline;
     sampleRate = frequency;
     return true;

@@ -6,8 +6,10 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -216,6 +218,20 @@ TEST_F(ArchiveTest, SizeBoundNeverExceedsWhatTheDataCanHold) {
     EXPECT_EQ(readWholeFile("honest.raw", whole, 4321), 0);
     EXPECT_EQ(whole, slice(wordText(5000, 3), 0, 4321));
     EXPECT_EQ(takeFileError(), 0);
+}
+
+// A loose file may hold fewer bytes than its size claims (a kernel attribute file claims 4096 and
+// holds a line): the whole-file read keeps what the reads gave, not zeros after it.
+TEST_F(ArchiveTest, WholeFileReadKeepsOnlyTheBytesALooseFileHolds) {
+    const char* name = "/sys/devices/system/cpu/online";
+    std::ifstream in(name, std::ios::binary);
+    const Bytes text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    struct stat info {};
+    if (text.empty() || stat(name, &info) != 0 || uint64_t(info.st_size) <= text.size())
+        GTEST_SKIP() << name << " is missing or holds its full size";
+    Bytes whole;
+    EXPECT_EQ(readWholeFile(name, whole), 0);
+    EXPECT_EQ(whole, text);
 }
 
 // Flag bit 3 (sizes and CRC after the data): the sizes come from the central directory, which must

@@ -22,7 +22,7 @@ constexpr int width = 640, height = 480;
 
 // The bound texture's level 0 as RGB bytes.
 std::vector<uint8_t> boundTexels() {
-    std::vector<uint8_t> texels(rawTextureBytes);
+    std::vector<uint8_t> texels(RAW_TEXTURE_BYTES);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
     return texels;
@@ -77,7 +77,7 @@ TEST_F(Textures, FirstStoredTexelIsTexelZeroAndMissingTexelsAreBlack) {
 
 TEST_F(Textures, LoadingStripCoversExactlyItsShareOfTheFrameWithItsRows) {
     // Red holds the stored row, green the column.
-    std::vector<uint8_t> bytes(rawTextureBytes);
+    std::vector<uint8_t> bytes(RAW_TEXTURE_BYTES);
     for (size_t i = 0; i < bytes.size(); i += 3) {
         bytes[i] = uint8_t(i / 768);
         bytes[i + 1] = uint8_t(i / 3 % 256);

@@ -74,9 +74,9 @@ TEST(TitleAndGreetingsTextures, HoldTextOnlyInTheRowsTheStripsShowAndCreditsRead
     expectTextOnlyInStrips(raw, strips, 8);
     // The loading strip's banner fades in from black on its left, where it meets the scene.
     EXPECT_EQ(raw[size_t(167) * TEXTURE_SIZE * 3], 0);
-    expectTextOnlyInStrips(makeGreetingsTexture(), greetingStrips, 11);
+    expectTextOnlyInStrips(makeGreetingsTexture(), GREETING_STRIPS, 11);
     // Every credit strip is drawn 16 pixels tall at 640x480; its letters fill 12 of them.
-    for (StripRows strip : creditStrips) {
+    for (StripRows strip : CREDIT_STRIPS) {
         int top = strip.bottom, bottom = strip.top;
         for (int y = strip.top; y < strip.bottom; ++y)
             if (brightest(raw, y) >= 160) top = std::min(top, y), bottom = std::max(bottom, y + 1);

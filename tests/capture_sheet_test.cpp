@@ -74,9 +74,9 @@ TEST(CaptureContactSheet, GridHoldsEveryThumbnailInItsOwnCellWithALabelBelow) {
 
 TEST(CaptureContactSheet, FontDrawsEveryPrintableCharacterInsideItsCell) {
     for (char c = '!'; c <= '~'; ++c) {
-        Image image = capture::makeImage(capture::glyphAdvance * 2, capture::glyphHeight * 2);
+        Image image = capture::makeImage(capture::GLYPH_ADVANCE * 2, capture::GLYPH_HEIGHT * 2);
         capture::drawText(&image, 0, 0, std::string(1, c), 2, 255, 255, 255);
-        int inside = litPixels(image, 0, 0, capture::glyphWidth * 2, capture::glyphHeight * 2);
+        int inside = litPixels(image, 0, 0, capture::GLYPH_WIDTH * 2, capture::GLYPH_HEIGHT * 2);
         EXPECT_GT(inside, 0) << c;
         EXPECT_EQ(litPixels(image, 0, 0, image.width, image.height), inside) << c;
     }

@@ -38,7 +38,7 @@ int brightness(const std::vector<uint8_t>& texture, int x, int y) {
 // The cores of the title's last two characters; an empty box if the title strip is dark.
 Box lastTwoCharacters(const std::vector<uint8_t>& texture) {
     auto coreColumn = [&](int x) {
-        for (int y = titleStrip.top; y < titleStrip.bottom; ++y)
+        for (int y = TITLE_STRIP.top; y < TITLE_STRIP.bottom; ++y)
             if (brightness(texture, x, y) >= CORE_LEVEL) return true;
         return false;
     };
@@ -50,7 +50,7 @@ Box lastTwoCharacters(const std::vector<uint8_t>& texture) {
     }
     if (runs.empty()) return {};
     Box box{runs[runs.size() >= 2 ? runs.size() - 2 : 0].left, TEXTURE_SIZE, runs.back().right, 0};
-    for (int y = titleStrip.top; y < titleStrip.bottom; ++y)
+    for (int y = TITLE_STRIP.top; y < TITLE_STRIP.bottom; ++y)
         for (int x = box.left; x < box.right; ++x)
             if (brightness(texture, x, y) >= CORE_LEVEL) {
                 box.top = std::min(box.top, y);
@@ -61,7 +61,7 @@ Box lastTwoCharacters(const std::vector<uint8_t>& texture) {
 
 // Texel (x, y) of the title strip; black outside it, so nothing of the subtitle below creeps in.
 Rgb texel(const std::vector<uint8_t>& texture, int x, int y) {
-    if (x < 0 || x >= TEXTURE_SIZE || y < titleStrip.top || y >= titleStrip.bottom) return {};
+    if (x < 0 || x >= TEXTURE_SIZE || y < TITLE_STRIP.top || y >= TITLE_STRIP.bottom) return {};
     const uint8_t* p = &texture[(size_t(y) * TEXTURE_SIZE + size_t(x)) * 3];
     return {float(p[0]), float(p[1]), float(p[2])};
 }

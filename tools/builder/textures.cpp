@@ -11,11 +11,11 @@
 
 namespace builder {
 
-const StripRows titleStrip{0, 45};
-const StripRows subtitleStrip{45, 60};
-const StripRows loadingStrip{159, 175};
-const StripRows creditStrips[5] = {{176, 192}, {193, 207}, {209, 224}, {225, 239}, {241, 256}};
-const StripRows greetingStrips[11] = {{5, 27},    {28, 50},   {51, 73},   {74, 96},
+const StripRows TITLE_STRIP{0, 45};
+const StripRows SUBTITLE_STRIP{45, 60};
+const StripRows LOADING_STRIP{159, 175};
+const StripRows CREDIT_STRIPS[5] = {{176, 192}, {193, 207}, {209, 224}, {225, 239}, {241, 256}};
+const StripRows GREETING_STRIPS[11] = {{5, 27},    {28, 50},   {51, 73},   {74, 96},
                                       {96, 118},  {116, 138}, {138, 160}, {160, 182},
                                       {182, 204}, {204, 226}, {226, 248}};
 
@@ -290,8 +290,8 @@ void paintLoadingBackdrop(Picture& pic, StripRows rows) {
 
 std::vector<uint8_t> makeTitleTexture() {
     Picture pic;
-    const StripRows all[] = {titleStrip, subtitleStrip, loadingStrip, creditStrips[0], creditStrips[1],
-                             creditStrips[2], creditStrips[3], creditStrips[4]};
+    const StripRows all[] = {TITLE_STRIP, SUBTITLE_STRIP, LOADING_STRIP, CREDIT_STRIPS[0], CREDIT_STRIPS[1],
+                             CREDIT_STRIPS[2], CREDIT_STRIPS[3], CREDIT_STRIPS[4]};
     const size_t allCount = sizeof all / sizeof all[0];
 
     // The title strip is drawn twice its size and the subtitle lands on its rows 32-40 on
@@ -303,15 +303,15 @@ std::vector<uint8_t> makeTitleTexture() {
     // drawn texel for texel in height, 15 rows, too few for lower case with ascenders and
     // descenders at a readable size: capitals fill them (12 pixels tall on screen).
     LineStyle subtitle{{"DejaVuSans-Bold.ttf", 17, 0.5f, 1}, {0.05f, 0.25f, 0.45f}, 1, 0.6f, 5};
-    ok = ok && drawLine(pic, usableRows(subtitleStrip, all, allCount),
+    ok = ok && drawLine(pic, usableRows(SUBTITLE_STRIP, all, allCount),
                         {{"A", {0.75f, 0.88f, 1.0f}, {0.55f, 0.75f, 1.0f}},
                          {"ZELTA!MORBAKUNZ", WHITE, {0.8f, 0.9f, 1.0f}},
                          {"PRODUCTION", {0.75f, 0.88f, 1.0f}, {0.55f, 0.75f, 1.0f}}},
                         subtitle);
 
-    paintLoadingBackdrop(pic, loadingStrip);
+    paintLoadingBackdrop(pic, LOADING_STRIP);
     LineStyle loading{{"DejaVuSans.ttf", 11, 1.0f, 1}, {0.1f, 0.2f, 0.35f}, 1, 0.5f, 5};
-    ok = ok && drawLine(pic, usableRows(loadingStrip, all, allCount),
+    ok = ok && drawLine(pic, usableRows(LOADING_STRIP, all, allCount),
                         {{"loading", {0.55f, 0.7f, 0.85f}, {0.4f, 0.55f, 0.75f}},
                          {"tavremon:54", WHITE, {0.85f, 0.9f, 1.0f}},
                          {"...", {0.55f, 0.7f, 0.85f}, {0.4f, 0.55f, 0.75f}}},
@@ -330,7 +330,7 @@ std::vector<uint8_t> makeTitleTexture() {
                                  {"DESIGN", "ZELTA!MORBAKUNZ"}};
     LineStyle credit{{"DejaVuSans-Bold.ttf", 20, 0.72f, 0}, {0, 0, 0}, 1, 0.0f, 7};
     for (int i = 0; i < 5 && ok; ++i) {
-        ok = drawLine(pic, usableRows(creditStrips[i], all, allCount),
+        ok = drawLine(pic, usableRows(CREDIT_STRIPS[i], all, allCount),
                       {{credits[i][0], {1.0f, 0.95f, 0.8f}, {1.0f, 0.86f, 0.6f}},
                        {credits[i][1], WHITE, {0.92f, 0.95f, 1.0f}}},
                       credit);
@@ -360,7 +360,7 @@ std::vector<uint8_t> makeGreetingsTexture() {
                          Colour{0.45f, 0.7f, 1.0f}, std::max(0.0f, t * 2 - 1));
         style.glow = hue * 0.45f;
         Colour top = mix(WHITE, hue, 0.25f);
-        ok = drawLine(pic, usableRows(greetingStrips[i], greetingStrips, 11), {{lines[i], top, hue}}, style);
+        ok = drawLine(pic, usableRows(GREETING_STRIPS[i], GREETING_STRIPS, 11), {{lines[i], top, hue}}, style);
     }
     return ok ? toRaw(pic) : std::vector<uint8_t>{};
 }

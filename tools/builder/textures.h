@@ -21,10 +21,10 @@ struct StripRows {
 
 // The strips of "tavrion.raw": title, subtitle, loading strip and the five credit lines in the
 // order they appear on screen.
-extern const StripRows titleStrip, subtitleStrip, loadingStrip;
-extern const StripRows creditStrips[5];
+extern const StripRows TITLE_STRIP, SUBTITLE_STRIP, LOADING_STRIP;
+extern const StripRows CREDIT_STRIPS[5];
 // The eleven strips of "greets.raw", in the order they appear.
-extern const StripRows greetingStrips[11];
+extern const StripRows GREETING_STRIPS[11];
 
 // Each returns a texture, or an empty vector if its text could not be rendered (no font).
 std::vector<uint8_t> makeTitleTexture();      // "tavrion.raw"

@@ -8,7 +8,7 @@ namespace {
 
 // One glyph per printable character from ' ' to '~': five columns, left to right; in each column
 // bit 0 is the top row and bit 7 the lowest (descenders of g, j, p, q, y and the comma).
-const uint8_t glyphs[95][glyphWidth] = {
+const uint8_t GLYPHS[95][GLYPH_WIDTH] = {
     {0x00, 0x00, 0x00, 0x00, 0x00}, {0x00, 0x00, 0x5F, 0x00, 0x00}, {0x00, 0x07, 0x00, 0x07, 0x00},
     {0x14, 0x7F, 0x14, 0x7F, 0x14}, {0x24, 0x2A, 0x7F, 0x2A, 0x12}, {0x23, 0x13, 0x08, 0x64, 0x62},
     {0x36, 0x49, 0x56, 0x20, 0x50}, {0x00, 0x00, 0x07, 0x00, 0x00}, {0x00, 0x1C, 0x22, 0x41, 0x00},
@@ -56,17 +56,17 @@ const uint8_t glyphs[95][glyphWidth] = {
 
 int textWidth(const std::string& text, int scale) {
     if (text.empty()) return 0;
-    return (int(text.size()) * glyphAdvance - 1) * scale;
+    return (int(text.size()) * GLYPH_ADVANCE - 1) * scale;
 }
 
 void drawText(Image* image, int x, int y, const std::string& text, int scale, uint8_t r, uint8_t g, uint8_t b) {
     for (size_t i = 0; i < text.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(text[i]);
         if (c < 0x20 || c > 0x7E) c = '?';
-        const uint8_t* glyph = glyphs[c - 0x20];
-        int left = x + int(i) * glyphAdvance * scale;
-        for (int column = 0; column < glyphWidth; ++column) {
-            for (int row = 0; row < glyphHeight; ++row) {
+        const uint8_t* glyph = GLYPHS[c - 0x20];
+        int left = x + int(i) * GLYPH_ADVANCE * scale;
+        for (int column = 0; column < GLYPH_WIDTH; ++column) {
+            for (int row = 0; row < GLYPH_HEIGHT; ++row) {
                 if (!(glyph[column] >> row & 1)) continue;
                 for (int dy = 0; dy < scale; ++dy) {
                     int py = y + row * scale + dy;

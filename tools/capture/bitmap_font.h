@@ -8,9 +8,9 @@
 
 namespace capture {
 
-constexpr int glyphWidth = 5;
-constexpr int glyphHeight = 8;
-constexpr int glyphAdvance = glyphWidth + 1;
+constexpr int GLYPH_WIDTH = 5;
+constexpr int GLYPH_HEIGHT = 8;
+constexpr int GLYPH_ADVANCE = GLYPH_WIDTH + 1;
 
 int textWidth(const std::string& text, int scale);
 // Draws text with its top-left corner at (x, y), each font pixel as a scale × scale square,

@@ -127,7 +127,7 @@ void renderMusicUpTo(MusicTrack* music, uint64_t target) {
 
 // PNG files are encoded beside the render thread; two encoders keep up with it at any size the
 // show is captured at without taking the cores the rasteriser needs.
-constexpr int pngThreads = 2;
+constexpr int PNG_THREADS = 2;
 
 // Everything one capture run holds, from the options to the frames it has kept.
 struct Run {
@@ -230,20 +230,20 @@ bool startShowHeadless(Run* run) {
 bool openOutputs(Run* run) {
     const CaptureOptions& options = run->options;
     std::string error;
-    run->music.captureStart = uint64_t(run->span.first) * wavFrequency / options.fps;
+    run->music.captureStart = uint64_t(run->span.first) * WAV_FREQUENCY / options.fps;
     if (!openWav(&run->music.wav, options.outDir + "/audio.wav", &error)) return fail(error);
     run->timelinePath = options.outDir + "/timeline.csv";
     run->timeline = std::fopen(run->timelinePath.c_str(), "w");
     if (!run->timeline) return fail("cannot create " + run->timelinePath);
-    std::fputs(timelineHeader, run->timeline);
+    std::fputs(TIMELINE_HEADER, run->timeline);
     if (!options.videoFile.empty()) {
         const bool segment = options.segmentCount > 0;
         if (!startVideo(&run->encoder, options.videoFile, options.width, options.height, options.fps, &error, segment))
             return fail(error);
         run->video = true;
     }
-    startFrameWriter(&run->writer, pngThreads, run->video ? &run->encoder : nullptr);
-    if (const char* fd = std::getenv(progressFdVariable)) run->progressFd = std::atoi(fd);
+    startFrameWriter(&run->writer, PNG_THREADS, run->video ? &run->encoder : nullptr);
+    if (const char* fd = std::getenv(PROGRESS_FD_VARIABLE)) run->progressFd = std::atoi(fd);
     return true;
 }
 
@@ -308,7 +308,7 @@ bool drawFrame(Run* run, uint32_t frame, bool seen, bool wanted, core::FramePlan
     // The music is rendered up to the frame's own moment for all its sub-frames: the decoder's
     // output depends, in its last bit, on where its rendering is split, and the same splits as
     // without blur keep the sound the same bytes. Sub-frames differ in the clock only.
-    const uint64_t sample = uint64_t(frame) * wavFrequency / options.fps;
+    const uint64_t sample = uint64_t(frame) * WAV_FREQUENCY / options.fps;
     for (uint32_t sub = 0; sub < options.motionBlur; ++sub) {
         uint32_t ms = uint32_t(uint64_t(frame) * 1000 / options.fps);
         if (options.motionBlur > 1) ms = uint32_t(subFrameMicroseconds(options, frame, sub) / 1000);
@@ -390,7 +390,7 @@ bool finishOutputs(Run* run, bool ok) {
     // Every queued picture is written (or has failed) before anything is finished or judged.
     if (!finishFrameWriter(&run->writer, &error) && ok) ok = fail(error);
     // The sound of the last captured frame lasts until the next frame's moment.
-    if (ok) renderMusicUpTo(&run->music, uint64_t(run->stop) * wavFrequency / options.fps);
+    if (ok) renderMusicUpTo(&run->music, uint64_t(run->stop) * WAV_FREQUENCY / options.fps);
 
     bool timelineOk = !std::ferror(run->timeline);
     timelineOk = std::fclose(run->timeline) == 0 && timelineOk;
@@ -433,7 +433,7 @@ int capture(const CaptureOptions& given) {
     resolvePaths(&run.options);
     run.span = segmentSpan(run.options);
     run.everyFrom = firstCapturedFrame(run.options);
-    if (!findShowData(&run.options) || !startShowHeadless(&run) || !openOutputs(&run)) return exitFailed;
+    if (!findShowData(&run.options) || !startShowHeadless(&run) || !openOutputs(&run)) return EXIT_FAILED;
     bool ok = runFrames(&run);
     ok = finishOutputs(&run, ok);
     if (ok) reportEnd(run);
@@ -442,8 +442,8 @@ int capture(const CaptureOptions& given) {
     // The GL context lives until the process ends, as the show's window does: tearing EGL down
     // here would unload the driver with its own allocations still held, which leak checkers
     // then report against an unknown module.
-    if (run.reason == StopReason::Interrupted) return exitInterrupted;
-    return ok ? 0 : exitFailed;
+    if (run.reason == StopReason::Interrupted) return EXIT_INTERRUPTED;
+    return ok ? 0 : EXIT_FAILED;
 }
 
 } // namespace

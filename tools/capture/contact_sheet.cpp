@@ -13,10 +13,10 @@ namespace capture {
 namespace {
 
 // Thumbnails no wider than this keep a sheet of a 4K capture at a sensible size.
-constexpr int maxThumbWidth = 320;
-constexpr uint8_t background = 24;
+constexpr int MAX_THUMB_WIDTH = 320;
+constexpr uint8_t BACKGROUND = 24;
 
-int labelLineHeight(int scale) { return (glyphHeight + 2) * scale; }
+int labelLineHeight(int scale) { return (GLYPH_HEIGHT + 2) * scale; }
 
 } // namespace
 
@@ -51,29 +51,29 @@ SheetLayout sheetLayout(size_t count, int frameWidth, int frameHeight) {
     if (count == 0 || frameWidth <= 0 || frameHeight <= 0) return l;
     l.columns = int(std::ceil(std::sqrt(double(count))));
     l.rows = int((count + size_t(l.columns) - 1) / size_t(l.columns));
-    l.thumbWidth = frameWidth < maxThumbWidth ? frameWidth : maxThumbWidth;
+    l.thumbWidth = frameWidth < MAX_THUMB_WIDTH ? frameWidth : MAX_THUMB_WIDTH;
     l.thumbHeight = int(int64_t(frameHeight) * l.thumbWidth / frameWidth);
     if (l.thumbHeight < 1) l.thumbHeight = 1;
     l.labelScale = l.thumbWidth >= 256 ? 2 : 1;
     l.cellWidth = l.thumbWidth;
     l.cellHeight = l.thumbHeight + 2 * labelLineHeight(l.labelScale) + 2;
-    l.width = sheetMargin + l.columns * (l.cellWidth + sheetMargin);
-    l.height = sheetMargin + l.rows * (l.cellHeight + sheetMargin);
+    l.width = SHEET_MARGIN + l.columns * (l.cellWidth + SHEET_MARGIN);
+    l.height = SHEET_MARGIN + l.rows * (l.cellHeight + SHEET_MARGIN);
     return l;
 }
 
 void sheetCellOrigin(const SheetLayout& layout, size_t index, int* x, int* y) {
     int column = int(index % size_t(layout.columns));
     int row = int(index / size_t(layout.columns));
-    *x = sheetMargin + column * (layout.cellWidth + sheetMargin);
-    *y = sheetMargin + row * (layout.cellHeight + sheetMargin);
+    *x = SHEET_MARGIN + column * (layout.cellWidth + SHEET_MARGIN);
+    *y = SHEET_MARGIN + row * (layout.cellHeight + SHEET_MARGIN);
 }
 
 Image makeContactSheet(const std::vector<SheetEntry>& entries) {
     if (entries.empty()) return Image{};
     const Image& first = entries.front().picture;
     SheetLayout layout = sheetLayout(entries.size(), first.width, first.height);
-    Image sheet = makeImage(layout.width, layout.height, background, background, background);
+    Image sheet = makeImage(layout.width, layout.height, BACKGROUND, BACKGROUND, BACKGROUND);
     for (size_t i = 0; i < entries.size(); ++i) {
         int x = 0, y = 0;
         sheetCellOrigin(layout, i, &x, &y);
@@ -83,7 +83,7 @@ Image makeContactSheet(const std::vector<SheetEntry>& entries) {
             // A line too long for the cell at the sheet's scale falls back to the small size.
             int scale = layout.labelScale;
             if (textWidth(*line, scale) > layout.cellWidth) scale = 1;
-            Image label = makeImage(layout.cellWidth, labelLineHeight(scale), background, background, background);
+            Image label = makeImage(layout.cellWidth, labelLineHeight(scale), BACKGROUND, BACKGROUND, BACKGROUND);
             drawText(&label, 0, scale, *line, scale, 230, 230, 230);
             pasteImage(&sheet, label, x, textY);
             textY += labelLineHeight(layout.labelScale);

@@ -40,7 +40,7 @@ struct SheetLayout {
     int height = 0;
 };
 
-constexpr int sheetMargin = 8;
+constexpr int SHEET_MARGIN = 8;
 
 SheetLayout sheetLayout(size_t count, int frameWidth, int frameHeight);
 // Top-left corner of the cell that holds entry index.

@@ -52,9 +52,9 @@ void feedVideo(FrameWriter* writer) {
 
 } // namespace
 
-void startFrameWriter(FrameWriter* writer, int pngThreads, VideoEncoder* video) {
+void startFrameWriter(FrameWriter* writer, int PNG_THREADS, VideoEncoder* video) {
     writer->video = video;
-    for (int i = 0; i < pngThreads; ++i) writer->threads.emplace_back(encodePngs, writer);
+    for (int i = 0; i < PNG_THREADS; ++i) writer->threads.emplace_back(encodePngs, writer);
     if (video) writer->threads.emplace_back(feedVideo, writer);
 }
 

@@ -34,8 +34,8 @@ struct FrameWriter {
     std::vector<std::thread> threads;
 };
 
-// Starts pngThreads PNG encoders and, when video is given, the thread that feeds it.
-void startFrameWriter(FrameWriter* writer, int pngThreads, VideoEncoder* video);
+// Starts PNG_THREADS PNG encoders and, when video is given, the thread that feeds it.
+void startFrameWriter(FrameWriter* writer, int PNG_THREADS, VideoEncoder* video);
 
 // Queues the frame for its PNG file (pngPath empty: none) and for the video (when there is one).
 // Waits while the writer holds too many frames. Returns false, with the reason in *error, once

@@ -16,7 +16,7 @@ namespace {
 
 // Frames are written by the thousand: the fastest zlib level keeps PNG writing well below the
 // render time, and the files are still a fraction of the raw size.
-constexpr int pngCompressionLevel = 1;
+constexpr int PNG_COMPRESSION_LEVEL = 1;
 
 struct FileCloser {
     void operator()(FILE* f) const { std::fclose(f); }
@@ -76,7 +76,7 @@ bool writePngFile(const std::string& path, const Image& image, std::string* erro
         return false;
     }
     png_init_io(png, file.get());
-    png_set_compression_level(png, pngCompressionLevel);
+    png_set_compression_level(png, PNG_COMPRESSION_LEVEL);
     png_set_IHDR(png, info, png_uint_32(image.width), png_uint_32(image.height), 8, PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
@@ -141,7 +141,7 @@ namespace {
 
 // sRGB levels to linear light in 1/65535, and back through a table fine enough that every level
 // comes back as itself.
-constexpr int linearSteps = 65536;
+constexpr int LINEAR_STEPS = 65536;
 
 const std::vector<uint16_t>& toLinear() {
     static const std::vector<uint16_t> table = [] {
@@ -158,8 +158,8 @@ const std::vector<uint16_t>& toLinear() {
 
 const std::vector<uint8_t>& fromLinear() {
     static const std::vector<uint8_t> table = [] {
-        std::vector<uint8_t> t(linearSteps);
-        for (int i = 0; i < linearSteps; ++i) {
+        std::vector<uint8_t> t(LINEAR_STEPS);
+        for (int i = 0; i < LINEAR_STEPS; ++i) {
             double l = i / 65535.0;
             double c = l <= 0.0031308 ? l * 12.92 : 1.055 * std::pow(l, 1 / 2.4) - 0.055;
             t[size_t(i)] = uint8_t(std::lround(std::clamp(c, 0.0, 1.0) * 255));

@@ -15,17 +15,17 @@ namespace {
 
 // Large enough for any picture a GL implementation can render, small enough that width × height ×
 // 3 bytes never overflows and a typo fails here instead of inside the driver.
-constexpr int maxSide = 16384;
-constexpr uint32_t maxFps = 1000;
+constexpr int MAX_SIDE = 16384;
+constexpr uint32_t MAX_FPS = 1000;
 // One day of show time; keeps every frame index (seconds × fps) inside 32 bits.
-constexpr int64_t maxMicroseconds = int64_t(86400) * 1000000;
-constexpr uint32_t maxJobs = 64;
-constexpr uint32_t maxSegments = 10000;
-constexpr uint32_t maxSubFrames = 64;
+constexpr int64_t MAX_MICROSECONDS = int64_t(86400) * 1000000;
+constexpr uint32_t MAX_JOBS = 64;
+constexpr uint32_t MAX_SEGMENTS = 10000;
+constexpr uint32_t MAX_SUB_FRAMES = 64;
 // How long the show usually runs: splits without --to share this much among all but the last part.
-constexpr uint32_t usualShowSeconds = 187;
+constexpr uint32_t USUAL_SHOW_SECONDS = 187;
 
-const char usage[] =
+const char USAGE[] =
     "usage: tavremon-capture --out DIR [options]\n"
     "Renders the show without a window or sound device, frame by frame, to\n"
     "DIR/frame-NNNNNN.png, DIR/audio.wav and DIR/timeline.csv. The show's data,\n"
@@ -75,11 +75,11 @@ bool parseSeconds(const char* text, int64_t* microseconds) {
     if (whole.empty() && fraction.empty()) return false;
     if (fraction.size() > 6) return false;
     uint64_t w = 0, f = 0;
-    if (!whole.empty() && !parseUnsigned(whole.c_str(), uint64_t(maxMicroseconds / 1000000), &w)) return false;
+    if (!whole.empty() && !parseUnsigned(whole.c_str(), uint64_t(MAX_MICROSECONDS / 1000000), &w)) return false;
     if (!fraction.empty() && !parseUnsigned(fraction.c_str(), 999999, &f)) return false;
     for (size_t digits = fraction.size(); digits < 6; ++digits) f *= 10;
     int64_t total = int64_t(w) * 1000000 + int64_t(f);
-    if (total > maxMicroseconds) return false;
+    if (total > MAX_MICROSECONDS) return false;
     *microseconds = total;
     return true;
 }
@@ -88,8 +88,8 @@ bool parseSize(const char* text, int* width, int* height) {
     const char* x = std::strchr(text, 'x');
     if (!x) return false;
     uint64_t w = 0, h = 0;
-    if (!parseUnsigned(std::string(text, x).c_str(), maxSide, &w)) return false;
-    if (!parseUnsigned(x + 1, maxSide, &h)) return false;
+    if (!parseUnsigned(std::string(text, x).c_str(), MAX_SIDE, &w)) return false;
+    if (!parseUnsigned(x + 1, MAX_SIDE, &h)) return false;
     if (w == 0 || h == 0) return false;
     *width = int(w);
     *height = int(h);
@@ -104,7 +104,7 @@ uint32_t frameAtOrAfter(int64_t microseconds, uint32_t fps) {
 
 } // namespace
 
-const char* usageText() { return usage; }
+const char* usageText() { return USAGE; }
 
 bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* options, std::string* error) {
     CaptureOptions result;
@@ -159,12 +159,12 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* opti
             haveOut = !value.empty();
         } else if (name == "--size") {
             if (!parseSize(v, &result.width, &result.height)) {
-                *error = "--size wants WIDTHxHEIGHT, each 1.." + std::to_string(maxSide) + ", not '" + value + "'";
+                *error = "--size wants WIDTHxHEIGHT, each 1.." + std::to_string(MAX_SIDE) + ", not '" + value + "'";
                 return false;
             }
         } else if (name == "--fps") {
-            if (!parseUnsigned(v, maxFps, &number) || number == 0) {
-                *error = "--fps wants a whole number 1.." + std::to_string(maxFps) + ", not '" + value + "'";
+            if (!parseUnsigned(v, MAX_FPS, &number) || number == 0) {
+                *error = "--fps wants a whole number 1.." + std::to_string(MAX_FPS) + ", not '" + value + "'";
                 return false;
             }
             result.fps = uint32_t(number);
@@ -184,9 +184,9 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* opti
         } else if (name == "--jobs") {
             if (value == "auto") {
                 long cores = sysconf(_SC_NPROCESSORS_ONLN);
-                result.jobs = uint32_t(cores < 1 ? 1 : cores > long(maxJobs) ? maxJobs : cores);
-            } else if (!parseUnsigned(v, maxJobs, &number) || number == 0) {
-                *error = "--jobs wants auto or a whole number 1.." + std::to_string(maxJobs) + ", not '" + value + "'";
+                result.jobs = uint32_t(cores < 1 ? 1 : cores > long(MAX_JOBS) ? MAX_JOBS : cores);
+            } else if (!parseUnsigned(v, MAX_JOBS, &number) || number == 0) {
+                *error = "--jobs wants auto or a whole number 1.." + std::to_string(MAX_JOBS) + ", not '" + value + "'";
                 return false;
             } else {
                 result.jobs = uint32_t(number);
@@ -194,9 +194,10 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* opti
         } else if (name == "--segment") {
             const char* slash = std::strchr(v, '/');
             uint64_t index = 0, count = 0;
-            if (!slash || !parseUnsigned(std::string(v, slash).c_str(), maxSegments, &index) ||
-                !parseUnsigned(slash + 1, maxSegments, &count) || index == 0 || index > count) {
-                *error = "--segment wants I/N with 1 <= I <= N <= " + std::to_string(maxSegments) + ", not '" + value + "'";
+            if (!slash || !parseUnsigned(std::string(v, slash).c_str(), MAX_SEGMENTS, &index) ||
+                !parseUnsigned(slash + 1, MAX_SEGMENTS, &count) || index == 0 || index > count) {
+                *error = "--segment wants I/N with 1 <= I <= N <= " + std::to_string(MAX_SEGMENTS) + ", not '" + value +
+                         "'";
                 return false;
             }
             result.segmentIndex = uint32_t(index);
@@ -208,8 +209,9 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* opti
             }
             result.antialias = uint32_t(number);
         } else if (name == "--motion-blur") {
-            if (!parseUnsigned(v, maxSubFrames, &number) || number == 0) {
-                *error = "--motion-blur wants a whole number 1.." + std::to_string(maxSubFrames) + ", not '" + value + "'";
+            if (!parseUnsigned(v, MAX_SUB_FRAMES, &number) || number == 0) {
+                *error = "--motion-blur wants a whole number 1.." + std::to_string(MAX_SUB_FRAMES) + ", not '" + value +
+                         "'";
                 return false;
             }
             result.motionBlur = uint32_t(number);
@@ -250,8 +252,8 @@ bool parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* opti
         *error = "a segment makes no contact sheet: give --contact-sheet to --join";
         return false;
     }
-    if (uint64_t(result.fps) * result.motionBlur > maxFps * uint64_t(maxSubFrames) / 4) {
-        *error = "--fps times --motion-blur is at most " + std::to_string(maxFps * maxSubFrames / 4);
+    if (uint64_t(result.fps) * result.motionBlur > MAX_FPS * uint64_t(MAX_SUB_FRAMES) / 4) {
+        *error = "--fps times --motion-blur is at most " + std::to_string(MAX_FPS * MAX_SUB_FRAMES / 4);
         return false;
     }
     if (result.toMicroseconds >= 0 && firstCapturedFrame(result) >= endCapturedFrame(result)) {
@@ -274,7 +276,7 @@ uint32_t endCapturedFrame(const CaptureOptions& options) {
 uint64_t expectedFrames(const CaptureOptions& options) {
     const uint64_t first = firstCapturedFrame(options);
     if (options.toMicroseconds >= 0) return endCapturedFrame(options) - first;
-    return std::max<uint64_t>(first, uint64_t(usualShowSeconds) * options.fps) - first;
+    return std::max<uint64_t>(first, uint64_t(USUAL_SHOW_SECONDS) * options.fps) - first;
 }
 
 FrameSpan segmentSpan(const CaptureOptions& options) {

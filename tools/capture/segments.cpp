@@ -35,12 +35,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* recordName = "segment.txt";
-constexpr const char* recordTitle = "tavremon-capture segment";
+constexpr const char* RECORD_NAME = "segment.txt";
+constexpr const char* RECORD_TITLE = "tavremon-capture segment";
 
 int failWith(const std::string& message) {
     std::fprintf(stderr, "tavremon-capture: %s\n", message.c_str());
-    return exitFailed;
+    return EXIT_FAILED;
 }
 
 const char* reasonName(StopReason reason) {
@@ -61,14 +61,14 @@ struct Segment {
 };
 
 bool readSegment(const std::string& dir, Segment* segment, std::string* error) {
-    const std::string path = dir + "/" + recordName;
+    const std::string path = dir + "/" + RECORD_NAME;
     std::ifstream in(path);
     std::string title, parts, word;
     char slash = 0;
     segment->dir = dir;
-    bool ok = std::getline(in, title) && title.rfind(recordTitle, 0) == 0;
+    bool ok = std::getline(in, title) && title.rfind(RECORD_TITLE, 0) == 0;
     if (ok) {
-        std::istringstream head(title.substr(std::strlen(recordTitle)));
+        std::istringstream head(title.substr(std::strlen(RECORD_TITLE)));
         ok = bool(head >> segment->index >> slash >> segment->count) && slash == '/';
     }
     ok = ok && in >> word >> segment->size && word == "size";
@@ -153,7 +153,7 @@ bool appendWavFile(WavFile* wav, const std::string& path, std::string* error) {
 bool appendTimeline(FILE* out, const std::string& path, std::string* error) {
     std::ifstream in(path);
     std::string line;
-    if (!std::getline(in, line) || line + "\n" != timelineHeader) {
+    if (!std::getline(in, line) || line + "\n" != TIMELINE_HEADER) {
         *error = path + " is no timeline of this tool";
         return false;
     }
@@ -191,7 +191,7 @@ int joinSegments(const CaptureOptions& options, std::vector<Segment> segments, b
     const std::string timelinePath = options.outDir + "/timeline.csv";
     FILE* timeline = std::fopen(timelinePath.c_str(), "w");
     if (!timeline) return failWith("cannot create " + timelinePath);
-    std::fputs(timelineHeader, timeline);
+    std::fputs(TIMELINE_HEADER, timeline);
     bool ok = openWav(&wav, options.outDir + "/audio.wav", &error);
     for (size_t k = 0; ok && k < used; ++k)
         ok = appendTimeline(timeline, segments[k].dir + "/timeline.csv", &error) &&
@@ -208,7 +208,7 @@ int joinSegments(const CaptureOptions& options, std::vector<Segment> segments, b
     if (interruptedPart) {
         std::fprintf(stderr, "tavremon-capture: the capture was interrupted; the files%s hold its first %zu frames\n",
                      options.videoFile.empty() ? "" : " and the video", records.size());
-        return exitInterrupted;
+        return EXIT_INTERRUPTED;
     }
     return 0;
 }
@@ -237,12 +237,12 @@ bool startJob(const CaptureOptions& options, uint32_t index, Job* job, int progr
     // The rasteriser's threads share the cores among the jobs, unless the caller chose a number.
     std::vector<std::string> environment;
     for (char** e = environ; *e; ++e)
-        if (std::strncmp(*e, progressFdVariable, std::strlen(progressFdVariable)) != 0) environment.push_back(*e);
+        if (std::strncmp(*e, PROGRESS_FD_VARIABLE, std::strlen(PROGRESS_FD_VARIABLE)) != 0) environment.push_back(*e);
     if (!std::getenv("LP_NUM_THREADS")) {
         long cores = sysconf(_SC_NPROCESSORS_ONLN);
         environment.push_back("LP_NUM_THREADS=" + std::to_string(std::max<long>(1, cores / long(options.jobs))));
     }
-    environment.push_back(std::string(progressFdVariable) + "=" + std::to_string(progressFd));
+    environment.push_back(std::string(PROGRESS_FD_VARIABLE) + "=" + std::to_string(progressFd));
     std::vector<char*> envp;
     for (std::string& e : environment) envp.push_back(e.data());
     envp.push_back(nullptr);
@@ -276,7 +276,7 @@ bool waitForJobs(std::vector<Job>* jobs, int progressRead, uint64_t expectedFram
             if (job.exitCode >= 0 || waitpid(job.pid, &status, WNOHANG) != job.pid) continue;
             job.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
             --running;
-            if (job.exitCode != 0 && job.exitCode != exitInterrupted) failed = true;
+            if (job.exitCode != 0 && job.exitCode != EXIT_INTERRUPTED) failed = true;
         }
         double fraction = expectedFrames ? std::min(1.0, double(done) / double(expectedFrames)) : 0;
         showProgress(&meter, done, fraction);
@@ -313,7 +313,7 @@ bool makeFolders(const std::string& path, std::string* error) {
 
 bool writeSegmentRecord(const CaptureOptions& options, const FrameSpan& span, uint32_t stop, StopReason reason,
                         const std::vector<FrameRecord>& records, std::string* error) {
-    const std::string path = options.outDir + "/" + recordName;
+    const std::string path = options.outDir + "/" + RECORD_NAME;
     FILE* file = std::fopen(path.c_str(), "w");
     if (!file) {
         *error = "cannot create " + path;
@@ -325,7 +325,7 @@ bool writeSegmentRecord(const CaptureOptions& options, const FrameSpan& span, ui
     if (!options.videoFile.empty() && options.videoFile.rfind(options.outDir + "/", 0) == 0)
         video = options.videoFile.substr(options.outDir.size() + 1);
     std::fprintf(file, "%s %u/%u\nsize %dx%d\nfps %u\nevery %u\nfirst %u\nspan %u %u\nstopped %u\nreason %s\nvideo %s\nframes\n",
-                 recordTitle, options.segmentIndex, options.segmentCount, options.width, options.height, options.fps,
+                 RECORD_TITLE, options.segmentIndex, options.segmentCount, options.width, options.height, options.fps,
                  options.every, firstCapturedFrame(options), span.first, span.end, stop, reasonName(reason), video.c_str());
     for (const FrameRecord& r : records)
         std::fprintf(file, "%u %u %d %s\n", r.frame, r.ms, r.pictureWritten ? 1 : 0, r.scene.empty() ? "-" : r.scene.c_str());
@@ -379,7 +379,7 @@ int splitCapture(const CaptureOptions& given) {
     close(progress[0]);
     if (!started) std::fprintf(stderr, "tavremon-capture: %s\n", error.c_str());
 
-    int code = exitFailed;
+    int code = EXIT_FAILED;
     size_t frames = 0;
     if (ok) {
         std::vector<Segment> segments(jobs.size());

@@ -12,15 +12,15 @@
 
 namespace capture {
 
-constexpr int exitFailed = 1;
-constexpr int exitInterrupted = 130;  // as a shell reports a program ended by Ctrl-C
+constexpr int EXIT_FAILED = 1;
+constexpr int EXIT_INTERRUPTED = 130;  // as a shell reports a program ended by Ctrl-C
 
 // Set by the capture's SIGINT/SIGTERM handler: stop rendering, keep what was made.
 extern volatile std::sig_atomic_t interrupted;
 
-constexpr const char* timelineHeader = "frame,ms,order,row,scene,render_ms\n";
+constexpr const char* TIMELINE_HEADER = "frame,ms,order,row,scene,render_ms\n";
 // Set for the processes of a --jobs capture: the descriptor they write one byte to per frame done.
-constexpr const char* progressFdVariable = "TAVREMON_CAPTURE_PROGRESS_FD";
+constexpr const char* PROGRESS_FD_VARIABLE = "TAVREMON_CAPTURE_PROGRESS_FD";
 
 // Why the frame loop stopped.
 enum class StopReason { Span, ShowEnded, Interrupted };

@@ -8,7 +8,7 @@
 
 namespace capture {
 
-constexpr uint32_t wavFrequency = 44100;
+constexpr uint32_t WAV_FREQUENCY = 44100;
 
 struct WavFile {
     FILE* file = nullptr;
