@@ -94,9 +94,11 @@ std::map<std::string, int> moments(const std::vector<Frame>& timeline) {
     }
     const std::pair<int, int> flashes[] = {{8, 4},  {12, 4},  {18, 4},  {22, 4}, {28, 4},
                                            {11, 58}, {17, 58}, {21, 58}, {27, 58}};
-    for (const auto& [order, row] : flashes) {
-        auto f = std::find_if(timeline.begin(), timeline.end(), [&](const Frame& f) { return f.order == order && f.row >= row; });
-        if (f != timeline.end()) picked["flash-" + std::to_string(order) + "-" + std::to_string(row)] = f->frame;
+    for (const std::pair<int, int>& flash : flashes) {
+        const int order = flash.first, row = flash.second;
+        auto at = std::find_if(timeline.begin(), timeline.end(),
+                               [&](const Frame& f) { return f.order == order && f.row >= row; });
+        if (at != timeline.end()) picked["flash-" + std::to_string(order) + "-" + std::to_string(row)] = at->frame;
     }
     return picked;
 }
