@@ -62,9 +62,9 @@ inline Bytes slice(const Bytes& data, size_t start, size_t length) {
     return Bytes(data.begin() + long(start), data.begin() + long(start + length));
 }
 
-// v as `bytes` little-endian bytes.
+// v as `bytes` little-endian bytes; bytes past the value's own four are zeros.
 inline void put(Bytes& out, uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(uint8_t(v >> (8 * i)));
+    for (int i = 0; i < bytes; ++i) out.push_back(i < 4 ? uint8_t(v >> (8 * i)) : 0);
 }
 
 struct Member {
