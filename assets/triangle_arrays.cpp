@@ -7,18 +7,18 @@
 namespace assets {
 
 bool collectTriangles(TriangleArrays& arrays, const Triangle* triangles, int32_t triangleCount,
-                      int32_t vertexCount) {
+                      int32_t vertexCount, bool backwards) {
     arrays.indices.clear();
     arrays.lastCorner = -1;
     if (!triangles || triangleCount <= 0 || vertexCount <= 0) return false;
     arrays.indices.reserve(size_t(triangleCount) * 3);
     const uint32_t count = uint32_t(vertexCount);
-    for (int32_t i = 0; i < triangleCount; ++i) {
-        const Triangle& t = triangles[i];
+    for (int32_t k = 0; k < triangleCount; ++k) {
+        const Triangle& t = triangles[backwards ? triangleCount - 1 - k : k];
         if (uint32_t(t.a) >= count || uint32_t(t.b) >= count || uint32_t(t.c) >= count) continue;
         // GL turns a polygon into a fan whose triangles end on its first corner.
         arrays.indices.insert(arrays.indices.end(), {uint32_t(t.b), uint32_t(t.c), uint32_t(t.a)});
-        arrays.lastCorner = t.c;
+        if (!backwards || arrays.lastCorner < 0) arrays.lastCorner = t.c;
     }
     return !arrays.indices.empty();
 }

@@ -23,9 +23,10 @@ struct TriangleArrays {
 };
 
 // Fills arrays.indices (and lastCorner) from the triangles whose three corners all lie in
-// 0..vertexCount-1; the others are left out. Returns false when none is left.
+// 0..vertexCount-1; the others are left out. Returns false when none is left. `backwards` lists
+// them from the last to the first; lastCorner is still the last one's c.
 bool collectTriangles(TriangleArrays& arrays, const Triangle* triangles, int32_t triangleCount,
-                      int32_t vertexCount);
+                      int32_t vertexCount, bool backwards = false);
 
 // Draws the collected triangles with positions from `vertices` and the arrays' texture
 // coordinates and colours (which must hold every vertex). Leaves GL's current colour and texture

@@ -2,7 +2,9 @@
 // the projection, texture coordinates, blending and the vertex-array picture.
 #include <gtest/gtest.h>
 
+#define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
+#include <GL/glext.h>
 
 #include <array>
 #include <cmath>
@@ -162,6 +164,49 @@ TEST_F(MeshRenderer, AlphaBlendsScaleShrinksAndAClearThatIsOffKeepsThePreviousDr
     expectCentre(white, "nothing drawn, nothing cleared");
 }
 
+TEST_F(MeshRenderer, ObjectsGoNearestFirstOnlyWhereTheDepthTestAloneDecides) {
+    // A blue quad 100 units away listed before a red one 20 units away, both filling the view.
+    SceneMesh far(makeTexture(1, {0, 0, 255}), 50), near(makeTexture(1, {255, 0, 0}), -30);
+    MeshMaterial materials[2] = {far.material, near.material};
+    MeshObject objects[2] = {far.quad, near.quad};
+    objects[1].materialIndex = 1;
+    Mesh both = far.mesh;
+    both.materialCount = 2, both.materials = materials;
+    both.objectCount = 2, both.objects = objects;
+    GLuint query = 0;
+    glGenQueries(1, &query);
+    auto draw = [&](const char* what, std::array<int, 3> expected, GLuint expectedSamples) {
+        glBeginQuery(GL_SAMPLES_PASSED, query);
+        drawMesh(both, 0);
+        glEndQuery(GL_SAMPLES_PASSED);
+        GLuint samples = 0;
+        glGetQueryObjectuiv(query, GL_QUERY_RESULT, &samples);
+        expectCentre(expected, what);
+        if (expectedSamples) {
+            EXPECT_EQ(samples, expectedSamples) << what;
+        }
+    };
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    // The near quad first: the far one's fragments all fail the depth test, none is shaded twice.
+    draw("depth test, no blending", {255, 0, 0}, 64 * 48);
+    glDepthFunc(GL_LESS);
+    draw("depth test LESS", {255, 0, 0}, 64 * 48);
+    // Where the order shows, it is the mesh's: painted over without the test, added up with it.
+    glDisable(GL_DEPTH_TEST);
+    draw("no depth test", {255, 0, 0}, 0);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glBlendFunc(GL_ONE, GL_ONE);
+    glEnable(GL_BLEND);
+    draw("additive blending", {255, 0, 255}, 0);
+    glDisable(GL_BLEND);
+    glDepthMask(GL_FALSE);
+    draw("depth not written", {255, 0, 0}, 0);
+    glDepthMask(GL_TRUE);
+    glDeleteQueries(1, &query);
+}
+
 // The submission GL's immediate mode was fed with before: one polygon per triangle.
 void perTriangle(const MeshObject& object, const MeshMaterial& material, bool withAlpha, float alpha) {
     for (int32_t i = 0; i < object.triangleCount; ++i) {
@@ -182,8 +227,10 @@ void perTriangle(const MeshObject& object, const MeshMaterial& material, bool wi
 
 TEST_F(MeshRenderer, VertexArraysDrawExactlyThePictureOfOnePolygonPerTriangle) {
     // Overlapping lit triangles with shared corners, many of them cut by the near plane, on a
-    // grainy texture, once opaque and once blended on top: every edge, colour and texture
-    // coordinate must come out bit for bit (clipping is where the corner order shows).
+    // grainy texture, before the quad behind them, once opaque and once blended on top: every
+    // edge, colour and texture coordinate must come out bit for bit (clipping is where the corner
+    // order shows), the opaque draw also when the default goes backwards (the triangles stand
+    // nearer than the quad listed before them), through all the ties at shared corners.
     std::vector<uint8_t> grain(16 * 16 * 3);
     uint32_t seed = 3;
     for (uint8_t& texel : grain) texel = uint8_t((seed = seed * 1103515245u + 12345u) >> 24);
@@ -203,7 +250,20 @@ TEST_F(MeshRenderer, VertexArraysDrawExactlyThePictureOfOnePolygonPerTriangle) {
         uvs.push_back({next(-1, 2), next(-1, 2)});
         if (i >= 2) triangles.push_back({i - 2, i % 3 == 0 ? 0 : i - 1, i});
     }
-    scene.quad = {int32_t(corners.size()), corners.data(), uvs.data(), int32_t(triangles.size()), triangles.data()};
+    // Exact ties: the first 40 triangles again on copies of their corners with other texture
+    // coordinates. Drawn in the mesh's order with GL_LEQUAL, the copies win.
+    for (int i = 0; i < 42; ++i) {
+        corners.push_back(corners[size_t(i)]);
+        uvs.push_back({uvs[size_t(i)].v, 1 - uvs[size_t(i)].u});
+    }
+    for (int i = 0; i < 40; ++i) {
+        const Triangle& t = triangles[size_t(i)];
+        triangles.push_back({t.a + 120, t.b + 120, t.c + 120});
+    }
+    MeshObject objects[2] = {scene.quad, {int32_t(corners.size()), corners.data(), uvs.data(),
+                                          int32_t(triangles.size()), triangles.data()}};
+    objects[0].lit = false;
+    scene.mesh.objectCount = 2, scene.mesh.objects = objects;
     setAmbientColour(0.1f, 0.2f, 0.3f);
     setLightColour(0.9f, 0.7f, 0.5f, 90);
     setLightPosition(20, -10, 15);
@@ -214,22 +274,26 @@ TEST_F(MeshRenderer, VertexArraysDrawExactlyThePictureOfOnePolygonPerTriangle) {
 
     std::vector<uint8_t> drawn[2];
     std::vector<float> left[2];
+    // What the next immediate-mode draw starts from: the last corner's colour and texture
+    // coordinate, after each draw.
+    auto keepCurrent = [&left](int path) {
+        GLfloat after[8];
+        glGetFloatv(GL_CURRENT_COLOR, after);
+        glGetFloatv(GL_CURRENT_TEXTURE_COORDS, after + 4);
+        left[path].insert(left[path].end(), after, after + 8);
+    };
     for (int path = 0; path < 2; ++path) {
         setObjectSubmission(path == 0 ? nullptr : perTriangle);
         drawMesh(scene.mesh, 0);
+        keepCurrent(path);
         clearBeforeDraw = false;
         glEnable(GL_BLEND);
-        drawMeshObject(scene.mesh, 0, 0, 0.45f);
+        drawMeshObject(scene.mesh, 0, 1, 0.45f);
         glDisable(GL_BLEND);
         clearBeforeDraw = true;
         drawn[path].resize(64 * 48 * 4);
         glReadPixels(0, 0, 64, 48, GL_RGBA, GL_UNSIGNED_BYTE, drawn[path].data());
-        // What the next immediate-mode draw starts from: the last corner's colour and texture
-        // coordinate.
-        GLfloat after[8];
-        glGetFloatv(GL_CURRENT_COLOR, after);
-        glGetFloatv(GL_CURRENT_TEXTURE_COORDS, after + 4);
-        left[path].assign(after, after + 8);
+        keepCurrent(path);
     }
     setObjectSubmission(nullptr);
     EXPECT_TRUE(drawn[0] == drawn[1]);
