@@ -1,8 +1,8 @@
 // Frame cost of every scene of the show, drawn headless from the show's own data: 120 frames of
 // each at 640 x 480 and 60 frames a second of show time, each frame drawn twice, once with the
 // vertex-array submission the show uses and once with the former one (a glBegin/glEnd pair and
-// three light or fade evaluations per triangle, vertex by vertex for the lit patches), kept below
-// as this benchmark's reference. Per scene and path: mean and 95th-percentile wall milliseconds
+// three light or fade evaluations per triangle, vertex by vertex for the lit patches, every mesh
+// in its own order of objects), kept below as this benchmark's reference. Per scene and path: mean and 95th-percentile wall milliseconds
 // per frame (runFrame and glFinish) and main-thread CPU milliseconds per frame (around runFrame;
 // the rasteriser's threads are not counted), then the ratios new/old side by side. Everything
 // else in a frame (the deformations' sines, the tunnel's arrays) is today's code in both columns.
