@@ -27,10 +27,15 @@ void sleepMilliseconds(uint32_t ms) {
     }
 }
 
-double threadCpuMilliseconds() {
+namespace {
+double cpuMilliseconds(clockid_t clock) {
     timespec used{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &used);
+    clock_gettime(clock, &used);
     return double(used.tv_sec) * 1e3 + double(used.tv_nsec) / 1e6;
 }
+} // namespace
+
+double threadCpuMilliseconds() { return cpuMilliseconds(CLOCK_THREAD_CPUTIME_ID); }
+double processCpuMilliseconds() { return cpuMilliseconds(CLOCK_PROCESS_CPUTIME_ID); }
 
 } // namespace platform

@@ -14,5 +14,7 @@ void setClockSource(ClockSource source);
 void sleepMilliseconds(uint32_t ms);
 // CPU time the calling thread has used, in milliseconds (the frame benchmark's main-thread cost).
 double threadCpuMilliseconds();
+// CPU time all the process's threads have used (the main thread's and llvmpipe's rasteriser's).
+double processCpuMilliseconds();
 
 } // namespace platform
