@@ -4,6 +4,8 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <vector>
 
@@ -154,7 +156,10 @@ void thresholdPoint(Vec3& out, Vec3 a, Vec3 b, float sA, float sB) {
            float(a.z + (double(b.z) - a.z) * k)};
 }
 
-void drawLitPatches(TriMesh& mesh, float time, float intensity, float amp) {
+namespace {
+
+// The light sum of every vertex, left in its transformedPosition.x.
+void computeLightSums(TriMesh& mesh, float time, float intensity, float amp) {
     for (int j = 0; j < 4; ++j) {
         double s1 = std::sin(LIGHT_RATES[j][0] * double(time)), c1 = std::cos(LIGHT_RATES[j][0] * double(time));
         double s2 = std::sin(LIGHT_RATES[j][1] * double(time)), c2 = std::cos(LIGHT_RATES[j][1] * double(time));
@@ -167,7 +172,6 @@ void drawLitPatches(TriMesh& mesh, float time, float intensity, float amp) {
     // The mesh is taken as a sphere around the origin: a vertex's direction is its light normal.
     for (int32_t i = 0; i < mesh.vertexCount && mesh.vertices; ++i) {
         TriVertex& v = mesh.vertices[i];
-        v.position.y = -v.position.y;
         Vec3 n;
         vecNormalize(n, v.position);
         const double length = vecLength(n);
@@ -179,10 +183,19 @@ void drawLitPatches(TriMesh& mesh, float time, float intensity, float amp) {
         }
         v.transformedPosition.x = float(sum);
     }
+}
+
+// GL's current colour as drawing the batch vertex by vertex would leave it: the last face's grey
+// when that face drew nothing.
+float lastGrey = 0;
+bool lastFaceEmpty = false;
+
+// The faces cut at the sum 1.0, into the batch.
+void collectPatches(const TriMesh& mesh) {
     batch.vertices.clear();
     batch.groups.clear();
-    float lastGrey = 0;
-    bool lastFaceEmpty = false;
+    lastGrey = 0;
+    lastFaceEmpty = false;
     for (int32_t i = 0; i < mesh.faceCount && mesh.faces; ++i) {
         const TriFace& face = mesh.faces[i];
         const TriVertex* a = face.va;
@@ -206,6 +219,88 @@ void drawLitPatches(TriMesh& mesh, float time, float intensity, float amp) {
         default: break;
         }
         lastFaceEmpty = batch.vertices.size() == before;
+    }
+}
+
+// What the last call was given, kept to recognise the call that draws its mirror image: the same
+// mesh negated in y, under the same lights negated in y. In every light sum the two signs cancel,
+// so every sum, every cut and every grey is the same and every point the same with y negated: the
+// batch is the last one with y negated, and the faces need not be cut again. (The barlang cave
+// draws its sphere so, once mirrored and once upright, every frame.) The whole input is compared,
+// so anything else, a clock that moved on in between included, is computed afresh.
+struct FaceCorners {
+    const TriVertex *a, *b, *c;
+    float normalZ;
+    bool operator==(const FaceCorners&) const = default;
+};
+struct CallInputs {
+    bool valid = false;
+    float time = 0, intensity = 0, amp = 0;
+    std::vector<Vec3> positions, normals;  // as the call left them
+    std::vector<float> sums;
+    std::vector<FaceCorners> faces;
+};
+CallInputs lastCall;
+
+bool bitsEqual(float a, float b) { return std::bit_cast<uint32_t>(a) == std::bit_cast<uint32_t>(b); }
+
+bool mirrorsLastCall(const TriMesh& mesh, float time, float intensity, float amp) {
+    const CallInputs& last = lastCall;
+    if (!last.valid || !mesh.vertices || !bitsEqual(last.time, time) || !bitsEqual(last.intensity, intensity) ||
+        !bitsEqual(last.amp, -amp) || last.positions.size() != size_t(std::max(mesh.vertexCount, 0)) ||
+        last.faces.size() != size_t(mesh.faces ? std::max(mesh.faceCount, 0) : 0))
+        return false;
+    for (size_t i = 0; i < last.positions.size(); ++i) {
+        const TriVertex& v = mesh.vertices[i];
+        if (!bitsEqual(v.position.x, last.positions[i].x) || !bitsEqual(v.position.y, -last.positions[i].y) ||
+            !bitsEqual(v.position.z, last.positions[i].z) || !bitsEqual(v.normal.x, last.normals[i].x) ||
+            !bitsEqual(v.normal.y, last.normals[i].y) || !bitsEqual(v.normal.z, last.normals[i].z))
+            return false;
+    }
+    for (size_t i = 0; i < last.faces.size(); ++i) {
+        const TriFace& f = mesh.faces[i];
+        if (!(FaceCorners{f.va, f.vb, f.vc, f.normal.z} == last.faces[i])) return false;
+    }
+    return true;
+}
+
+void rememberCall(const TriMesh& mesh, float time, float intensity, float amp) {
+    CallInputs& last = lastCall;
+    last.valid = mesh.vertices != nullptr;
+    last.time = time, last.intensity = intensity, last.amp = amp;
+    const size_t count = mesh.vertices ? size_t(std::max(mesh.vertexCount, 0)) : 0;
+    last.positions.resize(count), last.normals.resize(count), last.sums.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        last.positions[i] = mesh.vertices[i].position;
+        last.normals[i] = mesh.vertices[i].normal;
+        last.sums[i] = mesh.vertices[i].transformedPosition.x;
+    }
+    last.faces.clear();
+    for (int32_t i = 0; i < mesh.faceCount && mesh.faces; ++i) {
+        const TriFace& f = mesh.faces[i];
+        last.faces.push_back({f.va, f.vb, f.vc, f.normal.z});
+    }
+}
+
+// The mirror of the last call: its sums back in the vertices, its batch negated in y.
+void mirrorLastCall(TriMesh& mesh, float amp) {
+    for (int32_t i = 0; i < mesh.vertexCount; ++i) mesh.vertices[i].transformedPosition.x = lastCall.sums[size_t(i)];
+    for (PatchVertex& v : batch.vertices) v.y = -v.y;
+    for (Vec3& p : lastCall.positions) p.y = -p.y;
+    lastCall.amp = amp;
+}
+
+} // namespace
+
+void drawLitPatches(TriMesh& mesh, float time, float intensity, float amp) {
+    if (mesh.vertices)
+        for (int32_t i = 0; i < mesh.vertexCount; ++i) mesh.vertices[i].position.y = -mesh.vertices[i].position.y;
+    if (mirrorsLastCall(mesh, time, intensity, amp)) {
+        mirrorLastCall(mesh, amp);
+    } else {
+        computeLightSums(mesh, time, intensity, amp);
+        collectPatches(mesh);
+        rememberCall(mesh, time, intensity, amp);
     }
     if (platform::frameSeen()) submitPatches(batch);
     // GL's current colour and texture coordinate as drawing the batch vertex by vertex leaves them:

@@ -6,6 +6,7 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,6 +53,32 @@ protected:
         for (int i = 0; i < 3; ++i) mesh.vertices[i].position = corners[i], mesh.vertices[i].normal = {0, 0, 1};
         mesh.faceCount = 1;
         mesh.faces = new TriFace[1]{{0, 1, 2, 0, 0, &mesh.vertices[0], &mesh.vertices[1], &mesh.vertices[2]}};
+    }
+    // A lumpy ball of 126 vertices and 252 faces whose normals lean off their directions.
+    void makeBall() {
+        TearDown();
+        const int rings = 10, sectors = 14;
+        mesh.vertexCount = rings * sectors;
+        mesh.vertices = new TriVertex[size_t(mesh.vertexCount)];
+        for (int r = 0; r < rings; ++r)
+            for (int s = 0; s < sectors; ++s) {
+                const float a = 3.1416f * (r + 0.5f) / rings, b = 6.2832f * s / sectors, k = 0.7f + 0.1f * float((r * 7 + s * 3) % 5);
+                TriVertex& v = mesh.vertices[r * sectors + s];
+                v.position = {k * std::sin(a) * std::cos(b), k * std::cos(a), k * std::sin(a) * std::sin(b)};
+                v.normal = {std::sin(a) * std::cos(b + 0.3f), std::cos(a), std::sin(a) * std::sin(b + 0.3f)};
+            }
+        mesh.faceCount = 2 * (rings - 1) * sectors;
+        mesh.faces = new TriFace[size_t(mesh.faceCount)];
+        for (int r = 0, f = 0; r + 1 < rings; ++r)
+            for (int s = 0; s < sectors; ++s, f += 2) {
+                TriVertex* v = mesh.vertices;
+                const int n = (s + 1) % sectors;
+                TriFace& up = mesh.faces[f];
+                TriFace& down = mesh.faces[f + 1];
+                up.va = &v[r * sectors + s], up.vb = &v[(r + 1) * sectors + s], up.vc = &v[r * sectors + n];
+                down.va = &v[r * sectors + n], down.vb = &v[(r + 1) * sectors + s], down.vc = &v[(r + 1) * sectors + n];
+                up.normal = {0, 0, 0.5f}, down.normal = {0, 0, -0.3f};
+            }
     }
     // Red channel at a point of the view.
     int at(float x, float y) {
@@ -135,31 +162,9 @@ void vertexByVertex(const PatchBatch& batch) {
 } // namespace
 
 TEST_F(LitPatches, ArraysDrawExactlyThePictureOfTheVertexByVertexDrawing) {
-    // A lumpy ball of patches, caps, bands and walls on a grainy texture, wholly inside a
-    // perspective view as the show's sphere is: the quads must be split into triangles the way
-    // GL splits them.
-    const int rings = 10, sectors = 14;
-    mesh.vertexCount = rings * sectors;
-    mesh.vertices = new TriVertex[size_t(mesh.vertexCount)];
-    for (int r = 0; r < rings; ++r)
-        for (int s = 0; s < sectors; ++s) {
-            const float a = 3.1416f * (r + 0.5f) / rings, b = 6.2832f * s / sectors, k = 0.7f + 0.1f * float((r * 7 + s * 3) % 5);
-            TriVertex& v = mesh.vertices[r * sectors + s];
-            v.position = {k * std::sin(a) * std::cos(b), k * std::cos(a), k * std::sin(a) * std::sin(b)};
-            v.normal = {std::sin(a) * std::cos(b + 0.3f), std::cos(a), std::sin(a) * std::sin(b + 0.3f)};
-        }
-    mesh.faceCount = 2 * (rings - 1) * sectors;
-    mesh.faces = new TriFace[size_t(mesh.faceCount)];
-    for (int r = 0, f = 0; r + 1 < rings; ++r)
-        for (int s = 0; s < sectors; ++s, f += 2) {
-            TriVertex* v = mesh.vertices;
-            const int n = (s + 1) % sectors;
-            TriFace& up = mesh.faces[f];
-            TriFace& down = mesh.faces[f + 1];
-            up.va = &v[r * sectors + s], up.vb = &v[(r + 1) * sectors + s], up.vc = &v[r * sectors + n];
-            down.va = &v[r * sectors + n], down.vb = &v[(r + 1) * sectors + s], down.vc = &v[(r + 1) * sectors + n];
-            up.normal = {0, 0, 0.5f}, down.normal = {0, 0, -0.3f};
-        }
+    // The ball's patches, caps, bands and walls on a grainy texture, wholly inside a perspective
+    // view as the show's sphere is: the quads must be split into triangles the way GL splits them.
+    makeBall();
     std::vector<unsigned char> grain(32 * 32 * 3);
     for (size_t i = 0; i < grain.size(); ++i) grain[i] = (unsigned char)(i * 7919 % 251);
     GLuint texture;
@@ -193,3 +198,41 @@ TEST_F(LitPatches, ArraysDrawExactlyThePictureOfTheVertexByVertexDrawing) {
     EXPECT_GT(lit, size * size / 10);
 }
 
+
+namespace {
+std::vector<PatchVertex> lastBatch;
+void keepBatch(const PatchBatch& batch) { lastBatch = batch.vertices; }
+bool sameBits(const std::vector<PatchVertex>& a, const std::vector<PatchVertex>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(PatchVertex)) == 0;
+}
+} // namespace
+
+TEST_F(LitPatches, ACallRightAfterItsMirrorImageDrawsWhatItWouldDrawAfreshBitForBit) {
+    // The barlang cave draws the sphere mirrored with amp -1, then upright with amp 1, at one
+    // time: the second call may reuse the first's work. Every call flips the data, so the ball is
+    // upright after calls 2, 4, 6 and mirrored after 1, 3, 5.
+    makeBall();
+    setPatchSubmission(keepBatch);
+    struct Call {
+        float time, amp;
+    };
+    const Call calls[] = {{1.3f, -1}, {1.3f, 1}, {2.0f, 1}, {1.3f, 1}, {1.3f, 1}, {2.0f, 1}, {1.3f, 1}};
+    std::vector<PatchVertex> batches[7];
+    std::vector<float> sums[7];
+    for (int i = 0; i < 7; ++i) {
+        drawLitPatches(mesh, calls[i].time, 0.8f, calls[i].amp);
+        batches[i] = lastBatch;
+        for (int32_t k = 0; k < mesh.vertexCount; ++k) sums[i].push_back(mesh.vertices[k].transformedPosition.x);
+    }
+    setPatchSubmission(nullptr);
+    // Call 2 follows its mirror image; call 4 sees the same data and asks the same, after a call at
+    // another time.
+    EXPECT_TRUE(sameBits(batches[1], batches[3]));
+    EXPECT_EQ(sums[1], sums[3]);
+    EXPECT_FALSE(sameBits(batches[0], batches[1]));
+    // Call 5 repeats call 4's question on the mirrored data, which is no mirror image of it: it
+    // must draw what call 7 draws on the same data.
+    EXPECT_TRUE(sameBits(batches[4], batches[6]));
+    EXPECT_FALSE(sameBits(batches[3], batches[4]));
+    EXPECT_GT(batches[1].size(), 100u);
+}
